@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs every build and test dependency. Safe to run again.
+set -euo pipefail
+pkgs=(
+  cmake ninja-build g++ clang libclang-rt-14-dev
+  mingw-w64 g++-mingw-w64-x86-64-posix
+  wine wine64 xvfb xauth x11-utils imagemagick
+  googletest libgtest-dev libbenchmark-dev
+  libcpp-httplib-dev libsqlite3-dev nsis
+)
+missing=()
+for p in "${pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $SUDO dpkg --add-architecture i386 || true
+  $SUDO apt-get update -q
+  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,253 @@
+// What the program asks of Windows. platform/win32 implements these on the real APIs;
+// tests/fakes implements them in memory. The contract suites in tests/contract hold both
+// to the same behaviour, so program logic can be tested natively against the fakes.
+//
+// Error contract: a failing call leaves its outputs untouched and reports through its
+// return value; nothing throws. Strings are ANSI bytes (Windows-1252).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/datetime.h"
+
+namespace kx {
+
+// ---------------------------------------------------------------- registry
+
+enum class Hive : uint32_t {
+  ClassesRoot = 0x80000000u,
+  CurrentUser = 0x80000001u,
+  LocalMachine = 0x80000002u,
+  Users = 0x80000003u,
+  CurrentConfig = 0x80000005u,
+};
+
+// Value types as Windows numbers them.
+enum RegType : uint32_t {
+  REGT_NONE = 0, REGT_SZ = 1, REGT_EXPAND_SZ = 2, REGT_BINARY = 3, REGT_DWORD = 4, REGT_MULTI_SZ = 7,
+};
+
+// Access masks as Windows numbers them.
+enum RegAccess : uint32_t {
+  REGA_QUERY_VALUE = 0x0001, REGA_SET_VALUE = 0x0002, REGA_CREATE_SUB_KEY = 0x0004,
+  REGA_ENUMERATE_SUB_KEYS = 0x0008, REGA_NOTIFY = 0x0010, REGA_CREATE_LINK = 0x0020,
+  REGA_ALL_0x3F = 0x003F, REGA_READ = 0x20019, REGA_WRITE = 0x20006, REGA_ALL_ACCESS = 0xF003F,
+};
+
+enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
+
+struct RegValue {
+  uint32_t type = REGT_NONE;
+  std::string data;  // raw bytes as stored: strings include their terminating NUL(s)
+
+  static RegValue String(const std::string& s, uint32_t type = REGT_SZ);  // appends the NUL
+  static RegValue Dword(uint32_t v);
+  // REGT_SZ/REGT_EXPAND_SZ text up to the first NUL; nullopt for other types.
+  std::optional<std::string> AsString() const;
+  std::optional<uint32_t> AsDword() const;  // REGT_DWORD with 4 bytes
+};
+
+class Registry {
+ public:
+  virtual ~Registry() = default;
+  // Opens the key with the access mask and closes it again: does it exist, may we.
+  virtual RegStatus OpenKey(Hive hive, const std::string& path, uint32_t access) = 0;
+  // Opens the key for reading and queries one value ("" is the default value).
+  virtual RegStatus QueryValue(Hive hive, const std::string& path, const std::string& name,
+                               RegValue& out) = 0;
+  // Opens an existing key for writing and sets one value.
+  virtual RegStatus SetValue(Hive hive, const std::string& path, const std::string& name,
+                             const RegValue& value) = 0;
+  // Creates the key and any missing parents (opening it when it exists).
+  virtual RegStatus CreateKey(Hive hive, const std::string& path) = 0;
+  virtual RegStatus DeleteValue(Hive hive, const std::string& path, const std::string& name) = 0;
+  // Deletes the key with all its subkeys.
+  virtual RegStatus DeleteTree(Hive hive, const std::string& path) = 0;
+  virtual RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
+  virtual RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
+};
+
+// ---------------------------------------------------------------- file system
+
+enum FileAttr : uint32_t {
+  FA_READONLY = 0x01, FA_HIDDEN = 0x02, FA_SYSTEM = 0x04, FA_DIRECTORY = 0x10,
+  FA_ARCHIVE = 0x20, FA_NORMAL = 0x80,
+};
+
+struct FileEntry {
+  std::string name;  // as stored, without the folder
+  uint32_t attributes = 0;
+  uint64_t size = 0;
+};
+
+// Windows path semantics: names compare without regard to case, "\" separates, a drive
+// letter starts an absolute path.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Entries matching a FindFirstFile pattern ("C:\dir\*.*", "C:\dir\a?.txt", or an exact
+  // path), without "." and "..". Empty when the folder does not exist.
+  virtual std::vector<FileEntry> Find(const std::string& pattern) = 0;
+  // The names of the plain files matching the pattern: never hidden, system or directory
+  // entries (the classic Dir() listing).
+  virtual std::vector<std::string> ListPlainFiles(const std::string& pattern) = 0;
+  virtual std::optional<uint32_t> Attributes(const std::string& path) = 0;
+  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual bool FolderExists(const std::string& path) = 0;
+  virtual bool CreateFolder(const std::string& path) = 0;  // one level; true when it exists after
+  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  // Copies a folder with its contents into "to" (created), replacing files when overwrite.
+  virtual bool CopyFolder(const std::string& from, const std::string& to, bool overwrite) = 0;
+  // Deletes a folder with its contents; force also removes read-only entries.
+  virtual bool DeleteFolder(const std::string& path, bool force) = 0;
+  virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  virtual bool WriteFile(const std::string& path, const std::string& bytes) = 0;  // whole
+  virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
+};
+
+// ---------------------------------------------------------------- shell and system
+
+enum class DriveType : uint32_t { Unknown = 0, NoRootDir = 1, Removable = 2, Fixed = 3, Remote = 4, CdRom = 5, RamDisk = 6 };
+
+struct DriveInfo {
+  std::string root;  // "C:\"
+  DriveType type = DriveType::Unknown;
+  bool ready = false;
+};
+
+struct OsVersion {
+  uint32_t platformId = 2;  // 1: Windows 95 family, 2: NT family
+  uint32_t major = 6;
+  uint32_t minor = 1;
+  bool IsWin9x() const { return platformId == 1; }
+  bool IsVistaOrLater() const { return platformId == 2 && major >= 6; }
+};
+
+class SystemInfo {
+ public:
+  virtual ~SystemInfo() = default;
+  // Path of a shell folder by CSIDL number, without trailing backslash, not creating it;
+  // empty for a virtual or unknown folder.
+  virtual std::string SpecialFolder(int csidl) = 0;
+  virtual std::string WindowsDirectory() = 0;  // without trailing backslash
+  virtual std::string SystemDirectory() = 0;   // without trailing backslash
+  virtual std::vector<DriveInfo> Drives() = 0;
+  virtual OsVersion Version() = 0;
+  virtual std::string ProgramFolder() = 0;  // folder of the running executable, no trailing "\"
+  virtual std::string UserName() = 0;
+};
+
+// ---------------------------------------------------------------- processes
+
+struct ProcessEntry {
+  uint32_t pid = 0;
+  std::string exeFile;  // the toolhelp base name, "notepad.exe"
+};
+
+class Processes {
+ public:
+  virtual ~Processes() = default;
+  virtual std::vector<uint32_t> EnumIds() = 0;  // grows its buffer until every id fits
+  virtual std::optional<std::string> ModulePath(uint32_t pid) = 0;      // first module's full path
+  virtual std::optional<std::string> ModuleBaseName(uint32_t pid) = 0;  // first module's name
+  virtual bool Terminate(uint32_t pid, uint32_t exitCode) = 0;
+  // Exit code of an ended process; nullopt while it runs or when it cannot be opened.
+  virtual std::optional<uint32_t> ExitCode(uint32_t pid) = 0;
+  virtual bool WaitForExit(uint32_t pid, uint32_t milliseconds) = 0;  // true when it ended
+  virtual bool EnableDebugPrivilege() = 0;                            // "SeDebugPrivilege"
+  virtual std::vector<ProcessEntry> Snapshot() = 0;                   // toolhelp
+  virtual std::optional<std::vector<std::string>> WmiProcessNames() = 0;  // Win32_Process Name
+  virtual uint32_t CurrentId() = 0;
+};
+
+// ---------------------------------------------------------------- web
+
+struct WebOptions {
+  uint32_t connectTimeoutMs = 10000;
+  uint32_t receiveTimeoutMs = 10000;
+  uint32_t deadlineMs = 60000;  // whole request, so a dead server never hangs the window
+};
+
+struct WebResult {
+  bool ok = false;      // a complete answer arrived
+  int status = 0;       // HTTP status when known
+  std::string body;     // what arrived, even when not ok
+};
+
+class Web {
+ public:
+  virtual ~Web() = default;
+  // GET with user agent "Mozilla", no cache, read in 256-byte blocks; yield runs after every
+  // block and may return false to abandon the request.
+  virtual WebResult Get(const std::string& url, const WebOptions& options,
+                        const std::function<bool()>& yield) = 0;
+};
+
+// ---------------------------------------------------------------- odds and ends
+
+class SystemRestore {
+ public:
+  virtual ~SystemRestore() = default;
+  virtual bool Available() = 0;  // srclient.dll present with its entry point
+  // Begins a restore point; the sequence number to end it with.
+  virtual std::optional<int64_t> Begin(const std::string& description) = 0;
+  virtual bool End(int64_t sequence) = 0;
+};
+
+class Com {
+ public:
+  virtual ~Com() = default;
+  // Loads the library and calls its "DllUnregisterServer"; true when it reported success.
+  virtual bool Unregister(const std::string& dllPath) = 0;
+};
+
+class Shell {
+ public:
+  virtual ~Shell() = default;
+  virtual bool Open(const std::string& fileOrAddress) = 0;  // the "open" verb
+  virtual bool Start(const std::string& program, const std::string& arguments) = 0;  // "explorer", "notepad"
+  virtual bool SetClipboardText(const std::string& text) = 0;
+  virtual std::optional<std::string> ClipboardText() = 0;
+};
+
+class InstanceLock {
+ public:
+  virtual ~InstanceLock() = default;  // releases
+};
+
+class Locks {
+ public:
+  virtual ~Locks() = default;
+  // The named lock, or null when another holder has it.
+  virtual std::unique_ptr<InstanceLock> TryAcquire(const std::string& name) = 0;
+};
+
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  virtual DateTime Now() = 0;         // local time
+  virtual uint64_t TickMs() = 0;      // monotonic milliseconds
+};
+
+// Every service, passed by reference to whatever needs them. Owned by the caller.
+struct Platform {
+  Registry& registry;
+  FileSystem& files;
+  SystemInfo& system;
+  Processes& processes;
+  Web& web;
+  SystemRestore& restore;
+  Com& com;
+  Shell& shell;
+  Locks& locks;
+  Clock& clock;
+};
+
+}  // namespace kx
