@@ -5,6 +5,7 @@
 
 #include "app/app.h"
 #include "app/frm_help.h"
+#include "app/frm_splash.h"
 #include "app/startup_files.h"
 
 namespace kx {
@@ -379,35 +380,41 @@ void FrmMain::Wire() {
   }
   Get("PicSweepNow").onMouseMove = [this](int, int, int, int) { ResetSideBarLabels(); };
 
-  // Options.
+  // Options store the moment their state changes, whether the user or the load changed it.
+  auto changed = [this](const char* name, std::function<void()> f) { Get(name).onChange = std::move(f); };
+  // An option button acts when it becomes the selected one of its group.
+  auto selected = [this](const char* name, std::function<void()> f) {
+    Control& option = Get(name);
+    option.onChange = [&option, f = std::move(f)] {
+      if (option.value() == 1) f();
+    };
+  };
   for (const char* name : {"chkMakeLog", "chkScanCookies", "chkScanRegistry", "chkSweepMemory", "chkAutomaticUpdate"}) {
     Control& box = Get(name);
-    box.onClick = [this, &box] { StoreCheck(kOptions, box); };
+    box.onChange = [this, &box] { StoreCheck(kOptions, box); };
   }
   Control& autoDel = Get("chkAutoDel");
-  autoDel.onClick = [this, &autoDel] { StoreCheck(kSettings, autoDel); };
-  on("chkAutoProtect", [this] { chkAutoProtect_Click(); });
-  on("chkHomePage", [this] { chkHomePage_Click(); });
-  on("optIEHomePageSheildOn", [this] { optIEHomePageSheild_Click(true); });
-  on("optIEHomePageSheildOff", [this] { optIEHomePageSheild_Click(false); });
-  on("optMemorySheildOn", [this] { optMemorySheild_Click(true); });
-  on("optMemorySheildOff", [this] { optMemorySheild_Click(false); });
-  on("optAlwaysnotifybeforerestoring", [this] { optRestoreMode_Click(); });
-  on("optRestoredefaultwithoutnotification", [this] { optRestoreMode_Click(); });
-  on("optScanAllSelectedHardDrive", [this] { optScanType_Click(true); });
-  on("optScanOnlyKnownSoftwares", [this] { optScanType_Click(false); });
+  autoDel.onChange = [this, &autoDel] { StoreCheck(kSettings, autoDel); };
+  changed("chkAutoProtect", [this] { chkAutoProtect_Click(); });
+  changed("chkHomePage", [this] { chkHomePage_Click(); });
+  selected("optIEHomePageSheildOn", [this] { optIEHomePageSheild_Click(true); });
+  selected("optIEHomePageSheildOff", [this] { optIEHomePageSheild_Click(false); });
+  selected("optMemorySheildOn", [this] { optMemorySheild_Click(true); });
+  selected("optMemorySheildOff", [this] { optMemorySheild_Click(false); });
+  selected("optAlwaysnotifybeforerestoring", [this] { optRestoreMode_Click(); });
+  selected("optRestoredefaultwithoutnotification", [this] { optRestoreMode_Click(); });
+  selected("optScanAllSelectedHardDrive", [this] { optScanType_Click(true); });
+  selected("optScanOnlyKnownSoftwares", [this] { optScanType_Click(false); });
   Get("lvwHardDrives").onItemCheck = [this](size_t item) { lvwHardDrives_ItemCheck(item); };
   on("cmdDefaultSetting", [this] { cmdDefaultSetting_Click(); });
-  on("chkRunAtStartup", [this] { chkRunAtStartup_Click(); });
+  changed("chkRunAtStartup", [this] { chkRunAtStartup_Click(); });
   on("CmdProceed", [&sub] { sub.ApplySchedule(); });
-  on("chkAutomaticScanYesOrNo", [&sub] { sub.ScheduleOptionChanged(); });
+  changed("chkAutomaticScanYesOrNo", [&sub] { sub.ScheduleOptionChanged(); });
   on("cmbDays", [&sub] { sub.ScheduleOptionChanged(); });
-  Get("dtpScheduleDate").onChange = [&sub] { sub.ScheduleOptionChanged(); };
-  Get("dtpScheduleTime").onChange = [&sub] { sub.ScheduleOptionChanged(); };
-  // Its own handler acts on the user's release of the mouse, never on a stored state.
-  on("chkSendData", [this, &sub] {
-    if (!loadingOptions_) sub.SendDataOptionChanged();
-  });
+  changed("dtpScheduleDate", [&sub] { sub.ScheduleOptionChanged(); });
+  changed("dtpScheduleTime", [&sub] { sub.ScheduleOptionChanged(); });
+  // Its handler answers the user's own click, never a state set from the store.
+  on("chkSendData", [&sub] { sub.SendDataOptionChanged(); });
 
   // Timers.
   Get("tmrScroll").onTimer = [this] { backend().DoEvents(); };
@@ -695,7 +702,6 @@ void FrmMain::SetOptionFromStore(Control& option, const char* key, const char* d
 
 void FrmMain::LoadSettingsIntoWindow() {
   Settings& s = app_.settings();
-  loadingOptions_ = true;
   Step([&] { s.WriteSetting(kOptions, "SHOW", "True"); });
   Step([&] {
     SetOptionFromStore(Get("optIEHomePageSheildOn"), "optIEHomePageSheildOn", "True");
@@ -760,7 +766,6 @@ void FrmMain::LoadSettingsIntoWindow() {
     if (s.ReadSetting(kSettings, "Max", "0") == "1") set_window_state(ui::WindowState::Maximized);
   });
   Step([&] { backend().SetMousePointer(ui::POINTER_DEFAULT); });
-  loadingOptions_ = false;
 }
 
 void FrmMain::ApplyTimerSettings(bool enable) {

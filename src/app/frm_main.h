@@ -12,6 +12,8 @@ class App;
 
 class FrmMain : public ui::Form {
  public:
+  using Control = ui::Control;
+
   FrmMain(ui::Backend& backend, App& app);
 
   // Panels and side bar.
@@ -107,7 +109,6 @@ class FrmMain : public ui::Form {
 
   App& app_;
   std::string dataFolder_;
-  bool loadingOptions_ = false;  // LoadSettingsIntoWindow is setting the controls
   long cookieCount_ = 0, exeCount_ = 0, registryCount_ = 0, fileCount_ = 0, definitionsCount_ = 0;
   bool taskbarButton_ = true;
 };
