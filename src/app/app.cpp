@@ -56,7 +56,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems* subsyste
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {
-    if (!main_->visible() && main_->loaded()) End();
+    if (endWithWebsite_) End();
   };
 }
 

@@ -38,6 +38,8 @@ class App {
   // Ends the program: nothing else runs afterwards.
   void End();
   bool ended() const { return ended_; }
+  // The main window has gone but the web page window is open: it ends the program.
+  void EndWhenWebsiteCloses() { endWithWebsite_ = true; }
   std::function<void()> onEnd;  // the entry point's way to leave its message loop
 
   // Single instance: true when this copy holds the program's lock.
@@ -79,6 +81,7 @@ class App {
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
   bool ended_ = false;
+  bool endWithWebsite_ = false;
 
   std::unique_ptr<FrmSplash> splash_;
   std::unique_ptr<FrmMain> main_;

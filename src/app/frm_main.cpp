@@ -967,7 +967,10 @@ void FrmMain::UnloadSteps() {
     Step([&] {
       if (f->loaded()) f->Unload();
     });
-  if (app_.website().visible()) return;  // the program ends when that window closes
+  if (app_.website().visible()) {
+    app_.EndWhenWebsiteCloses();
+    return;
+  }
   app_.End();
 }
 

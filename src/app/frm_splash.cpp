@@ -47,7 +47,8 @@ void FrmSplash::Timer2_Timer() {
   FrmMain& main = app_.main();
   main.Load();
   if (app_.ended()) return;
-  main.Show();
+  // A start in the notification area leaves the main window there.
+  if (app_.settings().ReadSetting("Settings", "Minimized", "No") != "Yes") main.Show();
   Hide();
 }
 
