@@ -42,7 +42,7 @@ void Step(F&& f) {
 
 FrmMain::FrmMain(ui::Backend& backend, App& app) : Form("FrmMain", backend), app_(app) {
   set_caption("Vuziva zav Uzavira Rizezov");
-  Move(0, 0, T(820), T(620));
+  Move(0, 0, T(880), T(640));
   BuildMenus();
   auto& banner = Add(ControlType::Label, "Label22");
   banner.set_caption("Welcome");
@@ -155,8 +155,8 @@ void FrmMain::BuildStatusPanel(Control& panel) {
       {"Label15", "Your last full system scan was completed:", "lblLastFullScan"}};
   int y = 36;
   for (auto& r : rows) {
-    Place(Add(ControlType::Label, r[0], &panel), r[1], 16, y, 340, 18);
-    Place(Add(ControlType::Label, r[2], &panel), "", 364, y, 200, 18).set_bold(true);
+    Place(Add(ControlType::Label, r[0], &panel), r[1], 16, y, 380, 18);
+    Place(Add(ControlType::Label, r[2], &panel), "", 404, y, 200, 18).set_bold(true);
     y += 36;
   }
 }
@@ -193,10 +193,10 @@ void FrmMain::BuildScanPanel(Control& panel) {
 void FrmMain::BuildResultsPanel(Control& panel) {
   Place(Add(ControlType::Label, "Label16", &panel),
         "Check each item you would like to work with, then press Exclude or Delete", 16, 22, 548, 18);
-  Place(Add(ControlType::Label, "Label17", &panel), "Traces found :", 16, 46, 90, 18);
-  Place(Add(ControlType::Label, "lbltracesFound", &panel), "0", 108, 46, 60, 18).set_bold(true);
-  Place(Add(ControlType::Label, "Label18", &panel), "Spyware\\Adware found : ", 190, 46, 140, 18);
-  Place(Add(ControlType::Label, "lblRemovePicSoftwareFound", &panel), "0", 332, 46, 60, 18).set_bold(true);
+  Place(Add(ControlType::Label, "Label17", &panel), "Traces found :", 16, 46, 100, 18);
+  Place(Add(ControlType::Label, "lbltracesFound", &panel), "0", 120, 46, 60, 18).set_bold(true);
+  Place(Add(ControlType::Label, "Label18", &panel), "Spyware\\Adware found : ", 200, 46, 180, 18);
+  Place(Add(ControlType::Label, "lblRemovePicSoftwareFound", &panel), "0", 384, 46, 60, 18).set_bold(true);
   auto& list = Place(Add(ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &panel),
                      "", 16, 70, 548, 320);
   list.set_checkboxes(true);
@@ -442,7 +442,7 @@ void FrmMain::LayoutPanels() {
   const int w = status.width() / kPx, h = status.height() / kPx;
 
   for (const char* value : {"lblDefVersion", "lblDefCount", "lblDefRemoved", "lblVersion", "lblLastScan", "lblLastFullScan"})
-    Get(value).set_width(T(w - 380));
+    Get(value).set_width(T(w - 420));
 
   for (const char* wide : {"lblStatus", "lblPercentageCompleted", "pbgMain", "pb1", "pb2"})
     Get(wide).set_width(T(w - 32));

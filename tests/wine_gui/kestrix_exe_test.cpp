@@ -1,6 +1,7 @@
 // The real Kestrix.exe under Wine: started as a user would, watched through the registry
 // and its windows.
 #include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -109,6 +110,27 @@ HWND FindChild(HWND parent, const std::string& caption) {
       [](HWND h, LPARAM p) -> BOOL {
         auto* c = reinterpret_cast<Ctx*>(p);
         if (IsWindowVisible(h) && Text(h) == c->caption) {
+          c->found = h;
+          return FALSE;
+        }
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&ctx));
+  return ctx.found;
+}
+
+HWND FindClass(HWND parent, const char* cls) {
+  struct Ctx {
+    const char* cls;
+    HWND found = nullptr;
+  } ctx{cls};
+  EnumChildWindows(
+      parent,
+      [](HWND h, LPARAM p) -> BOOL {
+        auto* c = reinterpret_cast<Ctx*>(p);
+        char name[64] = {};
+        GetClassNameA(h, name, sizeof(name));
+        if (IsWindowVisible(h) && lstrcmpiA(name, c->cls) == 0) {
           c->found = h;
           return FALSE;
         }
@@ -227,15 +249,27 @@ TEST_F(KestrixExe, StartsRunsAloneAndStopsOnClose) {
 
   if (!artifactDir.empty()) {
     Sleep(500);
-    EXPECT_TRUE(Capture(main, artifactDir + "\\panel_status.bmp"));
-    const std::pair<const char*, const char*> panels[] = {
-        {"Scan Now", "panel_scan.bmp"}, {"Results/Removal", "panel_results.bmp"}, {"Settings", "panel_options.bmp"}};
+    EXPECT_TRUE(Capture(main, artifactDir + "\\main.bmp"));
+    const std::pair<const char*, const char*> panels[] = {{"Scan Now", "panel_scan.bmp"},
+                                                          {"Results/Removal", "panel_results.bmp"},
+                                                          {"Status", "panel_status.bmp"},
+                                                          {"Settings", "panel_options.bmp"}};
     for (auto [button, file] : panels) {
       HWND b = FindChild(main, button);
       ASSERT_NE(b, nullptr) << button;
       SendMessageA(b, BM_CLICK, 0, 0);
       Sleep(500);
       EXPECT_TRUE(Capture(main, artifactDir + "\\" + file)) << file;
+    }
+    // The other option tabs, stepped to with the arrow key.
+    HWND tabs = FindClass(main, WC_TABCONTROLA);
+    ASSERT_NE(tabs, nullptr);
+    for (int i = 1; i < 4; ++i) {
+      SendMessageA(tabs, WM_KEYDOWN, VK_RIGHT, 0);
+      SendMessageA(tabs, WM_KEYUP, VK_RIGHT, 0);
+      Sleep(500);
+      EXPECT_EQ(SendMessageA(tabs, TCM_GETCURSEL, 0, 0), i);
+      EXPECT_TRUE(Capture(main, artifactDir + "\\panel_options_tab" + std::to_string(i + 1) + ".bmp"));
     }
   }
 
