@@ -280,3 +280,19 @@ TEST_F(AppTest, DriveListHoldsReadyFixedAndAllRemovableNetworkAndCdDrives) {
 
 }  // namespace
 }  // namespace kx::testing_app
+
+namespace kx::testing_app {
+namespace {
+
+TEST_F(AppTest, UnreadableFirstRunFlagSkipsOnlyTheOffer) {
+  PutUser("Settings", "Language", "English");
+  PutUser("Settings", "showHelp", "0");
+  fake.registry.PutDword(Hive::LocalMachine, std::string(kMachineKey) + "Settings", "FirstTime", 1);
+  Start();  // an unexpected message box fails the test
+  EXPECT_TRUE(main().visible());
+  EXPECT_EQ(User("OptionAndSettings", "STATUS"), "RUNNING");
+  EXPECT_EQ(sub.Count("RunLiveUpdate"), 0);
+}
+
+}  // namespace
+}  // namespace kx::testing_app
