@@ -18,7 +18,9 @@ class FilesContract : public ::testing::Test {
   std::string P(const std::string& name) { return dir + "\\" + name; }
   void Plant(const std::string& name, const std::string& bytes, uint32_t attrs = 0) {
     ASSERT_TRUE(fs().WriteFile(P(name), bytes)) << name;
-    if (attrs) ASSERT_TRUE(fs().SetAttributes(P(name), attrs)) << name;
+    if (attrs) {
+      ASSERT_TRUE(fs().SetAttributes(P(name), attrs)) << name;
+    }
   }
   std::vector<std::string> Sorted(std::vector<std::string> v) {
     std::sort(v.begin(), v.end());
@@ -76,9 +78,15 @@ TEST_F(FilesContract, PlainListingLeavesOutHiddenSystemAndFolders) {
   EXPECT_EQ(FoundNames(P("*")), (std::vector<std::string>{"folder.txt", "hidden.txt", "plain.txt",
                                                           "readonly.txt", "system.txt"}));
   for (const auto& e : fs().Find(P("*"))) {
-    if (e.name == "hidden.txt") EXPECT_TRUE(e.attributes & FA_HIDDEN);
-    if (e.name == "system.txt") EXPECT_TRUE(e.attributes & FA_SYSTEM);
-    if (e.name == "folder.txt") EXPECT_TRUE(e.attributes & FA_DIRECTORY);
+    if (e.name == "hidden.txt") {
+      EXPECT_TRUE(e.attributes & FA_HIDDEN);
+    }
+    if (e.name == "system.txt") {
+      EXPECT_TRUE(e.attributes & FA_SYSTEM);
+    }
+    if (e.name == "folder.txt") {
+      EXPECT_TRUE(e.attributes & FA_DIRECTORY);
+    }
     if (e.name == "plain.txt") {
       EXPECT_FALSE(e.attributes & (FA_HIDDEN | FA_SYSTEM | FA_DIRECTORY | FA_READONLY));
       EXPECT_EQ(e.size, 1u);

@@ -96,7 +96,9 @@ TEST(RestoreContract, BeginGivesASequenceOnlyWhereAvailable) {
     return;
   }
   auto seq = r.Begin("Kestrix Restore Point", 6);
-  if (seq) EXPECT_TRUE(r.End(*seq));
+  if (seq) {
+    EXPECT_TRUE(r.End(*seq));
+  }
 }
 
 TEST(ShellContract, ClipboardTextRoundTrips) {
