@@ -324,7 +324,7 @@ void Win32Backend::Impl::CreateWindowFor(Form& form) {
   FormWin* wp = w.get();
   wins[&form] = std::move(w);
   HWND hwnd = CreateWindowExA(0, cls.c_str(), form.caption().c_str(),
-                              WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, Px(form.left()), Px(form.top()),
+                              WS_OVERLAPPEDWINDOW, Px(form.left()), Px(form.top()),
                               Px(form.width()), Px(form.height()), nullptr, nullptr, inst, wp);
   if (!hwnd) {
     wins.erase(&form);
@@ -337,14 +337,19 @@ void Win32Backend::Impl::CreateWindowFor(Form& form) {
                                 inst, nullptr);
   ++wp->syncing;
   for (const auto& c : form.controls()) CreateControl(*wp, *c);
-  // Containers lie beneath what they hold, the outermost lowest.
+  // Containers lie beneath what they hold, the outermost lowest, and a tab strip under the
+  // frames that make its pages.
   std::vector<Control*> back;
   for (const auto& c : form.controls()) {
     ControlType t = c->type();
     if ((t == ControlType::Frame || t == ControlType::PictureBox || t == ControlType::TabStrip) && H(*c))
       back.push_back(c.get());
   }
-  std::stable_sort(back.begin(), back.end(), [](Control* a, Control* b) { return Depth(*a) > Depth(*b); });
+  std::stable_sort(back.begin(), back.end(), [](Control* a, Control* b) {
+    const bool tabA = a->type() == ControlType::TabStrip, tabB = b->type() == ControlType::TabStrip;
+    if (Depth(*a) != Depth(*b)) return Depth(*a) > Depth(*b);
+    return !tabA && tabB;
+  });
   for (Control* c : back)
     SetWindowPos(H(*c), HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
   --wp->syncing;
