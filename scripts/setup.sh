@@ -15,7 +15,6 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO dpkg --add-architecture i386 || true
   $SUDO apt-get update -q
   $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
