@@ -66,6 +66,8 @@ TEST(ShippedLocalization, EveryCaptionAndMessageIsTranslated) {
       // Placeholders and the brackets that join message fragments survive translation.
       EXPECT_EQ(Count(tr, '['), Count(en, '[')) << language << " " << key << ": " << tr;
       EXPECT_EQ(Count(tr, ']'), Count(en, ']')) << language << " " << key << ": " << tr;
+      // The first letter of a text is shown in upper case: a web address must not lead.
+      EXPECT_NE(FindNoCase(tr, "[Website]"), 0u) << language << " " << key;
       for (const char* ph : {"[ProgramName]", "[Website]"})
         EXPECT_EQ(FindNoCase(tr, ph) == std::string::npos, FindNoCase(en, ph) == std::string::npos)
             << language << " " << key;
