@@ -86,7 +86,7 @@ TEST(RegistryDefinitionReader, SplitsAtTheLastEqualsAndExpandsValueNames) {
   RegistryDefinition d = ReadRegistryDefinition("1^Software\\X^a=b=Threat", p);
   EXPECT_EQ(d.valueName, "a=b");
   EXPECT_EQ(d.threatName, "Threat");
-  d = ReadRegistryDefinition("2^Software\\X\\^[system]\\\\bt.dll=Threat", p);
+  d = ReadRegistryDefinition("2^Software\\X\\^[system]\\bt.dll=Threat", p);
   EXPECT_EQ(d.valueName, "C:\\WINDOWS\\system32\\bt.dll");
   EXPECT_EQ(d.keyPath, "Software\\X\\");
 }
