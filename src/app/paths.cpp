@@ -79,6 +79,7 @@ template <typename FolderOf>
 std::string ExpandWith(std::string_view text, FolderOf folderOf) {
   std::string result(text);
   for (size_t row = 0; row < kPlaceholderCount; ++row) {
+    if (result.find('[') == std::string::npos) break;  // most text holds no token at all
     if (ContainsToken(result, kPlaceholderTable[row]))
       result = ReplaceToken(result, kPlaceholderTable[row], folderOf(row));
   }
