@@ -14,11 +14,11 @@
 #include "app/frm_splash.h"
 #include "app/frm_spyware_found_alert.h"
 #include "app/frm_website.h"
+#include "app/paths.h"
 #include "app/subsystems_pending.h"
 
 namespace kx {
 namespace {
-constexpr int kCsidlAppData = 26;
 // One name for every copy of the program on the machine's session.
 constexpr const char* kInstanceLockName = "Kestrix Labs Kestrix single instance";
 }  // namespace
@@ -88,8 +88,8 @@ bool App::AcquireInstanceLock() {
 }
 
 std::string App::DataFolder() const {
-  // Until the path expander lands: "[appdata]" is the Application Data shell folder.
-  return platform_.system.SpecialFolder(kCsidlAppData) + "\\DideZuvurudARA";
+  PathExpander paths(platform_.system);
+  return kx::DataFolder(paths);
 }
 
 clsLanguages& App::CreateLanguages() {
