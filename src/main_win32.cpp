@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#if __has_include("platform/win32/ui_win32.h")
 #include "app/app.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
@@ -74,10 +73,3 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   }
   return 0;
 }
-
-#else
-
-// The window backend is not part of this build yet.
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
-
-#endif
