@@ -176,7 +176,7 @@ struct WebOptions {
 };
 
 struct WebResult {
-  bool ok = false;      // a complete answer arrived
+  bool ok = false;      // a complete answer arrived, whatever its status
   int status = 0;       // HTTP status when known
   std::string body;     // what arrived, even when not ok
 };
@@ -196,8 +196,9 @@ class SystemRestore {
  public:
   virtual ~SystemRestore() = default;
   virtual bool Available() = 0;  // srclient.dll present with its entry point
-  // Begins a restore point; the sequence number to end it with.
-  virtual std::optional<int64_t> Begin(const std::string& description) = 0;
+  // Begins a restore point of the given type (SRSetRestorePointA, event 100); the sequence
+  // number to end it with. The description is cut to the record's 64 characters.
+  virtual std::optional<int64_t> Begin(const std::string& description, uint32_t restorePointType = 6) = 0;
   virtual bool End(int64_t sequence) = 0;
 };
 

@@ -31,7 +31,7 @@ const char* TypeName(ControlType type);
 // Which property changed, so a backend updates only that.
 enum class Prop {
   Caption, Text, Enabled, Visible, Bounds, Font, ToolTip, Value, Range, Interval,
-  Columns, Items, ItemChecked, Tabs, SelectedTab, ListItems, ListIndex, Date, Checked,
+  Columns, Items, ItemChecked, Tabs, SelectedTab, ListItems, ListIndex, Date, Checked, Color,
 };
 
 struct ListColumn {
@@ -91,8 +91,8 @@ class Control {
 
   // CheckBox: 0 unchecked, 1 checked. OptionButton: 0/1. ProgressBar: the value.
   int value() const { return value_; }
-  // ProgressBar ignores a value outside [min, max]. OptionButton clears its siblings
-  // (same container, same name or same container group) when set to 1.
+  // ProgressBar ignores a value outside [min, max]. An OptionButton set to 1 clears the other
+  // option buttons of its container. Check and option boxes fire onChange when it changes.
   void set_value(int v);
   int min() const { return min_; }
   int max() const { return max_; }
@@ -123,6 +123,8 @@ class Control {
   void RemoveItem(size_t i);
   void ClearItems();
   void SetItemChecked(size_t i, bool checked);  // fires onItemCheck
+  // A user's click on row i: selects it alone, fires onItemClick then onClick.
+  void ClickItem(size_t i);
   // First row whose text starts with prefix, ignoring case; nullopt when none.
   std::optional<size_t> FindItem(const std::string& prefix) const;
   void ItemsChanged();
@@ -161,7 +163,10 @@ class Control {
   // What a user does, for backends and tests: same effects as the real gesture.
   void Click();                     // buttons: only when enabled; check box toggles; option sets
   void TypeText(const std::string& text);  // text box: replaces text, fires onChange
-  void PressKey(int keyAscii);
+  // Fires onKeyPress; returns the key the handlers left (0: swallowed).
+  int PressKey(int keyAscii);
+  // Timer: fires onTimer when enabled with an interval; backends call it when due.
+  void Tick();
   void MouseMove(int x = 0, int y = 0);
 
   // Backend-private handle.
@@ -169,6 +174,7 @@ class Control {
 
  private:
   void Changed(Prop p);
+  bool Usable() const;  // enabled, and every container enabled
 
   Form* form_;
   ControlType type_;
@@ -239,6 +245,8 @@ class Form {
   bool Unload(int unloadMode = 1);
   // Redraw frozen while visible.
   void FreezeRedraw(bool frozen);
+  // Shows a Menu control's items as a context menu at the mouse (the menu may be hidden).
+  void PopupMenu(Control& menu);
 
   std::function<void()> onLoad;
   std::function<void(int& cancel, int unloadMode)> onQueryUnload;
@@ -281,7 +289,8 @@ class Backend {
  public:
   virtual ~Backend() = default;
 
-  // Form lifecycle: create the real window on first show, destroy on unload.
+  // Form lifecycle: a window exists from load (hidden; its timers run) to unload.
+  virtual void FormLoaded(Form& form) {}
   virtual void FormShown(Form& form, bool modal) = 0;
   virtual void FormHidden(Form& form) = 0;
   virtual void FormUnloaded(Form& form) = 0;
@@ -300,6 +309,7 @@ class Backend {
   virtual void RunModal(Form& form) = 0;
   // Screen work area (without the task bar) in twips.
   virtual void WorkArea(int& left, int& top, int& width, int& height) = 0;
+  virtual void PopupMenu(Control& menu) {}
 };
 
 }  // namespace kx::ui

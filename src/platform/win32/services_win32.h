@@ -6,10 +6,116 @@
 
 namespace kx::win32 {
 
+class Win32Registry final : public Registry {
+ public:
+  RegStatus OpenKey(Hive hive, const std::string& path, uint32_t access) override;
+  RegStatus QueryValue(Hive hive, const std::string& path, const std::string& name,
+                       RegValue& out) override;
+  RegStatus SetValue(Hive hive, const std::string& path, const std::string& name,
+                     const RegValue& value) override;
+  RegStatus CreateKey(Hive hive, const std::string& path) override;
+  RegStatus DeleteValue(Hive hive, const std::string& path, const std::string& name) override;
+  RegStatus DeleteTree(Hive hive, const std::string& path) override;
+  RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) override;
+  RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) override;
+};
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::vector<FileEntry> Find(const std::string& pattern) override;
+  std::vector<std::string> ListPlainFiles(const std::string& pattern) override;
+  std::optional<uint32_t> Attributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  bool FolderExists(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
+  bool CopyFolder(const std::string& from, const std::string& to, bool overwrite) override;
+  bool DeleteFolder(const std::string& path, bool force) override;
+  std::optional<std::string> ReadFile(const std::string& path) override;
+  bool WriteFile(const std::string& path, const std::string& bytes) override;
+  bool AppendFile(const std::string& path, const std::string& bytes) override;
+};
+
+class Win32SystemInfo final : public SystemInfo {
+ public:
+  std::string SpecialFolder(int csidl) override;
+  std::string WindowsDirectory() override;
+  std::string SystemDirectory() override;
+  std::vector<DriveInfo> Drives() override;
+  OsVersion Version() override;
+  std::string ProgramFolder() override;
+  std::string UserName() override;
+};
+
+class Win32Processes final : public Processes {
+ public:
+  std::vector<uint32_t> EnumIds() override;
+  std::optional<std::string> ModulePath(uint32_t pid) override;
+  std::optional<std::string> ModuleBaseName(uint32_t pid) override;
+  bool Terminate(uint32_t pid, uint32_t exitCode) override;
+  std::optional<uint32_t> ExitCode(uint32_t pid) override;
+  bool WaitForExit(uint32_t pid, uint32_t milliseconds) override;
+  bool EnableDebugPrivilege() override;
+  std::vector<ProcessEntry> Snapshot() override;
+  std::optional<std::vector<std::string>> WmiProcessNames() override;
+  uint32_t CurrentId() override;
+};
+
+class Win32Web final : public Web {
+ public:
+  WebResult Get(const std::string& url, const WebOptions& options,
+                const std::function<bool()>& yield) override;
+};
+
+class Win32SystemRestore final : public SystemRestore {
+ public:
+  bool Available() override;
+  std::optional<int64_t> Begin(const std::string& description, uint32_t restorePointType = 6) override;
+  bool End(int64_t sequence) override;
+};
+
+class Win32Com final : public Com {
+ public:
+  bool Unregister(const std::string& dllPath) override;
+};
+
+class Win32Shell final : public Shell {
+ public:
+  bool Open(const std::string& fileOrAddress) override;
+  bool Start(const std::string& program, const std::string& arguments) override;
+  bool SetClipboardText(const std::string& text) override;
+  std::optional<std::string> ClipboardText() override;
+};
+
+class Win32Locks final : public Locks {
+ public:
+  std::unique_ptr<InstanceLock> TryAcquire(const std::string& name) override;
+};
+
 class Win32Clock final : public Clock {
  public:
   DateTime Now() override;
   uint64_t TickMs() override;
+};
+
+// One of each, and the Platform view that program code takes.
+struct Win32Platform {
+  Win32Registry registry;
+  Win32FileSystem files;
+  Win32SystemInfo system;
+  Win32Processes processes;
+  Win32Web web;
+  Win32SystemRestore restore;
+  Win32Com com;
+  Win32Shell shell;
+  Win32Locks locks;
+  Win32Clock clock;
+
+  kx::Platform platform() {
+    return {registry, files, system, processes, web, restore, com, shell, locks, clock};
+  }
 };
 
 }  // namespace kx::win32

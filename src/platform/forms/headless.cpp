@@ -1,0 +1,148 @@
+#include "platform/forms/headless.h"
+
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+namespace kx::ui {
+namespace {
+
+bool Runs(const Control& c) {
+  return c.type() == ControlType::Timer && c.enabled() && c.interval() > 0;
+}
+
+// What a box gives when nobody scripted an answer: its first button.
+MsgResult FirstButton(uint32_t style) {
+  switch (style & 7u) {
+    case MB_ABORT_RETRY_IGNORE: return MsgResult::Abort;
+    case MB_YES_NO_CANCEL:
+    case MB_YES_NO: return MsgResult::Yes;
+    case MB_RETRY_CANCEL: return MsgResult::Retry;
+    default: return MsgResult::Ok;
+  }
+}
+
+}  // namespace
+
+void HeadlessBackend::Schedule(Control& timer) { due_[&timer] = now_ + timer.interval(); }
+
+void HeadlessBackend::Advance(int64_t ms) {
+  const int64_t target = now_ + std::max<int64_t>(0, ms);
+  for (;;) {
+    // Handlers may load, unload or retime anything, so look again after every tick.
+    Control* next = nullptr;
+    int64_t nextDue = target + 1;
+    for (Form* f : loaded_) {
+      for (const auto& c : f->controls()) {
+        if (!Runs(*c)) continue;
+        auto it = due_.find(c.get());
+        if (it == due_.end()) it = due_.emplace(c.get(), now_ + c->interval()).first;
+        if (it->second < nextDue) {
+          nextDue = it->second;
+          next = c.get();
+        }
+      }
+    }
+    if (!next) break;
+    now_ = nextDue;
+    due_[next] = nextDue + next->interval();
+    next->Tick();
+  }
+  now_ = target;
+}
+
+void HeadlessBackend::ExpectMsgBox(MsgResult result, const std::string& expectText) {
+  msgAnswers_.push_back({result, expectText});
+}
+
+void HeadlessBackend::ExpectOpenFile(std::optional<std::string> path) {
+  fileAnswers_.push_back(std::move(path));
+}
+
+int HeadlessBackend::freeze_depth(const Form& f) const {
+  auto it = freeze_.find(&f);
+  return it == freeze_.end() ? 0 : it->second;
+}
+
+void HeadlessBackend::set_work_area(int left, int top, int width, int height) {
+  workArea_[0] = left;
+  workArea_[1] = top;
+  workArea_[2] = width;
+  workArea_[3] = height;
+}
+
+void HeadlessBackend::FormLoaded(Form& form) {
+  if (std::find(loaded_.begin(), loaded_.end(), &form) == loaded_.end()) loaded_.push_back(&form);
+  for (const auto& c : form.controls()) {
+    if (c->type() == ControlType::Timer) Schedule(*c);
+  }
+}
+
+void HeadlessBackend::FormShown(Form& form, bool modal) { FormLoaded(form); }
+
+void HeadlessBackend::FormUnloaded(Form& form) {
+  loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
+  for (const auto& c : form.controls()) due_.erase(c.get());
+  freeze_.erase(&form);
+}
+
+void HeadlessBackend::ControlChanged(Control& control, Prop what) {
+  ++controlChanges_;
+  // Switching a timer on or retiming it starts its countdown afresh, as a real timer does.
+  if (control.type() == ControlType::Timer && (what == Prop::Enabled || what == Prop::Interval) &&
+      control.form().loaded())
+    Schedule(control);
+}
+
+void HeadlessBackend::FreezeRedraw(Form& form, bool frozen) {
+  if (frozen) {
+    ++freeze_[&form];
+    ++freezeCount_;
+  } else {
+    --freeze_[&form];
+  }
+}
+
+MsgResult HeadlessBackend::MsgBox(const std::string& text, uint32_t style, const std::string& title) {
+  shown_.push_back({text, style, title});
+  if (msgAnswers_.empty()) {
+    ADD_FAILURE() << "unexpected message box \"" << text << "\" (title \"" << title << "\")";
+    return FirstButton(style);
+  }
+  Answer a = msgAnswers_.front();
+  msgAnswers_.pop_front();
+  if (!a.expectText.empty() && text.find(a.expectText) == std::string::npos)
+    ADD_FAILURE() << "message box \"" << text << "\" does not contain \"" << a.expectText << "\"";
+  return a.result;
+}
+
+void HeadlessBackend::DoEvents() {
+  ++doEvents_;
+  if (onDoEvents) onDoEvents();
+}
+
+std::optional<std::string> HeadlessBackend::OpenFileDialog(const std::string& title,
+                                                           const std::string& filter) {
+  ++openFileCalls_;
+  if (fileAnswers_.empty()) {
+    ADD_FAILURE() << "unexpected file-open dialog \"" << title << "\"";
+    return std::nullopt;
+  }
+  auto a = fileAnswers_.front();
+  fileAnswers_.pop_front();
+  return a;
+}
+
+void HeadlessBackend::RunModal(Form& form) {
+  modalForms_.push_back(form.name());
+  if (onRunModal) onRunModal(form);
+}
+
+void HeadlessBackend::WorkArea(int& left, int& top, int& width, int& height) {
+  left = workArea_[0];
+  top = workArea_[1];
+  width = workArea_[2];
+  height = workArea_[3];
+}
+
+}  // namespace kx::ui

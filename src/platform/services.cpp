@@ -1,0 +1,33 @@
+#include "platform/services.h"
+
+namespace kx {
+
+RegValue RegValue::String(const std::string& s, uint32_t type) {
+  RegValue v;
+  v.type = type;
+  v.data = s;
+  v.data.push_back('\0');
+  return v;
+}
+
+RegValue RegValue::Dword(uint32_t x) {
+  RegValue v;
+  v.type = REGT_DWORD;
+  for (int i = 0; i < 4; ++i) v.data.push_back(static_cast<char>((x >> (8 * i)) & 0xFF));
+  return v;
+}
+
+std::optional<std::string> RegValue::AsString() const {
+  if (type != REGT_SZ && type != REGT_EXPAND_SZ) return std::nullopt;
+  // Stored strings need not end with a NUL (any program may write one without it).
+  return data.substr(0, data.find('\0'));
+}
+
+std::optional<uint32_t> RegValue::AsDword() const {
+  if (type != REGT_DWORD || data.size() != 4) return std::nullopt;
+  uint32_t x = 0;
+  for (int i = 3; i >= 0; --i) x = (x << 8) | static_cast<unsigned char>(data[i]);
+  return x;
+}
+
+}  // namespace kx

@@ -1,0 +1,154 @@
+#include <windows.h>
+
+#include "platform/win32/services_win32.h"
+
+namespace kx::win32 {
+
+namespace {
+
+HKEY Root(Hive h) { return reinterpret_cast<HKEY>(static_cast<ULONG_PTR>(static_cast<uint32_t>(h))); }
+
+RegStatus StatusOf(LONG rc) {
+  switch (rc) {
+    case ERROR_SUCCESS: return RegStatus::Ok;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return RegStatus::NotFound;
+    case ERROR_ACCESS_DENIED: return RegStatus::AccessDenied;
+    default: return RegStatus::Failed;
+  }
+}
+
+struct Key {
+  HKEY h = nullptr;
+  ~Key() {
+    if (h) RegCloseKey(h);
+  }
+};
+
+LONG Open(Hive hive, const std::string& path, REGSAM access, Key& key) {
+  return RegOpenKeyExA(Root(hive), path.c_str(), 0, access, &key.h);
+}
+
+// Depth first: RegDeleteTree is missing before Vista.
+LONG DeleteBelow(HKEY parent, const std::string& name) {
+  HKEY h = nullptr;
+  LONG rc = RegOpenKeyExA(parent, name.c_str(), 0, KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE | DELETE, &h);
+  if (rc != ERROR_SUCCESS) return rc;
+  for (;;) {
+    char sub[256];
+    DWORD len = sizeof sub;
+    // Always the first subkey: the list shrinks as they go.
+    LONG e = RegEnumKeyExA(h, 0, sub, &len, nullptr, nullptr, nullptr, nullptr);
+    if (e == ERROR_NO_MORE_ITEMS) break;
+    if (e != ERROR_SUCCESS) {
+      RegCloseKey(h);
+      return e;
+    }
+    e = DeleteBelow(h, std::string(sub, len));
+    if (e != ERROR_SUCCESS) {
+      RegCloseKey(h);
+      return e;
+    }
+  }
+  RegCloseKey(h);
+  return RegDeleteKeyA(parent, name.c_str());
+}
+
+}  // namespace
+
+RegStatus Win32Registry::OpenKey(Hive hive, const std::string& path, uint32_t access) {
+  Key k;
+  return StatusOf(Open(hive, path, access, k));
+}
+
+RegStatus Win32Registry::QueryValue(Hive hive, const std::string& path, const std::string& name,
+                                    RegValue& out) {
+  Key k;
+  if (LONG rc = Open(hive, path, KEY_QUERY_VALUE, k); rc != ERROR_SUCCESS) return StatusOf(rc);
+  DWORD type = 0, size = 0;
+  LONG rc = RegQueryValueExA(k.h, name.c_str(), nullptr, &type, nullptr, &size);
+  std::string data;
+  // The value may grow between the two calls; ask again until it fits.
+  for (int attempt = 0; rc == ERROR_SUCCESS || rc == ERROR_MORE_DATA; ++attempt) {
+    if (attempt > 4) return RegStatus::Failed;
+    data.resize(size);
+    DWORD got = size;
+    rc = RegQueryValueExA(k.h, name.c_str(), nullptr, &type,
+                          reinterpret_cast<BYTE*>(data.data()), &got);
+    if (rc == ERROR_SUCCESS) {
+      data.resize(got);
+      out.type = type;
+      out.data = std::move(data);
+      return RegStatus::Ok;
+    }
+    if (rc == ERROR_MORE_DATA) size = got + 64;
+  }
+  return StatusOf(rc);
+}
+
+RegStatus Win32Registry::SetValue(Hive hive, const std::string& path, const std::string& name,
+                                  const RegValue& value) {
+  Key k;
+  if (LONG rc = Open(hive, path, KEY_SET_VALUE, k); rc != ERROR_SUCCESS) return StatusOf(rc);
+  return StatusOf(RegSetValueExA(k.h, name.c_str(), 0, value.type,
+                                 reinterpret_cast<const BYTE*>(value.data.data()),
+                                 static_cast<DWORD>(value.data.size())));
+}
+
+RegStatus Win32Registry::CreateKey(Hive hive, const std::string& path) {
+  Key k;
+  return StatusOf(RegCreateKeyExA(Root(hive), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                  KEY_QUERY_VALUE, nullptr, &k.h, nullptr));
+}
+
+RegStatus Win32Registry::DeleteValue(Hive hive, const std::string& path, const std::string& name) {
+  Key k;
+  if (LONG rc = Open(hive, path, KEY_SET_VALUE, k); rc != ERROR_SUCCESS) return StatusOf(rc);
+  return StatusOf(RegDeleteValueA(k.h, name.c_str()));
+}
+
+RegStatus Win32Registry::DeleteTree(Hive hive, const std::string& path) {
+  std::string p = path;
+  while (!p.empty() && p.back() == '\\') p.pop_back();
+  size_t slash = p.find_last_of('\\');
+  if (p.empty()) return RegStatus::Failed;
+  if (slash == std::string::npos) return StatusOf(DeleteBelow(Root(hive), p));
+  Key parent;
+  if (LONG rc = Open(hive, p.substr(0, slash), KEY_ENUMERATE_SUB_KEYS, parent); rc != ERROR_SUCCESS)
+    return StatusOf(rc);
+  return StatusOf(DeleteBelow(parent.h, p.substr(slash + 1)));
+}
+
+RegStatus Win32Registry::EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) {
+  Key k;
+  if (LONG rc = Open(hive, path, KEY_ENUMERATE_SUB_KEYS, k); rc != ERROR_SUCCESS) return StatusOf(rc);
+  std::vector<std::string> names;
+  for (DWORD i = 0;; ++i) {
+    char name[256];
+    DWORD len = sizeof name;
+    LONG rc = RegEnumKeyExA(k.h, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS) return StatusOf(rc);
+    names.emplace_back(name, len);
+  }
+  out = std::move(names);
+  return RegStatus::Ok;
+}
+
+RegStatus Win32Registry::EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) {
+  Key k;
+  if (LONG rc = Open(hive, path, KEY_QUERY_VALUE, k); rc != ERROR_SUCCESS) return StatusOf(rc);
+  std::vector<std::string> names;
+  for (DWORD i = 0;; ++i) {
+    char name[16384];
+    DWORD len = sizeof name;
+    LONG rc = RegEnumValueA(k.h, i, name, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS) return StatusOf(rc);
+    names.emplace_back(name, len);
+  }
+  out = std::move(names);
+  return RegStatus::Ok;
+}
+
+}  // namespace kx::win32

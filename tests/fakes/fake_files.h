@@ -1,0 +1,65 @@
+// An in-memory file system with Windows path semantics: drive-rooted paths, names that
+// compare without regard to case, attributes, FindFirstFile patterns, and the rules that
+// bite: read-only files resist deletion and overwriting, hidden and system files never
+// show in plain listings, and a name with wildcards is never a file.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace kx::fakes {
+
+class FakeFileSystem final : public FileSystem {
+ public:
+  std::vector<FileEntry> Find(const std::string& pattern) override;
+  std::vector<std::string> ListPlainFiles(const std::string& pattern) override;
+  std::optional<uint32_t> Attributes(const std::string& path) override;
+  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  bool FolderExists(const std::string& path) override;
+  bool CreateFolder(const std::string& path) override;
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool DeleteFile(const std::string& path) override;
+  bool MoveFile(const std::string& from, const std::string& to) override;
+  bool CopyFolder(const std::string& from, const std::string& to, bool overwrite) override;
+  bool DeleteFolder(const std::string& path, bool force) override;
+  std::optional<std::string> ReadFile(const std::string& path) override;
+  bool WriteFile(const std::string& path, const std::string& bytes) override;
+  bool AppendFile(const std::string& path, const std::string& bytes) override;
+
+  // Test set-up: plants a file or folder, creating missing parent folders. A file's
+  // attributes are FileAttr bits (FA_ARCHIVE is what a new file gets on Windows).
+  void AddFile(const std::string& path, const std::string& bytes = {}, uint32_t attrs = FA_ARCHIVE);
+  void AddFolder(const std::string& path, uint32_t attrs = FA_DIRECTORY);
+  // A file in use by another program: it cannot be deleted, moved or written.
+  void SetInUse(const std::string& path, bool inUse = true);
+  bool Exists(const std::string& path);  // file or folder, whatever its attributes
+  void Clear() { drives_.clear(); }
+
+ private:
+  struct Node {
+    std::string name;
+    uint32_t attrs = 0;
+    bool inUse = false;
+    std::string bytes;
+    std::map<std::string, std::unique_ptr<Node>> children;  // by upper-case name
+    bool IsDir() const { return attrs & FA_DIRECTORY; }
+  };
+  Node* Lookup(const std::string& path);
+  // The folder that would hold `path`, and its last component; null when absent.
+  Node* Parent(const std::string& path, std::string& leaf);
+  Node* MakeFolders(const std::vector<std::string>& parts, size_t count);
+  static FileEntry EntryOf(const Node& n);
+  static std::unique_ptr<Node> Clone(const Node& n);
+  bool DeleteTree(Node& folder, bool force);
+  bool CopyInto(const Node& from, Node& to, bool overwrite);
+
+  std::map<std::string, std::unique_ptr<Node>> drives_;  // "C:" upper case
+};
+
+}  // namespace kx::fakes

@@ -1,0 +1,155 @@
+#include "fakes/fake_registry.h"
+
+#include "fakes/fake_util.h"
+
+namespace kx::fakes {
+
+std::pair<std::string, RegValue>* FakeRegistry::Key::FindValue(const std::string& name) {
+  for (auto& v : values)
+    if (EqualNoCase(v.first, name)) return &v;
+  return nullptr;
+}
+
+FakeRegistry::Key* FakeRegistry::Find(Hive hive, const std::string& path) const {
+  auto h = hives_.find(static_cast<uint32_t>(hive));
+  if (h == hives_.end()) {
+    // Hives always exist, empty until written.
+    h = hives_.emplace(static_cast<uint32_t>(hive), std::make_unique<Key>()).first;
+  }
+  Key* k = h->second.get();
+  for (const auto& part : SplitPath(path)) {
+    auto it = k->subkeys.find(Upper(part));
+    if (it == k->subkeys.end()) return nullptr;
+    k = it->second.get();
+  }
+  return k;
+}
+
+FakeRegistry::Key* FakeRegistry::Make(Hive hive, const std::string& path) {
+  Key* k = Find(hive, "");
+  for (const auto& part : SplitPath(path)) {
+    auto& slot = k->subkeys[Upper(part)];
+    if (!slot) {
+      slot = std::make_unique<Key>();
+      slot->name = part;
+    }
+    k = slot.get();
+  }
+  return k;
+}
+
+RegStatus FakeRegistry::Check(const Key* key, uint32_t access) {
+  if (!key) return RegStatus::NotFound;
+  return (access & ~key->allowed) ? RegStatus::AccessDenied : RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::OpenKey(Hive hive, const std::string& path, uint32_t access) {
+  return Check(Find(hive, path), access);
+}
+
+RegStatus FakeRegistry::QueryValue(Hive hive, const std::string& path, const std::string& name,
+                                   RegValue& out) {
+  Key* k = Find(hive, path);
+  if (RegStatus s = Check(k, REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
+  auto* v = k->FindValue(name);
+  if (!v) return RegStatus::NotFound;
+  out = v->second;
+  return RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::SetValue(Hive hive, const std::string& path, const std::string& name,
+                                 const RegValue& value) {
+  Key* k = Find(hive, path);
+  if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
+  if (auto* v = k->FindValue(name))
+    v->second = value;
+  else
+    k->values.emplace_back(name, value);
+  return RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::CreateKey(Hive hive, const std::string& path) {
+  Key* k = Find(hive, "");
+  for (const auto& part : SplitPath(path)) {
+    auto it = k->subkeys.find(Upper(part));
+    if (it == k->subkeys.end()) {
+      if (k->allowed != 0xFFFFFFFFu && !(k->allowed & REGA_CREATE_SUB_KEY)) return RegStatus::AccessDenied;
+      auto& slot = k->subkeys[Upper(part)];
+      slot = std::make_unique<Key>();
+      slot->name = part;
+      k = slot.get();
+    } else {
+      k = it->second.get();
+    }
+  }
+  return Check(k, REGA_QUERY_VALUE);
+}
+
+RegStatus FakeRegistry::DeleteValue(Hive hive, const std::string& path, const std::string& name) {
+  Key* k = Find(hive, path);
+  if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
+  for (auto it = k->values.begin(); it != k->values.end(); ++it) {
+    if (EqualNoCase(it->first, name)) {
+      k->values.erase(it);
+      return RegStatus::Ok;
+    }
+  }
+  return RegStatus::NotFound;
+}
+
+RegStatus FakeRegistry::DeleteTree(Hive hive, const std::string& path) {
+  auto parts = SplitPath(path);
+  if (parts.empty()) return RegStatus::Failed;  // a hive itself is never deleted
+  Key* k = Find(hive, path);
+  if (!k) return RegStatus::NotFound;
+  // Deleting needs the right to delete the key and to list what is below it.
+  if (RegStatus s = Check(k, 0x10000u | REGA_ENUMERATE_SUB_KEYS | REGA_QUERY_VALUE); s != RegStatus::Ok)
+    return s;
+  std::string parentPath;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) parentPath += parts[i] + "\\";
+  Key* parent = Find(hive, parentPath);
+  parent->subkeys.erase(Upper(parts.back()));
+  return RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) {
+  Key* k = Find(hive, path);
+  if (RegStatus s = Check(k, REGA_ENUMERATE_SUB_KEYS); s != RegStatus::Ok) return s;
+  out.clear();
+  for (const auto& [upper, sub] : k->subkeys) out.push_back(sub->name);
+  return RegStatus::Ok;
+}
+
+RegStatus FakeRegistry::EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) {
+  Key* k = Find(hive, path);
+  if (RegStatus s = Check(k, REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
+  out.clear();
+  for (const auto& v : k->values) out.push_back(v.first);
+  return RegStatus::Ok;
+}
+
+void FakeRegistry::AddKey(Hive hive, const std::string& path) { Make(hive, path); }
+
+void FakeRegistry::Put(Hive hive, const std::string& path, const std::string& name, const RegValue& value) {
+  Key* k = Make(hive, path);
+  if (auto* v = k->FindValue(name))
+    v->second = value;
+  else
+    k->values.emplace_back(name, value);
+}
+
+void FakeRegistry::Restrict(Hive hive, const std::string& path, uint32_t allowed) {
+  Make(hive, path)->allowed = allowed;
+}
+
+bool FakeRegistry::HasKey(Hive hive, const std::string& path) const { return Find(hive, path) != nullptr; }
+
+std::optional<RegValue> FakeRegistry::Get(Hive hive, const std::string& path, const std::string& name) const {
+  Key* k = Find(hive, path);
+  if (!k) return std::nullopt;
+  auto* v = k->FindValue(name);
+  if (!v) return std::nullopt;
+  return v->second;
+}
+
+}  // namespace kx::fakes
