@@ -5,13 +5,13 @@
 namespace kx {
 namespace {
 
+// A word that holds another listed word comes before it, or it could never go whole.
 const char* const kWords[] = {
-    "fuck",    "shit",    "cunt",   "cum",     "bitch",   "bastard", "asshole", "dick",
+    "motherfucker", "fuck", "shit",    "cunt",   "cum",     "bitch",   "bastard", "asshole", "dick",
     "cock",    "pussy",   "whore",  "slut",    "faggot",  "fag",     "nigger",  "nigga",
     "spic",    "chink",   "kike",   "wetback", "gook",    "twat",    "wanker",  "wank",
     "bollocks", "prick",  "tits",   "boob",    "penis",   "vagina",  "dildo",   "blowjob",
     "handjob", "jizz",    "porn",   "anal",    "rape",    "retard",  "dyke",    "tranny",
-    "motherfucker",
 };
 
 char Lower(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
