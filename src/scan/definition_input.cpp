@@ -30,7 +30,8 @@ char Decode(char c) {
 
 std::optional<std::vector<std::string>> ReadDecodedLines(FileSystem& files, ScanPaths& paths,
                                                          const std::string& path) {
-  if (!paths.FileExists(path)) return std::nullopt;
+  // Asked directly, never from a scan's listings: the data folder may change under them.
+  if (!PlainFileExists(files, path)) return std::nullopt;
   std::optional<std::string> bytes = files.ReadFile(path);
   if (!bytes) return std::nullopt;
   std::vector<std::string> lines;

@@ -6,6 +6,10 @@ namespace kx {
 
 using scan_input::Trim;
 
+std::string FileFolderScanner::ExpandedFolder(const std::string& folder) {
+  return ReplaceAll(ctx_.paths.ExpandDefinitionField(folder), "\\\\", "\\");
+}
+
 void FileFolderScanner::Progress(const std::string& item) {
   ScanState& s = ctx_.state;
   const DefinitionCounts& d = s.definitions;
@@ -25,7 +29,7 @@ void FileFolderScanner::ScanFileDefinitions() {
     scan_input::NameFolderRecord r = scan_input::ParseNameFolderLine(line);
     std::string fileName = Trim(r.name);
     std::string path = r.hasFolder
-                           ? ReplaceAll(ctx_.paths.ExpandDefinitionField(r.folder) + "\\" + fileName, "\\\\", "\\")
+                           ? ReplaceAll(ExpandedFolder(r.folder) + "\\" + fileName, "\\\\", "\\")
                            : fileName;
     s.counters.filesFoldersInspected += 1;
     Progress(fileName);
@@ -57,7 +61,7 @@ void FileFolderScanner::ScanFolderDefinitions() {
       s.Yield();
       continue;
     }
-    std::string path = ReplaceAll(ctx_.paths.ExpandDefinitionField(r.folder), "\\\\", "\\");
+    std::string path = ExpandedFolder(r.folder);
     s.counters.filesFoldersInspected += 1;
     std::string label = r.name;
     for (const char* cut : {"\r\n", "\r", "\n", "\t"}) label = ReplaceAll(label, cut, "");

@@ -8,11 +8,6 @@
 
 namespace kx {
 
-bool PlainFileExists(FileSystem& files, const std::string& path) {
-  std::vector<std::string> names = files.ListPlainFiles(path);
-  return !names.empty() && UpperAscii(names.front()) == UpperAscii(FileNameOfPath(path));
-}
-
 bool SettingAsBoolean(const std::string& value) {
   std::string v = LowerAscii(scan_input::Trim(value));
   if (v == "true") return true;

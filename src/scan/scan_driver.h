@@ -115,8 +115,6 @@ class ScanDriver {
   std::string startTime_, endTime_;
 };
 
-// True when a directory listing restricted to plain files finds exactly this file.
-bool PlainFileExists(FileSystem& files, const std::string& path);
 // A setting read as a Boolean: "True"/"False" in any case, or a number (non-zero true).
 bool SettingAsBoolean(const std::string& value);
 long SettingAsNumber(const std::string& value);

@@ -33,6 +33,11 @@ std::string FileNameOfPath(const std::string& path) {
   return at == std::string::npos ? path : path.substr(at + 1);
 }
 
+bool PlainFileExists(FileSystem& files, const std::string& path) {
+  std::vector<std::string> names = files.ListPlainFiles(path);
+  return !names.empty() && UpperAscii(names.front()) == UpperAscii(FileNameOfPath(path));
+}
+
 namespace {
 
 struct Token {
@@ -110,10 +115,7 @@ class LiteralScanPaths : public ScanPaths {
     return folders_.Expand(ReplaceAll(text, "[drive]", folders_.SystemDriveRoot()));
   }
   std::string SystemDriveRoot() override { return folders_.SystemDriveRoot(); }
-  bool FileExists(const std::string& path) override {
-    std::vector<std::string> names = files_.ListPlainFiles(path);
-    return !names.empty() && UpperAscii(names.front()) == UpperAscii(FileNameOfPath(path));
-  }
+  bool FileExists(const std::string& path) override { return PlainFileExists(files_, path); }
   bool FolderExists(const std::string& path) override { return files_.FolderExists(path); }
 
  private:

@@ -35,6 +35,9 @@ std::string ReplaceAll(std::string s, const std::string& from, const std::string
 // The text after the last backslash, or the whole text.
 std::string FileNameOfPath(const std::string& path);
 
+// True when a directory listing restricted to plain files finds exactly this file.
+bool PlainFileExists(FileSystem& files, const std::string& path);
+
 // The placeholder folder lookups, either per call or once.
 class PlaceholderFolders {
  public:

@@ -31,6 +31,7 @@ class FileFolderScanner {
 
  private:
   void Progress(const std::string& item);
+  std::string ExpandedFolder(const std::string& folder);
   ScanContext& ctx_;
 };
 

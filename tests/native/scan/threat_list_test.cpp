@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fakes/fake_platform.h"
-#include "scan_kit.h"
+#include "scan_support/scan_kit.h"
 
 namespace kx {
 namespace {
