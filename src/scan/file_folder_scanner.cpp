@@ -46,7 +46,7 @@ void FileFolderScanner::ScanFileDefinitions() {
                                   std::move(row));
       }
     }
-    s.Yield();
+    s.YieldToMessageLoop();
   }
 }
 
@@ -58,7 +58,7 @@ void FileFolderScanner::ScanFolderDefinitions() {
     if (s.stop) return;
     scan_input::NameFolderRecord r = scan_input::ParseNameFolderLine(line);
     if (!r.hasFolder || r.folder.empty()) {
-      s.Yield();
+      s.YieldToMessageLoop();
       continue;
     }
     std::string path = ExpandedFolder(r.folder);
@@ -77,7 +77,7 @@ void FileFolderScanner::ScanFolderDefinitions() {
                                   *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
       }
     }
-    s.Yield();
+    s.YieldToMessageLoop();
   }
 }
 

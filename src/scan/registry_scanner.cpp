@@ -24,7 +24,7 @@ void RegistryScanner::ScanRegistryDefinitions() {
   if (!lines) return;
   ui::Control* queue = t.controls().lvwRegistryToBeDeleted;
   for (const std::string& line : *lines) {
-    s.Yield();
+    s.YieldToMessageLoop();
     if (s.stop) break;
     scan_input::RegistryRecord r = scan_input::ParseRegistryLine(line);
     // Without "=" or without its three fields a line is no definition and matches nothing.

@@ -216,7 +216,7 @@ void ScanDriver::RunScanPhases() {
                                                         : MakeLiteralScanPaths(services_.system, services_.files);
   Step([&] {
     threats_.SetSafeList(scan_input::LoadSafetyList(services_.files, *paths, services_.dataFolder, state_.stop,
-                                                    [&] { state_.Yield(); }));
+                                                    [&] { state_.YieldToMessageLoop(); }));
   });
   Step([&] {
     Visible(v.pbgMain, false);

@@ -36,7 +36,7 @@ void ScanState::UpdateScanProgress(const std::string& status, int phasePercent, 
   counters.progressCalls = 0;
 }
 
-void ScanState::Yield() {
+void ScanState::YieldToMessageLoop() {
   if (!doEvents_) return;
   if (yield.intervalMs != 0) {
     uint64_t now = clock_.TickMs();

@@ -67,7 +67,7 @@ class ScanState {
   // Shows the counters and the status on every hundredth call only.
   void UpdateScanProgress(const std::string& status, int phasePercent, int overallPercent);
   // The message loop's turn (Pause and Stop act here).
-  void Yield();
+  void YieldToMessageLoop();
   // Starts a scan: counters zero, Stop clear.
   void Reset();
 
