@@ -212,3 +212,41 @@ TEST_F(ScannerTest, ProgressRunsOverBothFilesAndShowsEveryHundredthCall) {
 
 }  // namespace
 }  // namespace kx
+
+namespace kx {
+namespace {
+
+// Lines of arbitrary bytes in every definition file: the scan runs through and nothing
+// made-up matches.
+TEST_F(ScannerTest, ArbitraryLinesMatchNothing) {
+  fp.files.AddFile("C:\\Windows\\real.dll", "x");
+  fp.registry.AddKey(Hive::CurrentUser, "Software");
+  uint32_t seed = 12345;
+  auto next = [&] { return seed = seed * 1103515245u + 12345u; };
+  const std::string alphabet = "=|^\\[]:. \tabcSYSTEMwindir0125";
+  for (const char* file : {"FileDefinition.dat", "DirectoryDefinition.dat", "RegistryDefinition.dat", "Safety.dat"}) {
+    std::vector<std::string> lines;
+    for (int i = 0; i < 400; ++i) {
+      std::string line;
+      int len = next() % 40;
+      for (int k = 0; k < len; ++k)
+        line.push_back(next() % 3 ? alphabet[next() % alphabet.size()] : static_cast<char>(next() % 256));
+      line.erase(std::remove_if(line.begin(), line.end(), [](char c) {
+                   return c == '\r' || c == '\n' || c == char(201) || c == char(204);
+                 }), line.end());
+      lines.push_back(line);
+    }
+    Definitions(file, lines);
+  }
+  rig.threats.SetSafeList(scan_input::LoadSafetyList(fp.files, *paths, kData, rig.state.stop, nullptr));
+  ScanRegistry();
+  ScanFiles();
+  for (const std::string& row : rig.Rows("lvwFilesToBeDeleted")) {
+    // Only the real file could ever be found, and only from a line that names it.
+    EXPECT_EQ(row.find("real.dll"), std::string::npos) << row;
+  }
+  EXPECT_GT(rig.state.counters.filesFoldersInspected, 0);
+}
+
+}  // namespace
+}  // namespace kx
