@@ -226,6 +226,11 @@ TEST(ScanThroughTheWindow, QuickScanFindsThePlantedThreats) {
   ASSERT_TRUE(WaitFor([&] {
     return ReadString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\Settings", "lblLastScan") != "Never";
   })) << "the scan never recorded its time";
+  EXPECT_TRUE(WaitFor([&] {
+    for (HWND h : Children(main))
+      if (Text(h) == "Scanning complete.") return true;
+    return false;
+  }, 10000)) << "no \"Scanning complete.\" status";
   HWND results = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (results = Button(main, "Results/Removal")) != nullptr; }, 10000));
   SendMessageA(results, BM_CLICK, 0, 0);
