@@ -2,6 +2,7 @@
 // language from Localization.txt to a window.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -10,49 +11,74 @@
 
 namespace kx {
 
-// Read once at start-up from the program's own version resource.
+// Read once at start-up from the program's own version resource (BrandingFromVersionInfo);
+// these defaults stand in when the resource cannot be read.
 struct Branding {
   std::string productName = "Kestrix";
   std::string companyName = "Kestrix Labs";
   std::string website = "http://www.kestrix.example";
-  int productNumber = 21;
+  int productNumber = 21;  // the language server's folder for this program
+  bool skinning = true;
+  bool takeSplashIcon = true;
 };
 
 class clsLanguages {
  public:
+  static constexpr size_t kSlots = 201;
+
   // programFolder: where Localization.txt lives (no trailing "\").
   clsLanguages(FileSystem& files, std::string programFolder, Branding branding);
 
+  // Into the first free slot, without looking for the key; dropped when the table is full.
   void setMessage(const std::string& strName, const std::string& strMessage);
-  // The message's text with the branding placeholders filled in, or "".
+  // The message's text (key ignoring case) with the branding placeholders filled in and
+  // its first letter in upper case, or "" for a key not in the table.
   std::string getMessages(const std::string& strName) const;
   // Fills the table with the built-in English texts, in slot order.
   void LoadBuiltInMessages();
 
+  // Loads strLang (falling back to English when that leaves no items) and sets the
+  // captions of myForm's controls and the message texts from it. Anything without an
+  // item keeps its text.
   void ChangeLanguage(ui::Form& myForm, const std::string& strLang);
+  // The same, with the control type names compared in lower case.
   void ChangeLanguageMDI(ui::Form& myForm, const std::string& strLang);
+  // Does nothing; always 0 (the language window reads LanguageNames instead).
   int ListLanguages();
   bool LangFileExists(const std::string& asPath);
   std::string LangTrimPath(const std::string& asPath);
-  // Writes Localization.txt's English block from these windows' controls.
-  void makeLocalizationFile(const std::vector<ui::Form*>& forms);
+  // Writes Localization.txt anew: one English block with the current captions of these
+  // windows' controls (in the order given) and the current message texts. The caller
+  // loads the windows it wants included. False when the file could not be written.
+  bool makeLocalizationFile(const std::vector<ui::Form*>& forms);
+
+  // The language names Localization.txt offers, in file order; empty without a file.
+  std::vector<std::string> LanguageNames();
+  std::string LocalizationPath() const { return programFolder_ + "\\Localization.txt"; }
+  // Fills in "[ProgramName]", "[CompanyName]" (also written "[Company]") and "[Website]",
+  // ignoring case.
+  std::string ExpandBranding(const std::string& text) const;
 
   const std::string& CurrentLanguage() const { return currentLanguage_; }
   const Branding& branding() const { return branding_; }
+  size_t itemLineCount() const { return itemLines_.size(); }
 
  private:
   void LoadLanguage(const std::string& strLang);
+  // The item's text with the placeholders filled in and its first letter in upper case.
   std::string GetTranslation(const std::string& key) const;
+  void Translate(ui::Form& myForm, const std::string& strLang, bool lowerCaseTypes);
+  std::string ReadLocalizationText();
 
   struct Slot {
-    std::string key, text;
+    std::string key, text;  // text as given, placeholders kept
     bool used = false;
   };
   FileSystem& files_;
   std::string programFolder_;
   Branding branding_;
-  std::vector<Slot> slots_ = std::vector<Slot>(201);
-  std::vector<std::string> itemLines_;
+  std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
+  std::vector<std::string> itemLines_;  // ANSI
   std::string currentLanguage_ = "English";
 };
 

@@ -2,6 +2,7 @@
 // under Wine. Each test executable links exactly one contract_env*.cpp.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -23,7 +24,19 @@ struct Env {
   virtual Clock& clock() = 0;
   // A fresh, empty folder for the test to work in (absolute Windows path, no trailing "\").
   virtual std::string ScratchFolder() = 0;
-  // Marks a file hidden or system the way the platform does.
+  // A fresh, empty key below HKEY_CURRENT_USER (no leading or trailing "\"); removed after.
+  virtual std::string ScratchKey() = 0;
+  // Lets the key be opened only with rights within `allowed`, as a security descriptor that
+  // grants no more would. False when the platform cannot enforce it.
+  virtual bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) = 0;
+  // Starts a process that runs until it is terminated; its id, or 0 on failure.
+  virtual uint32_t StartChild() = 0;
+  // An http:// address that answers GET with this status and body.
+  virtual std::string ServeBody(const std::string& body, int status = 200) = 0;
+  // An address whose server accepts the connection and then never answers.
+  virtual std::string SilentUrl() = 0;
+  // An address where nothing listens: the connection is refused.
+  virtual std::string RefusedUrl() = 0;
   virtual bool IsFake() const = 0;
 };
 

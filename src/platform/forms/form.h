@@ -145,7 +145,8 @@ class Control {
   bool checked() const { return checked_; }
   void set_checked(bool v);
 
-  // Shape and PictureBox: a colour, RGB.
+  // Shape: value() is the classic Shape property (0 rectangle, 2 oval, 3 circle).
+  // Shape and PictureBox: a colour, RGB; 0 leaves a PictureBox in the window's colour.
   uint32_t color() const { return color_; }
   void set_color(uint32_t rgb);
 

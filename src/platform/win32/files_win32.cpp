@@ -69,8 +69,11 @@ bool CopyTree(const std::string& from, const std::string& to, bool overwrite) {
     } else {
       DWORD existing = GetFileAttributesA(dst.c_str());
       // Windows refuses to copy over hidden targets; read-only ones stay a failure.
-      if (overwrite && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_HIDDEN) &&
-          !(existing & FILE_ATTRIBUTE_READONLY))
+      if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
+        ok = false;
+        continue;
+      }
+      if (overwrite && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_HIDDEN))
         SetFileAttributesA(dst.c_str(), existing & ~FILE_ATTRIBUTE_HIDDEN);
       if (!::CopyFileA(src.c_str(), dst.c_str(), overwrite ? FALSE : TRUE)) ok = false;
     }
@@ -149,6 +152,10 @@ bool Win32FileSystem::CreateFolder(const std::string& path) {
 
 bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
   if (HasWildcards(from) || HasWildcards(to)) return false;
+  // Windows refuses read-only and hidden targets; Wine would replace them.
+  DWORD existing = GetFileAttributesA(to.c_str());
+  if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)))
+    return false;
   return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
 }
 

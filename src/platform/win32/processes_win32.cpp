@@ -75,6 +75,9 @@ std::optional<std::string> Win32Processes::ModuleBaseName(uint32_t pid) {
 bool Win32Processes::Terminate(uint32_t pid, uint32_t exitCode) {
   Proc p(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, pid);
   if (!p.h) return false;
+  DWORD code = 0;
+  // An ended process whose object lingers (someone holds a handle) is not terminated again.
+  if (GetExitCodeProcess(p.h, &code) && code != STILL_ACTIVE) return false;
   return TerminateProcess(p.h, exitCode) != 0;
 }
 

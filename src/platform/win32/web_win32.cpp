@@ -1,8 +1,11 @@
 #include <windows.h>
 #include <wininet.h>
 
-#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <thread>
 
 #include "platform/win32/services_win32.h"
@@ -11,82 +14,122 @@ namespace kx::win32 {
 
 namespace {
 
-// Closes the internet handles unless ownership was handed to the watchdog.
-struct Inet {
-  HINTERNET h = nullptr;
-  ~Inet() {
-    if (h) InternetCloseHandle(h);
+// What the reading thread hands to the caller. The caller may walk away (deadline, or its
+// yield said stop); the reader then finishes on its own and nothing it touches dies first.
+struct Transfer {
+  std::mutex mu;
+  std::condition_variable cv;
+  std::deque<std::string> blocks;
+  bool done = false, complete = false, abandoned = false, sessionClosed = false;
+  int status = 0;
+  HINTERNET session = nullptr;
+
+  // Closing the session also unblocks a call that waits on the network.
+  void CloseSession() {
+    if (session && !sessionClosed) {
+      sessionClosed = true;
+      InternetCloseHandle(session);
+    }
   }
 };
+
+void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
+  HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  auto finish = [&](bool complete) {
+    std::lock_guard<std::mutex> lock(t->mu);
+    t->complete = complete;
+    t->done = true;
+    t->CloseSession();
+    t->cv.notify_all();
+  };
+  {
+    std::lock_guard<std::mutex> lock(t->mu);
+    t->session = session;
+  }
+  if (!session) return finish(false);
+  DWORD connectMs = options.connectTimeoutMs, receiveMs = options.receiveTimeoutMs, retries = 1;
+  InternetSetOptionA(session, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
+  InternetSetOptionA(session, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+  InternetSetOptionA(session, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
+  InternetSetOptionA(session, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
+
+  HINTERNET request = InternetOpenUrlA(
+      session, url.c_str(), nullptr, 0,
+      INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE, 0);
+  if (!request) return finish(false);
+  DWORD status = 0, len = sizeof status;
+  if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, nullptr)) {
+    std::lock_guard<std::mutex> lock(t->mu);
+    t->status = static_cast<int>(status);
+  }
+  bool complete = false;
+  for (;;) {
+    char block[256];
+    DWORD got = 0;
+    if (!InternetReadFile(request, block, sizeof block, &got)) break;
+    if (got == 0) {
+      complete = true;
+      break;
+    }
+    std::lock_guard<std::mutex> lock(t->mu);
+    if (t->abandoned) break;
+    t->blocks.emplace_back(block, got);
+    t->cv.notify_all();
+  }
+  {
+    std::lock_guard<std::mutex> lock(t->mu);
+    if (!t->sessionClosed) InternetCloseHandle(request);  // else it went with the session
+  }
+  finish(complete);
+}
 
 }  // namespace
 
 WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
                         const std::function<bool()>& yield) {
   WebResult result;
-  const ULONGLONG start = GetTickCount64();
-  auto late = [&] { return GetTickCount64() - start >= options.deadlineMs; };
-
-  Inet session;
-  session.h = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
-  if (!session.h) return result;
-  DWORD connectMs = options.connectTimeoutMs, receiveMs = options.receiveTimeoutMs;
-  InternetSetOptionA(session.h, INTERNET_OPTION_CONNECT_TIMEOUT, &connectMs, sizeof connectMs);
-  InternetSetOptionA(session.h, INTERNET_OPTION_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
-  InternetSetOptionA(session.h, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, &receiveMs, sizeof receiveMs);
-  DWORD retries = 1;
-  InternetSetOptionA(session.h, INTERNET_OPTION_CONNECT_RETRIES, &retries, sizeof retries);
-
-  // InternetOpenUrl blocks until the headers arrive; a watchdog closes the session at the
-  // deadline, which makes the blocked call return.
-  struct Watch {
-    HANDLE stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    std::atomic<bool> fired{false};
-    ~Watch() { CloseHandle(stop); }
-  };
-  auto watch = std::make_shared<Watch>();
-  HINTERNET sessionHandle = session.h;
-  DWORD deadline = options.deadlineMs;
-  std::thread watchdog([watch, sessionHandle, deadline] {
-    if (WaitForSingleObject(watch->stop, deadline) == WAIT_TIMEOUT) {
-      watch->fired = true;
-      InternetCloseHandle(sessionHandle);
-    }
-  });
-  Inet request;
-  // Stops the watchdog; when it fired, both handles are already closed.
-  auto finish = [&] {
-    SetEvent(watch->stop);
-    watchdog.join();
-    if (watch->fired) session.h = request.h = nullptr;
-  };
-
-  request.h = InternetOpenUrlA(session.h, url.c_str(), nullptr, 0,
-                               INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_PRAGMA_NOCACHE,
-                               0);
-  if (!request.h || watch->fired) {
-    finish();
+  auto t = std::make_shared<Transfer>();
+  std::thread reader;
+  try {
+    reader = std::thread(Read, t, url, options);
+  } catch (...) {
     return result;
   }
-  DWORD status = 0, len = sizeof status;
-  if (HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &len, nullptr))
-    result.status = static_cast<int>(status);
-
-  bool complete = false;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.deadlineMs);
+  bool abandon = false;
   for (;;) {
-    char block[256];
-    DWORD got = 0;
-    if (watch->fired || !InternetReadFile(request.h, block, sizeof block, &got)) break;
-    if (got == 0) {
-      complete = true;
+    std::unique_lock<std::mutex> lock(t->mu);
+    if (!t->cv.wait_until(lock, deadline, [&] { return !t->blocks.empty() || t->done; })) {
+      abandon = true;
       break;
     }
-    result.body.append(block, got);
-    if (yield && !yield()) break;
-    if (late()) break;
+    result.status = t->status;
+    if (t->blocks.empty()) {  // done
+      result.ok = t->complete;
+      break;
+    }
+    std::string block = std::move(t->blocks.front());
+    t->blocks.pop_front();
+    lock.unlock();
+    result.body += block;
+    // The yield runs on the caller's thread: it pumps the caller's messages.
+    if (yield && !yield()) {
+      abandon = true;
+      break;
+    }
   }
-  finish();
-  result.ok = complete && !watch->fired;
+  if (abandon) {
+    {
+      std::lock_guard<std::mutex> lock(t->mu);
+      t->abandoned = true;
+      result.status = t->status;
+      t->CloseSession();
+    }
+    result.ok = false;
+    reader.detach();  // it ends when its blocked call does
+  } else {
+    reader.join();
+  }
   return result;
 }
 

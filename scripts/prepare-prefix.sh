@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Puts the sample definitions, line-encoded, into a Wine prefix's data folder
+# ("[appdata]DideZuvurudARA"), as the installer does on Windows.
+#   scripts/prepare-prefix.sh <WINEPREFIX>
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+prefix=${1:?usage: prepare-prefix.sh <WINEPREFIX>}
+
+# The encoder: from a native build when there is one, else built here on its own.
+enc=""
+for c in "$here/build/native/defencode" "$here/build/tools/defencode"; do
+  [ -x "$c" ] && { enc=$c; break; }
+done
+if [ -z "$enc" ]; then
+  mkdir -p "$here/build/tools"
+  c++ -std=c++20 -O2 -I"$here/src" "$here/tools/defencode.cpp" "$here/src/definitions/codec.cpp" \
+    -o "$here/build/tools/defencode"
+  enc="$here/build/tools/defencode"
+fi
+
+# The prefix user's roaming Application Data folder (Windows 7 layout, or XP's).
+users="$prefix/drive_c/users"
+user_dir=""
+for u in "${USER:-$(id -un)}" $(ls "$users" 2>/dev/null); do
+  [ -n "$u" ] && [ "$u" != "Public" ] && [ -d "$users/$u" ] && { user_dir="$users/$u"; break; }
+done
+[ -n "$user_dir" ] || { echo "prepare-prefix: no user profile in $users" >&2; exit 1; }
+if [ -d "$user_dir/AppData/Roaming" ]; then appdata="$user_dir/AppData/Roaming"
+elif [ -d "$user_dir/Application Data" ]; then appdata="$user_dir/Application Data"
+else appdata="$user_dir/AppData/Roaming"; fi
+
+data="$appdata/DideZuvurudARA"
+mkdir -p "$data"
+for f in "$here"/packaging/definitions/*.txt; do
+  name=$(basename "$f" .txt)
+  "$enc" "$f" "$data/$name.dat"
+done
+# No date.dat: without it the definitions date is the program's default, and Live Update
+# asks for everything since then.
+echo "sample definitions in $data"

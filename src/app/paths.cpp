@@ -1,0 +1,220 @@
+#include "app/paths.h"
+
+#include <charconv>
+
+namespace kx {
+
+const std::array<PlaceholderRow, kPlaceholderCount> kPlaceholderTable = {{
+    {"[startsp]", CSIDL_ALTSTARTUP, false, false},
+    {"[appdata]", CSIDL_APPDATA, false, false},
+    {"[recycle]", CSIDL_BITBUCKET, false, false},
+    {"[comstar]", CSIDL_COMMON_ALTSTARTUP, false, false},
+    {"[comapp]", CSIDL_COMMON_APPDATA, false, false},
+    {"[desktop]", CSIDL_COMMON_DESKTOPDIRECTORY, false, false},
+    {"[comdocs]", CSIDL_COMMON_DOCUMENTS, false, false},
+    {"[comfav]", CSIDL_COMMON_FAVORITES, false, false},
+    {"[comprog]", CSIDL_COMMON_PROGRAMS, false, false},
+    {"[comstam]", CSIDL_COMMON_STARTMENU, false, false},
+    {"[comtemp]", CSIDL_COMMON_TEMPLATES, false, false},
+    {"[cookies]", CSIDL_COOKIES, false, false},
+    {"[comdesk]", CSIDL_DESKTOPDIRECTORY, false, false},
+    {"[favorit]", CSIDL_FAVORITES, false, false},
+    {"[fonts]", CSIDL_FONTS, false, false},
+    {"[history]", CSIDL_HISTORY, false, false},
+    {"[netcach]", CSIDL_INTERNET_CACHE, false, false},
+    {"[progs]", CSIDL_PROGRAMS, false, false},
+    {"[progfil]", CSIDL_PROGRAM_FILES, false, false},
+    {"[comprogfil]", CSIDL_PROGRAM_FILES_COMMON, false, false},
+    {"[personl]", CSIDL_PERSONAL, false, false},
+    {"[recent]", CSIDL_RECENT, false, false},
+    {"[sendto]", CSIDL_SENDTO, false, false},
+    {"[startup]", CSIDL_STARTUP, false, false},
+    {"[strtmnu]", CSIDL_STARTMENU, false, false},
+    {"[system]", CSIDL_SYSTEM, false, false},
+    {"[templat]", CSIDL_TEMPLATES, false, false},
+    {"[windir]", CSIDL_WINDOWS, false, false},
+    {"[user]", CSIDL_STARTMENU, true, true},
+    {"[alluser]", CSIDL_COMMON_STARTMENU, true, true},
+}};
+
+namespace {
+
+char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+size_t FindIgnoringCase(std::string_view text, std::string_view what, size_t from) {
+  if (what.empty() || text.size() < what.size()) return std::string_view::npos;
+  for (size_t i = from; i + what.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < what.size() && LowerAscii(text[i + k]) == LowerAscii(what[k])) ++k;
+    if (k == what.size()) return i;
+  }
+  return std::string_view::npos;
+}
+
+template <typename Find>
+std::string ReplaceWith(std::string_view text, std::string_view from, std::string_view to, Find find) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  size_t pos = 0;
+  for (size_t hit; (hit = find(text, from, pos)) != std::string_view::npos; pos = hit + from.size()) {
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+bool ContainsToken(std::string_view text, const PlaceholderRow& row) {
+  return row.exactCase ? text.find(row.token) != std::string_view::npos
+                       : FindIgnoringCase(text, row.token, 0) != std::string_view::npos;
+}
+
+std::string ReplaceToken(std::string_view text, const PlaceholderRow& row, std::string_view folder) {
+  return row.exactCase ? ReplaceAll(text, row.token, folder)
+                       : ReplaceAllIgnoringCase(text, row.token, folder);
+}
+
+// Both expanders share this, so cached and uncached results cannot differ.
+template <typename FolderOf>
+std::string ExpandWith(std::string_view text, FolderOf folderOf) {
+  std::string result(text);
+  for (size_t row = 0; row < kPlaceholderCount; ++row) {
+    if (result.find('[') == std::string::npos) break;  // most text holds no token at all
+    if (ContainsToken(result, kPlaceholderTable[row]))
+      result = ReplaceToken(result, kPlaceholderTable[row], folderOf(row));
+  }
+  return result;
+}
+
+std::string LookUpRow(SystemInfo& system, size_t row) {
+  const PlaceholderRow& r = kPlaceholderTable[row];
+  std::string folder = SpecialFolderPath(system, r.csidl);
+  return r.profileFolder ? ReplaceAllIgnoringCase(folder, "\\Start Menu", "") : folder;
+}
+
+std::string Trimmed(std::string_view s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string_view::npos) return "";
+  size_t e = s.find_last_not_of(' ');
+  return std::string(s.substr(b, e - b + 1));
+}
+
+}  // namespace
+
+std::string SpecialFolderPath(SystemInfo& system, int csidl) {
+  std::string path = system.SpecialFolder(csidl);
+  path = path.substr(0, path.find('\0'));
+  if (path.empty()) return "";
+  return path + "\\";
+}
+
+std::string SystemDriveRoot(SystemInfo& system) {
+  std::string path = system.SpecialFolder(CSIDL_PROGRAMS);
+  path = path.substr(0, path.find('\0'));
+  if (path.empty()) return "";
+  if (path.back() != '\\') path += '\\';
+  return path.substr(0, 3);
+}
+
+std::string SystemDirectory(SystemInfo& system) { return system.SystemDirectory(); }
+
+std::string PathExpander::RowFolder(size_t row) { return LookUpRow(system_, row); }
+
+std::string PathExpander::Expanded(std::string_view text) {
+  return ExpandWith(text, [this](size_t row) { return LookUpRow(system_, row); });
+}
+
+PlaceholderCache::PlaceholderCache(SystemInfo& system) : driveRoot_(kx::SystemDriveRoot(system)) {
+  for (size_t row = 0; row < kPlaceholderCount; ++row) folders_[row] = LookUpRow(system, row);
+}
+
+std::string PlaceholderCache::Expanded(std::string_view text) {
+  return ExpandWith(text, [this](size_t row) -> const std::string& { return folders_[row]; });
+}
+
+std::string DataFolder(Placeholders& placeholders) { return placeholders.Expanded(kDataFolderText); }
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  return ReplaceWith(text, from, to, [](std::string_view t, std::string_view f, size_t p) { return t.find(f, p); });
+}
+
+std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view from, std::string_view to) {
+  return ReplaceWith(text, from, to, FindIgnoringCase);
+}
+
+std::string CollapseDoubleBackslashes(std::string_view text) { return ReplaceAll(text, "\\\\", "\\"); }
+
+bool FileExists(FileSystem& files, const std::string& path) {
+  std::vector<std::string> listed = files.ListPlainFiles(path);
+  if (listed.empty()) return false;
+  return UpperAnsi(listed.front()) == UpperAnsi(FileNameOfPath(path));
+}
+
+bool FolderExists(FileSystem& files, const std::string& path) { return files.FolderExists(path); }
+
+std::string FileNameOfPath(std::string_view path) {
+  size_t slash = path.rfind('\\');
+  return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));
+}
+
+std::string FileNameOfPathCutAtNul(std::string_view path) {
+  if (path.find('\\') == std::string_view::npos) return std::string(path.substr(0, path.find('\0')));
+  return FileNameOfPath(path);
+}
+
+std::string FileExtensionOfPath(std::string_view path) {
+  for (size_t i = path.size(); i-- > 0;) {
+    char c = path[i];
+    if (c == '.') return LowerAnsi(Trimmed(path.substr(i + 1)));
+    if (c == ':' || c == '\\') return "";
+  }
+  return "";
+}
+
+RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& keyPath,
+                           const std::string& valueName, uint32_t type, const std::string& value) {
+  if (type == REGT_SZ) return registry.SetValue(hive, keyPath, valueName, RegValue::String(value));
+  if (type != REGT_DWORD) return RegStatus::Ok;
+  std::string text = Trimmed(value);
+  int64_t number = 0;
+  const char* first = text.data();
+  const char* last = text.data() + text.size();
+  if (first != last && *first == '+') ++first;
+  auto [end, ec] = std::from_chars(first, last, number);
+  if (text.empty() || ec != std::errc() || end != last || number < INT32_MIN || number > UINT32_MAX)
+    return RegStatus::Failed;
+  return registry.SetValue(hive, keyPath, valueName, RegValue::Dword(static_cast<uint32_t>(number)));
+}
+
+RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& keyPath,
+                           const std::string& valueName, uint32_t type, uint32_t value) {
+  if (type == REGT_SZ) return registry.SetValue(hive, keyPath, valueName, RegValue::String(std::to_string(value)));
+  if (type != REGT_DWORD) return RegStatus::Ok;
+  return registry.SetValue(hive, keyPath, valueName, RegValue::Dword(value));
+}
+
+std::string UpperAnsi(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 0x20;
+    else if (c == 0x9A || c == 0x9C || c == 0x9E) c -= 0x10;  // s, oe, z with caron/ligature
+    else if (c == 0xFF) c = 0x9F;                              // y with diaeresis
+    ch = static_cast<char>(c);
+  }
+  return out;
+}
+
+std::string LowerAnsi(std::string_view text) {
+  std::string out(text);
+  for (char& ch : out) {
+    auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
+    else if (c == 0x8A || c == 0x8C || c == 0x8E) c += 0x10;
+    else if (c == 0x9F) c = 0xFF;
+    ch = static_cast<char>(c);
+  }
+  return out;
+}
+
+}  // namespace kx

@@ -1,0 +1,97 @@
+// Localization.txt: one block per language in an XML-like tag syntax, read by plain,
+// case-insensitive text search (never by an XML parser, so a damaged file still yields
+// whatever items it holds) and written anew with exactly one English block.
+//
+// The file is UTF-8; the program's texts are ANSI (Windows-1252). Readers convert the
+// whole file to ANSI once, so every comparison below works on single-byte text.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/services.h"
+
+namespace kx {
+
+// ---------------------------------------------------------------- Windows-1252 text
+
+// Letter case as Windows folds it in the 1252 code page (ASCII, the accented Latin
+// letters, Š/Œ/Ž/Ÿ); other bytes stay as they are.
+char LowerAnsiChar(char c);
+char UpperAnsiChar(char c);
+std::string LowerAnsi(std::string s);
+std::string UpperAnsi(std::string s);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+// Position of needle in hay at or after from, ignoring case; npos when none.
+size_t FindNoCase(const std::string& hay, const std::string& needle, size_t from = 0);
+std::string UpperFirst(std::string s);
+
+// UTF-8 to Windows-1252: characters the code page lacks, and malformed sequences,
+// become "?". A leading byte-order mark is dropped.
+std::string Utf8ToAnsi(const std::string& utf8);
+std::string AnsiToUtf8(const std::string& ansi);
+
+// ---------------------------------------------------------------- reading
+
+struct LanguageBlock {
+  std::string name;   // between <LANGUAGE_NAME> and </LANGUAGE_NAME>, blanks trimmed
+  std::string items;  // between <TRANSLATION_ITEMS> and </TRANSLATION_ITEMS>
+};
+
+// Every well-formed block in file order. A block without its closing tag, its name or
+// its items section is skipped.
+std::vector<LanguageBlock> ReadLanguageBlocks(const std::string& text);
+std::vector<std::string> LanguageNames(const std::string& text);
+// The item lines of the first block named language (ignoring case); nullopt when none.
+std::optional<std::vector<std::string>> FindLanguageItems(const std::string& text,
+                                                         const std::string& language);
+// Lines split at CR LF; a bare LF also ends a line, so a file saved by a Unix editor
+// still reads.
+std::vector<std::string> SplitItemLines(const std::string& items);
+
+// The key of an item line: what follows the first "<" of the part before the first ">",
+// when that part is longer than 2 characters.
+std::optional<std::string> ItemKey(const std::string& line);
+// The text between "<key>" and "</key>" of the first line whose key is key (ignoring
+// case); "" when no line has it or its text is empty.
+std::string LookupItem(const std::vector<std::string>& lines, const std::string& key);
+
+// ---------------------------------------------------------------- keys of controls
+
+enum class ItemTarget { Caption, Tab, Column };
+
+struct ControlItemKey {
+  std::string key;
+  ItemTarget target = ItemTarget::Caption;
+  size_t n = 0;  // tab or column number, 1-based
+};
+
+// The items a control of this type name has: caption controls one, a tab strip one per
+// tab, a list view one per column, option buttons and menus their array index (menus
+// "0" outside an array). Option buttons outside an array and other types have none.
+// lowerCaseTypes compares the type name in lower case, as MDI children report theirs.
+std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const std::string& typeName,
+                                            const std::string& controlName, int index,
+                                            size_t tabCount, size_t columnCount,
+                                            bool lowerCaseTypes = false);
+
+// ---------------------------------------------------------------- writing
+
+// Declaration through the opening of the items section, CR LF after each line.
+std::string LocalizationHeader();
+// "\t\t<KEY>text</KEY>" CR LF with the key in upper case.
+std::string LocalizationItem(const std::string& key, const std::string& text);
+// Closes the items section, the block and the document.
+std::string LocalizationFooter();
+
+// ---------------------------------------------------------------- files
+
+// A directory search for the path (hidden, system and read-only entries included)
+// returns an entry named as the path's file-name part.
+bool LangFileExists(FileSystem& files, const std::string& asPath);
+// The text after the last "\".
+std::string LangTrimPath(const std::string& asPath);
+
+}  // namespace kx

@@ -1,0 +1,43 @@
+// The form backend on real windows and common controls. This header does not include
+// windows.h; the window handles live in Form::native and Control::native.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/forms/form.h"
+
+namespace kx::win32 {
+
+class Win32Backend final : public ui::Backend {
+ public:
+  Win32Backend();
+  ~Win32Backend() override;
+
+  void FormLoaded(ui::Form& form) override;
+  void FormShown(ui::Form& form, bool modal) override;
+  void FormHidden(ui::Form& form) override;
+  void FormUnloaded(ui::Form& form) override;
+  void FormChanged(ui::Form& form) override;
+  void ControlChanged(ui::Control& control, ui::Prop what) override;
+  void FreezeRedraw(ui::Form& form, bool frozen) override;
+  ui::MsgResult MsgBox(const std::string& text, uint32_t style, const std::string& title) override;
+  void DoEvents() override;
+  void SetMousePointer(int pointer) override;
+  int MousePointer() const override;
+  std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
+  void RunModal(ui::Form& form) override;
+  void WorkArea(int& left, int& top, int& width, int& height) override;
+  void PopupMenu(ui::Control& menu) override;
+
+  struct Impl;
+
+ private:
+  std::unique_ptr<Impl> impl_;
+};
+
+// Writes what the form's window shows to a 24-bit BMP file; false when it has no window or
+// the file cannot be written.
+bool SaveWindowBitmap(ui::Form& form, const std::string& path);
+
+}  // namespace kx::win32

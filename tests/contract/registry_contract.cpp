@@ -1,0 +1,136 @@
+#include <algorithm>
+
+#include <gtest/gtest.h>
+
+#include "contract/contract_env.h"
+
+namespace kx::contract {
+namespace {
+
+constexpr Hive HKCU = Hive::CurrentUser;
+
+class RegistryContract : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    env = MakeEnv();
+    key = env->ScratchKey();
+    ASSERT_EQ(reg().OpenKey(HKCU, key, REGA_ALL_0x3F), RegStatus::Ok);
+  }
+  Registry& reg() { return env->registry(); }
+
+  std::unique_ptr<Env> env;
+  std::string key;
+};
+
+RegValue Raw(uint32_t type, const std::string& bytes) {
+  RegValue v;
+  v.type = type;
+  v.data = bytes;
+  return v;
+}
+
+TEST_F(RegistryContract, ValuesKeepTypeAndBytes) {
+  const std::vector<std::pair<std::string, RegValue>> values = {
+      {"sz", RegValue::String("hello")},
+      {"expand", RegValue::String("%windir%\\x", REGT_EXPAND_SZ)},
+      {"binary", Raw(REGT_BINARY, std::string("\x00\x01\xff\x00", 4))},
+      {"dword", RegValue::Dword(0xDEADBEEF)},
+      {"multi", Raw(REGT_MULTI_SZ, std::string("one\0two\0\0", 9))},
+      {"", RegValue::String("default value")},
+  };
+  for (const auto& [name, v] : values) ASSERT_EQ(reg().SetValue(HKCU, key, name, v), RegStatus::Ok) << name;
+  for (const auto& [name, v] : values) {
+    RegValue got;
+    ASSERT_EQ(reg().QueryValue(HKCU, key, name, got), RegStatus::Ok) << name;
+    EXPECT_EQ(got.type, v.type) << name;
+    EXPECT_EQ(got.data, v.data) << name;
+  }
+  RegValue got;
+  ASSERT_EQ(reg().QueryValue(HKCU, key, "sz", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsString(), "hello");
+  ASSERT_EQ(reg().QueryValue(HKCU, key, "expand", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsString(), "%windir%\\x");  // read back unexpanded
+  ASSERT_EQ(reg().QueryValue(HKCU, key, "dword", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsDword(), 0xDEADBEEFu);
+
+  std::vector<std::string> names;
+  ASSERT_EQ(reg().EnumValues(HKCU, key, names), RegStatus::Ok);
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"", "binary", "dword", "expand", "multi", "sz"}));
+}
+
+TEST_F(RegistryContract, KeyAndValueNamesIgnoreCase) {
+  ASSERT_EQ(reg().CreateKey(HKCU, key + "\\Vendor\\Product"), RegStatus::Ok);
+  ASSERT_EQ(reg().SetValue(HKCU, key + "\\Vendor\\Product", "Setting", RegValue::String("on")), RegStatus::Ok);
+  std::string upper = key + "\\VENDOR\\product";
+  RegValue got;
+  ASSERT_EQ(reg().QueryValue(HKCU, upper, "SETTING", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsString(), "on");
+  ASSERT_EQ(reg().SetValue(HKCU, upper, "setting", RegValue::String("off")), RegStatus::Ok);  // same value
+  std::vector<std::string> names;
+  ASSERT_EQ(reg().EnumValues(HKCU, upper, names), RegStatus::Ok);
+  EXPECT_EQ(names, std::vector<std::string>{"Setting"});
+  std::vector<std::string> subkeys;
+  ASSERT_EQ(reg().EnumSubkeys(HKCU, key, subkeys), RegStatus::Ok);
+  EXPECT_EQ(subkeys, std::vector<std::string>{"Vendor"});
+}
+
+TEST_F(RegistryContract, MissingKeysAndValuesAreNotFoundAndNothingIsCreated) {
+  RegValue got = RegValue::String("untouched");
+  EXPECT_EQ(reg().OpenKey(HKCU, key + "\\none", REGA_READ), RegStatus::NotFound);
+  EXPECT_EQ(reg().QueryValue(HKCU, key + "\\none", "v", got), RegStatus::NotFound);
+  EXPECT_EQ(reg().QueryValue(HKCU, key, "none", got), RegStatus::NotFound);
+  EXPECT_EQ(got.AsString(), "untouched");
+  EXPECT_EQ(reg().SetValue(HKCU, key + "\\none", "v", RegValue::Dword(1)), RegStatus::NotFound);
+  EXPECT_EQ(reg().OpenKey(HKCU, key + "\\none", REGA_READ), RegStatus::NotFound);
+  EXPECT_EQ(reg().DeleteValue(HKCU, key, "none"), RegStatus::NotFound);
+  EXPECT_EQ(reg().DeleteTree(HKCU, key + "\\none"), RegStatus::NotFound);
+  std::vector<std::string> names{"kept"};
+  EXPECT_EQ(reg().EnumSubkeys(HKCU, key + "\\none", names), RegStatus::NotFound);
+  EXPECT_EQ(names, std::vector<std::string>{"kept"});
+}
+
+TEST_F(RegistryContract, CreateMakesParentsAndDeleteTreeRemovesEverythingBelow) {
+  ASSERT_EQ(reg().CreateKey(HKCU, key + "\\a\\b\\c"), RegStatus::Ok);
+  ASSERT_EQ(reg().CreateKey(HKCU, key + "\\a\\b\\c"), RegStatus::Ok);  // opens an existing one
+  ASSERT_EQ(reg().CreateKey(HKCU, key + "\\a\\d"), RegStatus::Ok);
+  ASSERT_EQ(reg().SetValue(HKCU, key + "\\a\\b\\c", "v", RegValue::Dword(3)), RegStatus::Ok);
+  ASSERT_EQ(reg().SetValue(HKCU, key + "\\a", "w", RegValue::String("x")), RegStatus::Ok);
+  std::vector<std::string> subkeys;
+  ASSERT_EQ(reg().EnumSubkeys(HKCU, key + "\\a", subkeys), RegStatus::Ok);
+  std::sort(subkeys.begin(), subkeys.end());
+  EXPECT_EQ(subkeys, (std::vector<std::string>{"b", "d"}));
+
+  EXPECT_EQ(reg().DeleteTree(HKCU, key + "\\A"), RegStatus::Ok);
+  EXPECT_EQ(reg().OpenKey(HKCU, key + "\\a", REGA_READ), RegStatus::NotFound);
+  EXPECT_EQ(reg().OpenKey(HKCU, key + "\\a\\b\\c", REGA_READ), RegStatus::NotFound);
+  EXPECT_EQ(reg().OpenKey(HKCU, key, REGA_ALL_0x3F), RegStatus::Ok);  // the parent stays
+
+  ASSERT_EQ(reg().SetValue(HKCU, key, "gone", RegValue::Dword(1)), RegStatus::Ok);
+  EXPECT_EQ(reg().DeleteValue(HKCU, key, "GONE"), RegStatus::Ok);
+  RegValue got;
+  EXPECT_EQ(reg().QueryValue(HKCU, key, "gone", got), RegStatus::NotFound);
+}
+
+TEST_F(RegistryContract, KeyWithoutWriteRightsIsDeniedNotMissing) {
+  std::string ro = key + "\\readonly";
+  ASSERT_EQ(reg().CreateKey(HKCU, ro), RegStatus::Ok);
+  ASSERT_EQ(reg().SetValue(HKCU, ro, "v", RegValue::String("data")), RegStatus::Ok);
+  if (!env->RestrictKey(HKCU, ro, REGA_READ)) GTEST_SKIP() << "this platform cannot restrict a key";
+
+  EXPECT_EQ(reg().OpenKey(HKCU, ro, REGA_READ), RegStatus::Ok);
+  EXPECT_EQ(reg().OpenKey(HKCU, ro, REGA_QUERY_VALUE), RegStatus::Ok);
+  EXPECT_EQ(reg().OpenKey(HKCU, ro, REGA_ALL_0x3F), RegStatus::AccessDenied);
+  EXPECT_EQ(reg().OpenKey(HKCU, ro, REGA_SET_VALUE), RegStatus::AccessDenied);
+  EXPECT_EQ(reg().OpenKey(HKCU, ro, REGA_ALL_ACCESS), RegStatus::AccessDenied);
+  RegValue got;
+  EXPECT_EQ(reg().QueryValue(HKCU, ro, "v", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsString(), "data");
+  EXPECT_EQ(reg().SetValue(HKCU, ro, "v", RegValue::String("new")), RegStatus::AccessDenied);
+  EXPECT_EQ(reg().DeleteValue(HKCU, ro, "v"), RegStatus::AccessDenied);
+  ASSERT_EQ(reg().QueryValue(HKCU, ro, "v", got), RegStatus::Ok);
+  EXPECT_EQ(got.AsString(), "data");
+}
+
+}  // namespace
+}  // namespace kx::contract

@@ -1,0 +1,242 @@
+// The contract suites' environment on the real APIs, with a loopback HTTP server for the
+// web client. Winsock headers come before windows.h.
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#include <windows.h>
+#include <aclapi.h>
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <thread>
+
+#include "contract/contract_env.h"
+#include "platform/win32/services_win32.h"
+
+namespace kx::contract {
+
+namespace {
+
+// Answers GETs by path from a table, one connection at a time. A "silent" path keeps the
+// connection open and never answers, until the server stops.
+class LoopbackServer {
+ public:
+  LoopbackServer() {
+    WSADATA wsa;
+    WSAStartup(MAKEWORD(2, 2), &wsa);
+    listener_ = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_port = 0;
+    bind(listener_, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    listen(listener_, 8);
+    int len = sizeof addr;
+    getsockname(listener_, reinterpret_cast<sockaddr*>(&addr), &len);
+    port_ = ntohs(addr.sin_port);
+    thread_ = std::thread([this] { Run(); });
+  }
+  ~LoopbackServer() {
+    stop_ = true;
+    thread_.join();
+    for (SOCKET s : held_) closesocket(s);
+    closesocket(listener_);
+    WSACleanup();
+  }
+
+  std::string Add(const std::string& body, int status) {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::string path = "/r" + std::to_string(++n_);
+    routes_[path] = {body, status};
+    return Url(path);
+  }
+  std::string Silent() {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::string path = "/silent" + std::to_string(++n_);
+    routes_[path] = {"", -1};
+    return Url(path);
+  }
+
+ private:
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
+
+  void Run() {
+    while (!stop_) {
+      fd_set set;
+      FD_ZERO(&set);
+      FD_SET(listener_, &set);
+      timeval tv{0, 50000};
+      if (select(0, &set, nullptr, nullptr, &tv) <= 0) continue;
+      SOCKET c = accept(listener_, nullptr, nullptr);
+      if (c == INVALID_SOCKET) continue;
+      Serve(c);
+    }
+  }
+
+  void Serve(SOCKET c) {
+    DWORD timeout = 3000;
+    setsockopt(c, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    std::string request;
+    char buf[1024];
+    while (request.find("\r\n\r\n") == std::string::npos && request.size() < 65536) {
+      int n = recv(c, buf, sizeof buf, 0);
+      if (n <= 0) break;
+      request.append(buf, n);
+    }
+    std::string path;
+    if (request.rfind("GET ", 0) == 0) path = request.substr(4, request.find(' ', 4) - 4);
+    std::pair<std::string, int> route{"", 404};
+    {
+      std::lock_guard<std::mutex> lock(mu_);
+      auto it = routes_.find(path);
+      if (it != routes_.end()) route = it->second;
+    }
+    if (route.second < 0) {
+      held_.push_back(c);
+      return;
+    }
+    std::string reply = "HTTP/1.1 " + std::to_string(route.second) + " X\r\nContent-Type: text/plain\r\n" +
+                        "Content-Length: " + std::to_string(route.first.size()) + "\r\nConnection: close\r\n\r\n" +
+                        route.first;
+    for (size_t at = 0; at < reply.size();) {
+      int n = send(c, reply.data() + at, static_cast<int>(reply.size() - at), 0);
+      if (n <= 0) break;
+      at += n;
+    }
+    shutdown(c, SD_SEND);
+    closesocket(c);
+  }
+
+  SOCKET listener_ = INVALID_SOCKET;
+  int port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::thread thread_;
+  std::mutex mu_;
+  std::map<std::string, std::pair<std::string, int>> routes_;
+  std::vector<SOCKET> held_;
+  int n_ = 0;
+};
+
+int counter = 0;
+
+class Win32Env final : public Env {
+ public:
+  ~Win32Env() override {
+    for (HANDLE h : children_) {
+      TerminateProcess(h, 1);
+      CloseHandle(h);
+    }
+    for (const auto& k : restricted_) Grant(k, KEY_ALL_ACCESS);
+    for (const auto& k : keys_) p_.registry.DeleteTree(Hive::CurrentUser, k);
+    for (const auto& f : folders_) p_.files.DeleteFolder(f, true);
+  }
+
+  Registry& registry() override { return p_.registry; }
+  FileSystem& files() override { return p_.files; }
+  SystemInfo& system() override { return p_.system; }
+  Processes& processes() override { return p_.processes; }
+  Web& web() override { return p_.web; }
+  SystemRestore& restore() override { return p_.restore; }
+  Com& com() override { return p_.com; }
+  Shell& shell() override { return p_.shell; }
+  Locks& locks() override { return p_.locks; }
+  Clock& clock() override { return p_.clock; }
+
+  std::string ScratchFolder() override {
+    char tmp[MAX_PATH + 1] = {};
+    GetTempPathA(MAX_PATH, tmp);
+    std::string base = tmp;
+    if (!base.empty() && base.back() == '\\') base.pop_back();
+    std::string path = base + "\\kxc" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
+    p_.files.DeleteFolder(path, true);
+    CreateDirectoryA(path.c_str(), nullptr);
+    folders_.push_back(path);
+    return path;
+  }
+
+  std::string ScratchKey() override {
+    std::string path = "Software\\KestrixContract\\k" + std::to_string(GetCurrentProcessId()) + "_" +
+                       std::to_string(++counter);
+    p_.registry.CreateKey(Hive::CurrentUser, path);
+    keys_.push_back(path);
+    return path;
+  }
+
+  bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) override {
+    if (hive != Hive::CurrentUser) return false;
+    // Keep WRITE_DAC so the key can be opened up again for cleaning away.
+    if (!Grant(path, allowed | WRITE_DAC)) return false;
+    restricted_.push_back(path);
+    HKEY h = nullptr;
+    LONG rc = RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_SET_VALUE, &h);
+    if (rc == ERROR_SUCCESS) {
+      RegCloseKey(h);
+      return false;  // the descriptor is not enforced here
+    }
+    return rc == ERROR_ACCESS_DENIED;
+  }
+
+  uint32_t StartChild() override {
+    // This very program, suspended: it never runs a line of its own.
+    char exe[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string line = std::string("\"") + exe + "\" --gtest_list_tests";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessA(exe, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr, &si, &pi))
+      return 0;
+    CloseHandle(pi.hThread);
+    children_.push_back(pi.hProcess);  // held, so the exit code outlives the process
+    return pi.dwProcessId;
+  }
+
+  std::string ServeBody(const std::string& body, int status) override { return server_.Add(body, status); }
+  std::string SilentUrl() override { return server_.Silent(); }
+  std::string RefusedUrl() override {
+    // A port that was free a moment ago and that nobody listens on.
+    SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    bind(s, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    int len = sizeof addr;
+    getsockname(s, reinterpret_cast<sockaddr*>(&addr), &len);
+    closesocket(s);
+    return "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/refused";
+  }
+  bool IsFake() const override { return false; }
+
+ private:
+  // Replaces the key's DACL by one that grants everyone exactly `rights`.
+  static bool Grant(const std::string& path, DWORD rights) {
+    HKEY h = nullptr;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, WRITE_DAC, &h) != ERROR_SUCCESS) return false;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    bool ok = false;
+    if (AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone)) {
+      char aclBuf[256];
+      PACL acl = reinterpret_cast<PACL>(aclBuf);
+      SECURITY_DESCRIPTOR sd;
+      ok = InitializeAcl(acl, sizeof aclBuf, ACL_REVISION) && AddAccessAllowedAce(acl, ACL_REVISION, rights, everyone) &&
+           InitializeSecurityDescriptor(&sd, SECURITY_DESCRIPTOR_REVISION) &&
+           SetSecurityDescriptorDacl(&sd, TRUE, acl, FALSE) &&
+           RegSetKeySecurity(h, DACL_SECURITY_INFORMATION, &sd) == ERROR_SUCCESS;
+      FreeSid(everyone);
+    }
+    RegCloseKey(h);
+    return ok;
+  }
+
+  win32::Win32Platform p_;
+  LoopbackServer server_;
+  std::vector<std::string> folders_, keys_, restricted_;
+  std::vector<HANDLE> children_;
+};
+
+}  // namespace
+
+std::unique_ptr<Env> MakeEnv() { return std::make_unique<Win32Env>(); }
+
+}  // namespace kx::contract
