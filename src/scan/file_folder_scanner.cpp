@@ -1,14 +1,11 @@
+#include "definitions/records.h"
 #include "scan/company_name.h"
-#include "scan/definition_input.h"
 #include "scan/scanners.h"
+#include "scan/text.h"
 
 namespace kx {
 
-using scan_input::Trim;
-
-std::string FileFolderScanner::ExpandedFolder(const std::string& folder) {
-  return ReplaceAll(ctx_.paths.ExpandDefinitionField(folder), "\\\\", "\\");
-}
+using scantext::Trim;
 
 void FileFolderScanner::Progress(const std::string& item) {
   ScanState& s = ctx_.state;
@@ -20,30 +17,26 @@ void FileFolderScanner::Progress(const std::string& item) {
 
 void FileFolderScanner::ScanFileDefinitions() {
   ScanState& s = ctx_.state;
-  const std::string drive = ctx_.paths.SystemDriveRoot();
-  (void)drive;  // taken once; the expansion of each line uses it
-  auto lines = scan_input::ReadDecodedLines(ctx_.files, ctx_.paths, ctx_.dataFolder + "\\FileDefinition.dat");
-  if (!lines) return;
-  for (const std::string& line : *lines) {
+  Placeholders& places = ctx_.paths.placeholders();
+  places.SystemDriveRoot();
+  if (!ctx_.definitions.Present(DefinitionFile::File)) return;
+  for (const std::string& line : ctx_.definitions.DecodedLines(DefinitionFile::File)) {
     if (s.stop) return;
-    scan_input::NameFolderRecord r = scan_input::ParseNameFolderLine(line);
-    std::string fileName = Trim(r.name);
-    std::string path = r.hasFolder
-                           ? ReplaceAll(ExpandedFolder(r.folder) + "\\" + fileName, "\\\\", "\\")
-                           : fileName;
+    FileDefinition def = ReadFileDefinition(line, places);
+    const std::string& path = def.path;
     s.counters.filesFoldersInspected += 1;
-    Progress(fileName);
+    Progress(def.fileName);
     if (s.stop) return;
-    // A name part without "=" names no threat: not a definition, it matches nothing.
-    if (r.hasThreatName && ctx_.paths.FileExists(path) && !ctx_.threats.IsSafePath(path)) {
+    // A line that names no threat is no definition: it matches nothing.
+    if (!def.threatName.empty() && ctx_.paths.FileExists(path) && !ctx_.threats.IsSafePath(path)) {
       if (ctx_.threats.IsExcluded(path)) {
         ctx_.threats.AddExcludedRow(path);
-      } else if (LowerAscii(Trim(GetCompanyName(ctx_.files, path))) != "microsoft corporation") {
+      } else if (LowerAnsi(Trim(GetCompanyName(ctx_.files, path))) != "microsoft corporation") {
         ui::ListItem row;
         row.text = path;
-        row.SetSubItem(1, r.threatName);
-        ctx_.threats.ReportThreat(KIND_FILE, r.threatName, path, r.type, *ctx_.threats.controls().lvwFilesToBeDeleted,
-                                  std::move(row));
+        row.SetSubItem(1, def.threatName);
+        ctx_.threats.ReportThreat(KIND_FILE, def.threatName, path, def.type,
+                                  *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
       }
     }
     s.YieldToMessageLoop();
@@ -52,28 +45,27 @@ void FileFolderScanner::ScanFileDefinitions() {
 
 void FileFolderScanner::ScanFolderDefinitions() {
   ScanState& s = ctx_.state;
-  auto lines = scan_input::ReadDecodedLines(ctx_.files, ctx_.paths, ctx_.dataFolder + "\\DirectoryDefinition.dat");
-  if (!lines) return;
-  for (const std::string& line : *lines) {
+  Placeholders& places = ctx_.paths.placeholders();
+  places.SystemDriveRoot();
+  if (!ctx_.definitions.Present(DefinitionFile::Directory)) return;
+  for (const std::string& line : ctx_.definitions.DecodedLines(DefinitionFile::Directory)) {
     if (s.stop) return;
-    scan_input::NameFolderRecord r = scan_input::ParseNameFolderLine(line);
-    if (!r.hasFolder || r.folder.empty()) {
+    FolderDefinition def = ReadFolderDefinition(line, places);
+    if (!def.valid) {
       s.YieldToMessageLoop();
       continue;
     }
-    std::string path = ExpandedFolder(r.folder);
+    const std::string& path = def.path;
     s.counters.filesFoldersInspected += 1;
-    std::string label = r.name;
-    for (const char* cut : {"\r\n", "\r", "\n", "\t"}) label = ReplaceAll(label, cut, "");
-    Progress(label);
+    Progress(def.label);
     if (s.stop) return;
-    if (r.hasThreatName && ctx_.paths.FolderExists(path) && !ctx_.threats.IsSafePath(path)) {
+    if (!def.threatName.empty() && ctx_.paths.FolderExists(path) && !ctx_.threats.IsSafePath(path)) {
       if (ctx_.threats.IsExcludedOrContaining(path)) {
         ctx_.threats.AddExcludedRow(path);
       } else {
         ui::ListItem row;
         row.text = path;
-        ctx_.threats.ReportThreat(KIND_FOLDER, r.threatName, path, r.type,
+        ctx_.threats.ReportThreat(KIND_FOLDER, def.threatName, path, def.type,
                                   *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
       }
     }

@@ -1,14 +1,14 @@
-#include "scan/definition_input.h"
+#include "definitions/records.h"
 #include "scan/scanners.h"
+#include "scan/text.h"
 
 namespace kx {
 
-using scan_input::Split;
-using scan_input::Trim;
+using scantext::Trim;
 
 bool RegistryScanner::KeyOpens(int64_t hive, const std::string& key) {
   if (!cacheKeys_) return registry_.RegistryKeyExists(hive, key);
-  auto k = std::make_pair(hive, UpperAscii(key));
+  auto k = std::make_pair(hive, UpperAnsi(key));
   auto it = keys_.find(k);
   if (it != keys_.end()) return it->second;
   bool opens = registry_.RegistryKeyExists(hive, key);
@@ -19,71 +19,55 @@ bool RegistryScanner::KeyOpens(int64_t hive, const std::string& key) {
 void RegistryScanner::ScanRegistryDefinitions() {
   ScanState& s = ctx_.state;
   ThreatList& t = ctx_.threats;
-  ctx_.paths.SystemDriveRoot();
-  auto lines = scan_input::ReadDecodedLines(ctx_.files, ctx_.paths, ctx_.dataFolder + "\\RegistryDefinition.dat");
-  if (!lines) return;
+  Placeholders& places = ctx_.paths.placeholders();
+  places.SystemDriveRoot();
+  if (!ctx_.definitions.Present(DefinitionFile::Registry)) return;
   ui::Control* queue = t.controls().lvwRegistryToBeDeleted;
-  for (const std::string& line : *lines) {
+  for (const std::string& line : ctx_.definitions.DecodedLines(DefinitionFile::Registry)) {
     s.YieldToMessageLoop();
     if (s.stop) break;
-    scan_input::RegistryRecord r = scan_input::ParseRegistryLine(line);
-    // Without "=" or without its three fields a line is no definition and matches nothing.
-    if (!r.valid) continue;
-    std::vector<std::string> loc = Split(ctx_.paths.ExpandDefinitionField(r.location), '^');
-    if (loc.size() < 3) continue;
-    const std::string& code = loc[0];
-    const std::string& keyPath = loc[1];
-    std::string valueName = loc[2];
-    if (Trim(code).empty()) continue;
-    scan_input::HiveCode hive = scan_input::HiveFromCode(code);
-    if (hive.handle == -1) continue;
+    // Without "=", without its three fields or without a valid hive a line is no
+    // definition: neither counted nor tested.
+    RegistryDefinition def = ReadRegistryDefinition(line, places);
+    if (!def.valid) continue;
 
     s.counters.registryInspected += 1;
     const DefinitionCounts& d = s.definitions;
     long done = s.counters.registryInspected;
-    s.UpdateScanProgress(s.phaseCaption + "\r\n" + LowerAscii(keyPath + "\\" + valueName), Percentage(done, d.registry),
-                         Percentage(double(done) + d.cookie + d.exe, d.total));
+    s.UpdateScanProgress(s.phaseCaption + "\r\n" + LowerAnsi(def.keyPath + "\\" + def.valueName),
+                         Percentage(done, d.registry), Percentage(double(done) + d.cookie + d.exe, d.total));
 
-    const std::string keyLocation = hive.name + "\\" + keyPath;
-    std::string threatName = r.threatPart, type;
-    if (size_t bar = r.threatPart.find('|'); bar != std::string::npos) {
-      threatName = r.threatPart.substr(0, bar);
-      type = r.threatPart.substr(bar + 1);
-    }
-    const bool isValue = !valueName.empty();
-    std::string full;
-    if (isValue) {
-      valueName = ReplaceAll(valueName, "\\\\", "\\");
-      if (cacheKeys_ && !KeyOpens(hive.handle, keyPath)) continue;
-      std::string data;
-      if (!registry_.ReadRegistryValue(hive.handle, keyPath, valueName, data)) continue;
-      full = keyLocation + valueName;
+    const int64_t hive = def.hive.handle;
+    if (def.IsKey()) {
+      if (!KeyOpens(hive, Trim(def.keyPath))) continue;
     } else {
-      if (!KeyOpens(hive.handle, Trim(keyPath))) continue;
-      full = keyLocation;
+      if (cacheKeys_ && !KeyOpens(hive, def.keyPath)) continue;
+      std::string data;
+      if (!registry_.ReadRegistryValue(hive, def.keyPath, def.valueName, data)) continue;
     }
+    const std::string full = def.FullLocation();
     if (t.IsSafePath(full)) continue;
-    if (t.IsExcluded(full) || t.IsExcluded(keyLocation)) {
+    if (t.IsExcluded(full) || t.IsExcluded(def.KeyLocation())) {
       t.AddExcludedRow(full);
       continue;
     }
     if (queue) {
       ui::ListItem row;
-      row.text = std::to_string(hive.handle);
-      row.SetSubItem(1, keyPath);
-      row.SetSubItem(2, isValue ? valueName : "");
-      row.SetSubItem(3, threatName);
+      row.text = std::to_string(hive);
+      row.SetSubItem(1, def.keyPath);
+      row.SetSubItem(2, def.valueName);
+      row.SetSubItem(3, def.threatName);
       queue->AddItem(std::move(row));
     }
     t.AddTrace();
-    if (t.IsListed(threatName)) continue;
-    if (Trim(threatName).empty()) {
-      if (isValue) continue;  // queued, not listed
-      t.AddLiveRow("RegKey " + keyPath + " - Found", 0);
-      t.AddThreatRow(keyPath, KIND_REGISTRY, full, "");
+    if (t.IsListed(def.threatName)) continue;
+    if (Trim(def.threatName).empty()) {
+      if (!def.IsKey()) continue;  // queued, not listed
+      t.AddLiveRow("RegKey " + def.keyPath + " - Found", 0);
+      t.AddThreatRow(def.keyPath, KIND_REGISTRY, full, "");
     } else {
-      t.AddLiveRow(threatName + " - Found", KIND_REGISTRY);
-      t.AddThreatRow(threatName, KIND_REGISTRY, full, type);
+      t.AddLiveRow(def.threatName + " - Found", KIND_REGISTRY);
+      t.AddThreatRow(def.threatName, KIND_REGISTRY, full, def.type);
     }
     s.counters.threatsFound += 1;
   }

@@ -2,14 +2,16 @@
 
 #include <cstdlib>
 
-#include "scan/definition_input.h"
+#include "app/paths.h"
+#include "definitions/definition_files.h"
 #include "scan/scan_paths.h"
 #include "scan/scanners.h"
+#include "scan/text.h"
 
 namespace kx {
 
 bool SettingAsBoolean(const std::string& value) {
-  std::string v = LowerAscii(scan_input::Trim(value));
+  std::string v = LowerAnsi(scantext::Trim(value));
   if (v == "true") return true;
   if (v == "false" || v.empty()) return false;
   return std::strtod(v.c_str(), nullptr) != 0;
@@ -214,9 +216,10 @@ void ScanDriver::RunScanPhases() {
   }
   std::unique_ptr<ScanPaths> paths = options.cachePaths ? MakeCachedScanPaths(services_.system, services_.files)
                                                         : MakeLiteralScanPaths(services_.system, services_.files);
+  DefinitionStore store(services_.files, services_.dataFolder);
   Step([&] {
-    threats_.SetSafeList(scan_input::LoadSafetyList(services_.files, *paths, services_.dataFolder, state_.stop,
-                                                    [&] { state_.YieldToMessageLoop(); }));
+    threats_.SetSafeList(LoadSafetyList(store, paths->placeholders(),
+                                        LineLoop{[&] { return state_.stop; }, [&] { state_.YieldToMessageLoop(); }}));
   });
   Step([&] {
     Visible(v.pbgMain, false);
@@ -254,7 +257,7 @@ void ScanDriver::RunScanPhases() {
     Caption(v.lblMemoryInspected, Msg("MSG_NOTSELECED"));
   }
 
-  ScanContext ctx{services_.files, *paths, state_, threats_, services_.dataFolder};
+  ScanContext ctx{services_.files, store, *paths, state_, threats_};
   Frozen([&] {
     Caption(v.lblPercentageCompleted, Msg("MSG_REGISTRY"));
     state_.phaseCaption = Msg("MSG_REGISTRY") + ": ";
@@ -287,7 +290,7 @@ void ScanDriver::RunScanPhases() {
 bool ScanDriver::CheckDefinitionsPresent() {
   for (const char* name : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
                            "DirectoryDefinition.dat"}) {
-    if (!PlainFileExists(services_.files, services_.dataFolder + "\\" + name)) {
+    if (!FileExists(services_.files, services_.dataFolder + "\\" + name)) {
       Caption(view_.lblDefVersion, Msg("MSG_MISSINGFILES"));
       DeleteDefinitionFiles();
       return false;

@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "definitions/definition_files.h"
 #include "platform/services.h"
 #include "scan/registry_related.h"
 #include "scan/scan_paths.h"
@@ -17,10 +18,10 @@ namespace kx {
 // What one scan's scanners share.
 struct ScanContext {
   FileSystem& files;
+  DefinitionStore& definitions;
   ScanPaths& paths;  // for this scan only
   ScanState& state;
   ThreatList& threats;
-  std::string dataFolder;
 };
 
 class FileFolderScanner {
@@ -31,7 +32,6 @@ class FileFolderScanner {
 
  private:
   void Progress(const std::string& item);
-  std::string ExpandedFolder(const std::string& folder);
   ScanContext& ctx_;
 };
 

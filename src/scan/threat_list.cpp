@@ -1,12 +1,13 @@
 #include "scan/threat_list.h"
 
-#include "scan/definition_input.h"
-#include "scan/scan_paths.h"
+#include "app/paths.h"
+#include "definitions/definition_files.h"
+#include "scan/text.h"
 
 namespace kx {
 
-using scan_input::Split;
-using scan_input::Trim;
+using scantext::Split;
+using scantext::Trim;
 
 ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters)
     : lists_(lists), services_(std::move(services)), counters_(counters) {
@@ -17,21 +18,10 @@ ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, Sc
 
 void ThreatList::LoadExclusions() {
   exclusions_.clear();
-  if (std::optional<std::string> bytes = services_.files.ReadFile(ExclusionFile())) {
-    const std::string& b = *bytes;
-    size_t i = 0;
-    while (i < b.size()) {
-      size_t e = b.find_first_of("\r\n", i);
-      if (e == std::string::npos) e = b.size();
-      std::string line = b.substr(i, e - i);
-      if (!Trim(line).empty()) exclusions_ += line + "|";
-      i = e;
-      if (i < b.size() && b[i] == '\r') ++i;
-      if (i < b.size() && b[i] == '\n') ++i;
-    }
-  }
+  DefinitionStore store(services_.files, services_.dataFolder);
+  for (const std::string& line : store.ExclusionLines()) exclusions_ += line + "|";
   exclusionElements_.clear();
-  for (std::string& e : Split(exclusions_, '|')) exclusionElements_.push_back(LowerAscii(std::move(e)));
+  for (std::string& e : Split(exclusions_, '|')) exclusionElements_.push_back(LowerAnsi(e));
 }
 
 void ThreatList::AddExclusion(const std::string& text) {
@@ -40,7 +30,7 @@ void ThreatList::AddExclusion(const std::string& text) {
 }
 
 bool ThreatList::IsExcluded(const std::string& item) const {
-  std::string a = LowerAscii(item), b = LowerAscii(Trim(item));
+  std::string a = LowerAnsi(item), b = LowerAnsi(Trim(item));
   for (const std::string& e : exclusionElements_)
     if (e == a || e == b) return true;
   return false;
@@ -48,7 +38,7 @@ bool ThreatList::IsExcluded(const std::string& item) const {
 
 bool ThreatList::IsExcludedOrContaining(const std::string& folderPath) const {
   if (IsExcluded(folderPath)) return true;
-  std::string p = LowerAscii(folderPath);
+  std::string p = LowerAnsi(folderPath);
   for (const std::string& e : exclusionElements_)
     if (e.find(p) != std::string::npos) return true;
   return false;
@@ -58,7 +48,7 @@ bool ThreatList::IsExcludedOrContaining(const std::string& folderPath) const {
 
 namespace {
 std::string NormaliseSafe(const std::string& s) {
-  std::string t = LowerAscii(Trim(s));
+  std::string t = LowerAnsi(Trim(s));
   if (!t.empty() && t.back() == '/') t.pop_back();
   if (!t.empty() && t.back() == '\\') t.pop_back();
   return t;
@@ -77,7 +67,7 @@ bool ThreatList::IsSafePath(const std::string& path) const {
   std::string c = NormaliseSafe(path);
   if (c.empty()) return true;
   if (safe_.empty()) return false;
-  std::string upper = UpperAscii(c);
+  std::string upper = UpperAnsi(c);
   for (const char* hive : {"HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER", "HKEY_LOCAL_MACHINE", "HKEY_USERS",
                            "HKEY_CURRENT_CONFIG"})
     if (upper == hive) return true;
@@ -227,8 +217,7 @@ void ThreatList::ViewQuarantine() {
 
 void ThreatList::ViewExclusions() {
   std::string file = ExclusionFile();
-  std::vector<std::string> names = services_.files.ListPlainFiles(file);
-  if (!names.empty() && UpperAscii(names.front()) == UpperAscii(FileNameOfPath(file))) {
+  if (FileExists(services_.files, file)) {
     services_.shell.Start("notepad", file);
   } else {
     services_.ui.MsgBox(Msg("MSG_EXCLUDE1"), ui::MB_OK_ONLY, Msg("MSG_EXCLUDE2"));

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "definitions/codec.h"
 #include "platform/forms/form.h"
 #include "platform/forms/headless.h"
 #include "scan/registry_related.h"
@@ -73,19 +74,9 @@ class RecordingHost : public ScanHost {
 // The message table as tests see it: the key in brackets, so each text names its message.
 inline std::string KeyAsMessage(const std::string& key) { return "[" + key + "]"; }
 
-inline std::string EncodeLine(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    int v = static_cast<unsigned char>(c) + 64;
-    if (v > 255) v -= 255;
-    c = static_cast<char>(v);
-  }
-  return out;
-}
-
 inline std::string EncodeFile(const std::vector<std::string>& lines) {
   std::string out;
-  for (const std::string& l : lines) out += EncodeLine(l) + "\r\n";
+  for (const std::string& l : lines) out += EncodeDefinitionLine(l) + "\r\n";
   return out;
 }
 

@@ -10,8 +10,10 @@
 #include <string>
 #include <vector>
 
+#include "app/paths.h"
+#include "definitions/codec.h"
+#include "definitions/records.h"
 #include "platform/services.h"
-#include "scan/scan_paths.h"
 #include "scan/scan_state.h"
 
 namespace kx::scanbench {
@@ -39,15 +41,7 @@ inline std::string Num(const char* fmt, long n) {
   return b;
 }
 
-inline std::string Encode(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    int v = static_cast<unsigned char>(c) + 64;
-    if (v > 255) v -= 255;
-    c = static_cast<char>(v);
-  }
-  return out;
-}
+inline std::string Encode(const std::string& text) { return EncodeDefinitionLine(text); }
 
 inline void MakeFolders(FileSystem& fs, const std::string& path) {
   for (size_t at = path.find('\\', 3); ; at = path.find('\\', at + 1)) {
@@ -81,10 +75,8 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
                                 const MachineSpec& spec) {
   using detail::Num;
   Machine m;
-  PlaceholderFolders expand(sys, true);
-  auto expanded = [&](const std::string& folder) {
-    return ReplaceAll(expand.Expand(ReplaceAll(folder, "[drive]", expand.SystemDriveRoot())), "\\\\", "\\");
-  };
+  PlaceholderCache expand(sys);
+  auto expanded = [&](const std::string& folder) { return ExpandDefinitionPath(folder, expand); };
   detail::MakeFolders(fs, dataFolder);
   const std::string& T = spec.tag;
 
@@ -128,7 +120,7 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
       std::string path = expanded(folder + "\\" + name);
       long k = m.plantedFiles++;
       // Upper case on disk: names compare without regard to case.
-      if (k % 7 == 0) path = path.substr(0, path.rfind('\\') + 1) + UpperAscii(name);
+      if (k % 7 == 0) path = path.substr(0, path.rfind('\\') + 1) + UpperAnsi(name);
       fs.WriteFile(path, k % 10 == 1 ? detail::SignedBytes(k % 20 == 1 ? " MICROSOFT corporation " : "Microsoft Corporation")
                                      : "MZ plain " + name);
       if (k % 15 == 2) fs.SetAttributes(path, FA_HIDDEN);

@@ -80,8 +80,8 @@ TEST(ScanWin32, CompanyNameOfASystemLibrary) {
 // The listing shortcut against the real file system: both scans find exactly the same.
 TEST(ScanWin32, CachedAndLiteralScansAgreeOnARealSystem) {
   win32::Win32Platform p;
-  PlaceholderFolders folders(p.system, true);
-  std::string data = folders.Expand("[appdata]DideZuvurudARA");
+  PlaceholderCache folders(p.system);
+  std::string data = DataFolder(folders);
   scanbench::MachineSpec spec;
   spec.definitionLines = 2500;
   spec.plantedFiles = 100;

@@ -73,8 +73,8 @@ int main(int argc, char** argv) {
   long lines = argc > 1 ? std::atol(argv[1]) : 100000;
   bool literal = !(argc > 2 && std::string(argv[2]) == "--cached-only");
   win32::Win32Platform p;
-  PlaceholderFolders folders(p.system, true);
-  std::string data = folders.Expand("[appdata]DideZuvurudARA");
+  PlaceholderCache folders(p.system);
+  std::string data = DataFolder(folders);
 
   scanbench::MachineSpec spec;
   spec.definitionLines = lines;

@@ -1,6 +1,6 @@
 #include "scan/scanners.h"
 
-#include "scan/definition_input.h"
+#include "definitions/definition_files.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +22,9 @@ struct ScannerTest : ::testing::Test {
   fakes::FakePlatform fp;
   ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
   std::unique_ptr<ScanPaths> paths = MakeCachedScanPaths(fp.system, fp.files);
-  ScanContext ctx{fp.files, *paths, rig.state, rig.threats, kData};
+  DefinitionStore store{fp.files, kData};
+  ScanContext ctx{fp.files, store, *paths, rig.state, rig.threats};
+  void LoadSafeList() { rig.threats.SetSafeList(LoadSafetyList(store, paths->placeholders())); }
 
   void SetUp() override {
     fp.files.AddFolder(kData);
@@ -91,7 +93,7 @@ TEST_F(ScannerTest, FolderLines) {
   fp.files.AddFolder("C:\\Program Files\\Safe");
   Exclusions("C:\\Program Files\\FooBar\\a.exe\r\n");
   fp.files.AddFile(kData + "\\Safety.dat", EncodeFile({"SDIR|x|[progfil]\\Safe\\|"}));
-  rig.threats.SetSafeList(scan_input::LoadSafetyList(fp.files, *paths, kData, rig.state.stop, nullptr));
+  LoadSafeList();
   Definitions("DirectoryDefinition.dat", {
       "Bad\tLabel=DirThreat|[progfil]\\BadDir|Hijacker",
       "No folder=Nothing",              // neither counted nor reported
@@ -164,7 +166,7 @@ TEST_F(ScannerTest, RegistrySafeListEntries) {
   fp.registry.PutString(Hive::CurrentUser, "Software\\Slash\\", "Val", "x");
   fp.files.AddFile(kData + "\\Safety.dat",
                    EncodeFile({"SREG|k|1^Software\\Good|", "SREG|v|1^Software\\Good^Val|", "SREG|v|1^Software\\Slash^Val|"}));
-  rig.threats.SetSafeList(scan_input::LoadSafetyList(fp.files, *paths, kData, rig.state.stop, nullptr));
+  LoadSafeList();
   Definitions("RegistryDefinition.dat", {"1^Software\\Good^=Key", "1^Software\\Good^Val=Value",
                                          "1^Software\\Slash\\^Val=Slashed"});
   ScanRegistry();
@@ -238,7 +240,7 @@ TEST_F(ScannerTest, ArbitraryLinesMatchNothing) {
     }
     Definitions(file, lines);
   }
-  rig.threats.SetSafeList(scan_input::LoadSafetyList(fp.files, *paths, kData, rig.state.stop, nullptr));
+  LoadSafeList();
   ScanRegistry();
   ScanFiles();
   for (const std::string& row : rig.Rows("lvwFilesToBeDeleted")) {
