@@ -38,3 +38,14 @@ done
 # No date.dat: without it the definitions date is the program's default, and Live Update
 # asks for everything since then.
 echo "sample definitions in $data"
+
+# Unless KESTRIX_SEEN_BEFORE=0: record that the program has run once, so it starts straight
+# into its main window instead of the first-start questions.
+if [ "${KESTRIX_SEEN_BEFORE:-1}" = 1 ]; then
+  export WINEPREFIX="$prefix" WINEDEBUG=-all
+  key='HKCU\Software\Kestrix Labs\Kestrix\Settings'
+  wine reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null
+  wine reg add "$key" /v showHelp /t REG_SZ /d 0 /f >/dev/null
+  wine reg add 'HKLM\SOFTWARE\Kestrix Labs\Kestrix\Settings' /v FirstTime /t REG_SZ /d Yes /f >/dev/null
+  wineserver -w
+fi

@@ -29,11 +29,11 @@ for f in "$here"/build/native/fuzz/fuzz_*; do
 done
 
 echo "== Windows tests under Wine =="
-run_wine_tests() { cd "$here/build/windows" && ctest --output-on-failure; }
+wine_tests="cd '$here/build/windows' && ctest --output-on-failure"
 if [ -n "${DISPLAY:-}" ]; then
-  (run_wine_tests) || status=1
+  bash -c "$wine_tests" || status=1
 else
-  (export -f run_wine_tests; export here; xvfb-run -a -s "-screen 0 1280x1024x24" bash -c run_wine_tests) || status=1
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c "$wine_tests" || status=1
 fi
 
 if [ $status -eq 0 ]; then echo "ALL TESTS PASSED"; else echo "SOME TESTS FAILED"; fi

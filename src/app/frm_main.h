@@ -1,0 +1,116 @@
+// The main window: four stacked panels (Scan, Results, Status, Options), the navigation
+// buttons, the side bar, the menus, the working lists and the window's timers.
+#pragma once
+
+#include <string>
+
+#include "platform/forms/form.h"
+
+namespace kx {
+
+class App;
+
+class FrmMain : public ui::Form {
+ public:
+  using Control = ui::Control;
+
+  FrmMain(ui::Backend& backend, App& app);
+
+  // Panels and side bar.
+  void ShowPanels(bool startUp, bool options, bool results, bool sweepNow);
+  void HidePanels();
+  void LayoutPanels();
+  void showitem(int index) {}
+  void MakeReport();
+
+  // Start-up pieces, in the order the load runs them.
+  long CountDefinitions();
+  void ShowStatusPanelValues();
+  void FillDriveList();
+  void LoadSettingsIntoWindow();
+  void ApplyTimerSettings(bool enable);
+  void OpenHelpOnFirstStart();
+  void OfferFirstLiveUpdate();
+
+  // The screen's mouse pointer and the italic hover marks of the side-bar labels.
+  void ResetSideBarLabels();
+
+  // Counts kept by CountDefinitions.
+  long cookieCount() const { return cookieCount_; }
+  long exeCount() const { return exeCount_; }
+  long registryCount() const { return registryCount_; }
+  long fileCount() const { return fileCount_; }
+  long definitionsCount() const { return definitionsCount_; }
+
+  const std::string& dataFolder() const { return dataFolder_; }
+
+  // Whether the program has a button in the taskbar.
+  bool taskbarButton() const { return taskbarButton_; }
+
+  // Ways out.
+  void UnloadSteps();     // the numbered steps of the window's unload
+  void BeforeUnload();    // STATUS, RESTART and the tray icon
+
+ private:
+  void BuildMenus();
+  void BuildPanels();
+  void BuildStatusPanel(Control& panel);
+  void BuildScanPanel(Control& panel);
+  void BuildResultsPanel(Control& panel);
+  void BuildOptionsPanel(Control& panel);
+  void BuildSideBar();
+  void BuildWorkingLists();
+  void BuildTimers();
+  void Wire();
+
+  void Form_Load();
+  void Form_Resize();
+  void Form_QueryUnload(int& cancel, int unloadMode);
+  void Form_Unload(int& cancel);
+
+  // Navigation.
+  void cmdScan_Click();
+  void cmdResults_Click();
+  void cmdSettings_Click();
+  void cmdStatus_Click();
+  void cmdWebsite_Click();
+  void Command2_Click();
+  void txtFilename_KeyPress(int& keyAscii);
+  void TabStrip1_Click();
+  void mnuFileItem_Click(int index);
+  void mnuSettingsItem_Click(int index);
+  void mnuViewHelp_Click();
+  void mnuAboutItem_Click();
+  void mnuDebugItem_Click(int index);
+  void lblOptions_Click();
+  void lblResult_Click();
+  void lblStart_Click();
+  void lblHide_Click();
+  void SideBarLabel_MouseMove(Control& label);
+
+  // Options that store at once.
+  void StoreCheck(const char* section, Control& box);
+  void chkAutoProtect_Click();
+  void chkHomePage_Click();
+  void optIEHomePageSheild_Click(bool on);
+  void optMemorySheild_Click(bool on);
+  void optRestoreMode_Click();
+  void optScanType_Click(bool all);
+  void lvwHardDrives_ItemCheck(size_t item);
+  void cmdDefaultSetting_Click();
+  void chkRunAtStartup_Click();
+
+  // Sets a box or option from stored text; unconvertible text leaves it as it is.
+  void SetCheckFromStore(Control& box, const char* key, int def);
+  void SetOptionFromStore(Control& option, const char* key, const char* def);
+
+  void SetTimer(const char* name, bool running);
+  std::string Message(const char* key) const;
+
+  App& app_;
+  std::string dataFolder_;
+  long cookieCount_ = 0, exeCount_ = 0, registryCount_ = 0, fileCount_ = 0, definitionsCount_ = 0;
+  bool taskbarButton_ = true;
+};
+
+}  // namespace kx

@@ -1,0 +1,57 @@
+#include "app/startup_files.h"
+
+namespace kx {
+
+bool FileExistsAt(FileSystem& files, const std::string& path) {
+  auto a = files.Attributes(path);
+  return a && !(*a & FA_DIRECTORY);
+}
+
+void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder) {
+  // DirectoryDefinition.dat is not staged by a download.
+  for (const char* name : {"BlockedCookies.dat", "RegistryDefinition.dat", "FileDefinition.dat",
+                           "ExeDefinition.dat"}) {
+    const std::string plain = dataFolder + "\\" + name;
+    const std::string staged = dataFolder + "\\DL" + name;
+    if (!FileExistsAt(files, staged)) continue;
+    if (FileExistsAt(files, plain)) files.DeleteFile(plain);
+    files.MoveFile(staged, plain);
+  }
+}
+
+long CountFileLines(FileSystem& files, const std::string& path) {
+  auto bytes = files.ReadFile(path);
+  if (!bytes) return 0;
+  const std::string& s = *bytes;
+  long lines = 0;
+  bool open = false;  // a line has begun and not ended
+  for (size_t i = 0; i < s.size(); ++i) {
+    if (s[i] == '\r') {
+      ++lines;
+      open = false;
+      if (i + 1 < s.size() && s[i + 1] == '\n') ++i;
+    } else {
+      open = true;
+    }
+  }
+  return lines + (open ? 1 : 0);
+}
+
+std::string ReadDefinitionsDate(FileSystem& files, const std::string& dataFolder) {
+  auto bytes = files.ReadFile(dataFolder + "\\date.dat");
+  if (!bytes) return kDefaultDefinitionsDate;
+  const size_t end = bytes->find_first_of("\r\n");
+  return end == std::string::npos ? *bytes : bytes->substr(0, end);
+}
+
+std::string GroupDigits(long n) {
+  std::string digits = std::to_string(n < 0 ? -n : n);
+  std::string out;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return n < 0 ? "-" + out : out;
+}
+
+}  // namespace kx
