@@ -8,6 +8,7 @@
 #include "app/app.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
+#include "scan/scan_subsystems.h"
 
 namespace {
 
@@ -63,7 +64,9 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kx::win32::Win32Platform services;
   kx::Platform platform = services.platform();
   kx::win32::Win32Backend ui;
-  kx::App app(platform, ui, ReadAppInfo());
+  kx::ScanSubsystems subsystems;
+  kx::App app(platform, ui, ReadAppInfo(), &subsystems);
+  subsystems.Attach(app);
   app.onEnd = [] { PostQuitMessage(0); };
   app.Start();
   MSG m;

@@ -1,0 +1,76 @@
+#include "definitions/records.h"
+#include "scan/scanners.h"
+#include "scan/text.h"
+
+namespace kx {
+
+using scantext::Trim;
+
+bool RegistryScanner::KeyOpens(int64_t hive, const std::string& key) {
+  if (!cacheKeys_) return registry_.RegistryKeyExists(hive, key);
+  auto k = std::make_pair(hive, UpperAnsi(key));
+  auto it = keys_.find(k);
+  if (it != keys_.end()) return it->second;
+  bool opens = registry_.RegistryKeyExists(hive, key);
+  keys_.emplace(std::move(k), opens);
+  return opens;
+}
+
+void RegistryScanner::ScanRegistryDefinitions() {
+  ScanState& s = ctx_.state;
+  ThreatList& t = ctx_.threats;
+  Placeholders& places = ctx_.paths.placeholders();
+  places.SystemDriveRoot();
+  if (!ctx_.definitions.Present(DefinitionFile::Registry)) return;
+  ui::Control* queue = t.controls().lvwRegistryToBeDeleted;
+  for (const std::string& line : ctx_.definitions.DecodedLines(DefinitionFile::Registry)) {
+    s.YieldToMessageLoop();
+    if (s.stop) break;
+    // Without "=", without its three fields or without a valid hive a line is no
+    // definition: neither counted nor tested.
+    RegistryDefinition def = ReadRegistryDefinition(line, places);
+    if (!def.valid) continue;
+
+    s.counters.registryInspected += 1;
+    const DefinitionCounts& d = s.definitions;
+    long done = s.counters.registryInspected;
+    s.UpdateScanProgress(s.phaseCaption + "\r\n" + LowerAnsi(def.keyPath + "\\" + def.valueName),
+                         Percentage(done, d.registry), Percentage(double(done) + d.cookie + d.exe, d.total));
+
+    const int64_t hive = def.hive.handle;
+    if (def.IsKey()) {
+      if (!KeyOpens(hive, Trim(def.keyPath))) continue;
+    } else {
+      if (cacheKeys_ && !KeyOpens(hive, def.keyPath)) continue;
+      std::string data;
+      if (!registry_.ReadRegistryValue(hive, def.keyPath, def.valueName, data)) continue;
+    }
+    const std::string full = def.FullLocation();
+    if (t.IsSafePath(full)) continue;
+    if (t.IsExcluded(full) || t.IsExcluded(def.KeyLocation())) {
+      t.AddExcludedRow(full);
+      continue;
+    }
+    if (queue) {
+      ui::ListItem row;
+      row.text = std::to_string(hive);
+      row.SetSubItem(1, def.keyPath);
+      row.SetSubItem(2, def.valueName);
+      row.SetSubItem(3, def.threatName);
+      queue->AddItem(std::move(row));
+    }
+    t.AddTrace();
+    if (t.IsListed(def.threatName)) continue;
+    if (Trim(def.threatName).empty()) {
+      if (!def.IsKey()) continue;  // queued, not listed
+      t.AddLiveRow("RegKey " + def.keyPath + " - Found", 0);
+      t.AddThreatRow(def.keyPath, KIND_REGISTRY, full, "");
+    } else {
+      t.AddLiveRow(def.threatName + " - Found", KIND_REGISTRY);
+      t.AddThreatRow(def.threatName, KIND_REGISTRY, full, def.type);
+    }
+    s.counters.threatsFound += 1;
+  }
+}
+
+}  // namespace kx

@@ -1,0 +1,341 @@
+#include "scan/scan_driver.h"
+
+#include <cstdlib>
+
+#include "app/paths.h"
+#include "definitions/definition_files.h"
+#include "scan/scan_paths.h"
+#include "scan/scanners.h"
+#include "scan/text.h"
+
+namespace kx {
+
+bool SettingAsBoolean(const std::string& value) {
+  std::string v = LowerAnsi(scantext::Trim(value));
+  if (v == "true") return true;
+  if (v == "false" || v.empty()) return false;
+  return std::strtod(v.c_str(), nullptr) != 0;
+}
+
+long SettingAsNumber(const std::string& value) { return std::strtol(value.c_str(), nullptr, 10); }
+
+ScanView ScanView::FromForm(ui::Form& f) {
+  ScanView v;
+  v.form = &f;
+  struct Entry {
+    const char* name;
+    ui::Control* ScanView::*slot;
+  };
+  static const Entry kEntries[] = {
+      {"tmrScroll", &ScanView::tmrScroll}, {"shpCircle", &ScanView::shpCircle},
+      {"cmdRemove", &ScanView::cmdRemove}, {"cmdResults", &ScanView::cmdResults},
+      {"cmdSettings", &ScanView::cmdSettings}, {"cmdScanNow", &ScanView::cmdScanNow},
+      {"cmdScan", &ScanView::cmdScan}, {"cmdStop", &ScanView::cmdStop}, {"cmdPause", &ScanView::cmdPause},
+      {"cmdLog", &ScanView::cmdLog}, {"cmdUpdate", &ScanView::cmdUpdate}, {"cmdStatus", &ScanView::cmdStatus},
+      {"lblRegistryInspected", &ScanView::lblRegistryInspected},
+      {"lblFilesFolderInspected", &ScanView::lblFilesFolderInspected},
+      {"lblMemoryInspected", &ScanView::lblMemoryInspected}, {"lblSoftwareFound", &ScanView::lblSoftwareFound},
+      {"lblRemovePicSoftwareFound", &ScanView::lblRemovePicSoftwareFound},
+      {"lbltracesFound", &ScanView::lbltracesFound}, {"lblPercentageCompleted", &ScanView::lblPercentageCompleted},
+      {"lblStatus", &ScanView::lblStatus}, {"lblTotalNoOfRunningItems", &ScanView::lblTotalNoOfRunningItems},
+      {"lblDefVersion", &ScanView::lblDefVersion}, {"lblDeletingCaption", &ScanView::lblDeletingCaption},
+      {"lvwSpywareFound", &ScanView::lvwSpywareFound},
+      {"lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &ScanView::lvwPicRemoveListOfSpywareFoundAndToBeRemoved},
+      {"lvwFilesToBeDeleted", &ScanView::lvwFilesToBeDeleted}, {"lvwFileNotFounds", &ScanView::lvwFileNotFounds},
+      {"lvwRegistryToBeDeleted", &ScanView::lvwRegistryToBeDeleted},
+      {"lvwCookiesToDelete", &ScanView::lvwCookiesToDelete},
+      {"optScanAllSelectedHardDrive", &ScanView::optScanAllSelectedHardDrive}, {"chkMakeLog", &ScanView::chkMakeLog},
+      {"pbgMain", &ScanView::pbgMain}, {"pb1", &ScanView::pb1}, {"pb2", &ScanView::pb2},
+      {"Label4", &ScanView::Label4}, {"Label5", &ScanView::Label5}, {"lblPause", &ScanView::lblPause},
+      {"lblStop", &ScanView::lblStop}, {"lblStart", &ScanView::lblStart},
+  };
+  for (const Entry& e : kEntries) v.*(e.slot) = f.Find(e.name);
+  return v;
+}
+
+ProgressControls ScanView::Progress() const {
+  ProgressControls p;
+  p.form = form;
+  p.lblMemoryInspected = lblMemoryInspected;
+  p.lblRegistryInspected = lblRegistryInspected;
+  p.lblFilesFolderInspected = lblFilesFolderInspected;
+  p.lblSoftwareFound = lblSoftwareFound;
+  p.lblStatus = lblStatus;
+  p.lblRemovePicSoftwareFound = lblRemovePicSoftwareFound;
+  p.pb1 = pb1;
+  p.pb2 = pb2;
+  return p;
+}
+
+ThreatListControls ScanView::Lists() const {
+  ThreatListControls l;
+  l.lvwSpywareFound = lvwSpywareFound;
+  l.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
+  l.lvwFilesToBeDeleted = lvwFilesToBeDeleted;
+  l.lvwRegistryToBeDeleted = lvwRegistryToBeDeleted;
+  l.lvwCookiesToDelete = lvwCookiesToDelete;
+  l.lbltracesFound = lbltracesFound;
+  l.lblDeletingCaption = lblDeletingCaption;
+  return l;
+}
+
+ScanDriver::ScanDriver(ScanView view, ScanServices services, ScanHost& host, ThreatList& threats, ScanState& state,
+                       ModRegistryRelated& registry)
+    : view_(view), services_(std::move(services)), host_(host), threats_(threats), state_(state), registry_(registry) {}
+
+namespace {
+void Caption(ui::Control* c, const std::string& s) {
+  if (c) c->set_caption(s);
+}
+void Enable(ui::Control* c, bool on) {
+  if (c) c->set_enabled(on);
+}
+void Visible(ui::Control* c, bool on) {
+  if (c) c->set_visible(on);
+}
+void Value(ui::Control* c, int v) {
+  if (c && v >= 0) c->set_value(v);
+}
+void Range(ui::Control* c, int max) {
+  if (c) c->set_range(0, max);
+}
+
+// One step of the driver: a failure in it is skipped and the next step runs.
+template <class F>
+void Step(F&& f) {
+  try {
+    f();
+  } catch (...) {
+  }
+}
+}  // namespace
+
+void ScanDriver::Frozen(const std::function<void()>& changes) {
+  state_.FreezeRedraw(true);
+  Step(changes);
+  state_.FreezeRedraw(false);
+}
+
+void ScanDriver::PlaceCircleBeside(ui::Control* label) {
+  if (!view_.shpCircle || !label) return;
+  view_.shpCircle->set_left(label->left() - 250);
+  view_.shpCircle->set_top(label->top() + 11);
+}
+
+void ScanDriver::StartScan() {
+  const ScanView& v = view_;
+  Step([&] { Enable(v.tmrScroll, false); });
+  Step([&] { host_.HideDeleteFailed(); });
+  Step([&] {
+    if (v.shpCircle) {
+      v.shpCircle->set_left(1215);
+      v.shpCircle->set_top(645);
+    }
+    Visible(v.shpCircle, false);
+    Visible(v.cmdRemove, false);
+    Enable(v.cmdResults, false);
+    Enable(v.cmdSettings, false);
+  });
+  Step([&] { host_.ShowOnlySweepNowPanel(); });
+  Step([&] { host_.ApplyTimerSettings(false); });
+  Step([&] {
+    Enable(v.cmdScanNow, false);
+    Enable(v.cmdScan, false);
+    Enable(v.cmdStop, true);
+    Enable(v.cmdPause, true);
+    Enable(v.cmdLog, false);
+    Enable(v.cmdUpdate, false);
+    Enable(v.cmdStatus, false);
+  });
+  Frozen([&] {
+    for (ui::Control* c : {v.lblRegistryInspected, v.lblFilesFolderInspected, v.lblMemoryInspected,
+                           v.lblSoftwareFound, v.lblRemovePicSoftwareFound, v.lbltracesFound,
+                           v.lblPercentageCompleted, v.lblStatus, v.lblTotalNoOfRunningItems})
+      Caption(c, "0");
+    state_.Reset();
+    threats_.ClearAll();
+    if (v.lvwFileNotFounds) v.lvwFileNotFounds->ClearItems();
+  });
+  state_.stop = false;
+
+  startTime_ = FormatUsDateTime(services_.clock.Now());
+  Step([&] { RunScanPhases(); });
+  endTime_ = FormatUsDateTime(services_.clock.Now());
+
+  Step([&] {
+    host_.WriteSetting("Settings", "lblLastScan", endTime_);
+    if (v.optScanAllSelectedHardDrive && v.optScanAllSelectedHardDrive->value() != 0)
+      host_.WriteSetting("Settings", "lblLastFullScan", endTime_);
+  });
+  Step([&] {
+    if (v.chkMakeLog && v.chkMakeLog->value() == 1) host_.WriteScanReport();
+  });
+  Step([&] {
+    Visible(v.cmdRemove, true);
+    Enable(v.cmdRemove, true);
+    Enable(v.cmdResults, true);
+    Enable(v.cmdSettings, true);
+    Visible(v.shpCircle, false);
+  });
+  if (state_.stop) {
+    Frozen([&] {
+      Caption(v.lblStatus, Msg("MSG_SCAN_CANCELLED"));
+      Caption(v.lblPercentageCompleted, "0% " + Msg("MSG_COMPLETED"));
+      Value(v.pbgMain, 0);
+    });
+  } else {
+    Frozen([&] {
+      Caption(v.lblStatus, Msg("MSG_SCAN_COMPLETED"));
+      Value(v.pb1, 100);
+      Value(v.pb2, 100);
+    });
+    if (autoDelete) {
+      Step([&] { host_.ShowResultsPanel(); });
+      Step([&] { threats_.cmdSelectAll_Click(); });
+      Step([&] { host_.RunAutomaticDeletion(); });
+    }
+  }
+  Step([&] {
+    Enable(v.cmdScan, true);
+    Enable(v.cmdScanNow, true);
+    Enable(v.cmdStop, false);
+    Enable(v.cmdLog, true);
+    Enable(v.cmdPause, false);
+    Enable(v.cmdUpdate, true);
+    Enable(v.cmdStatus, true);
+  });
+  Step([&] { host_.ApplyTimerSettings(true); });
+  Step([&] { host_.ShowStatusPanelValues(); });
+}
+
+void ScanDriver::RunScanPhases() {
+  const ScanView& v = view_;
+  if (!CheckDefinitionsPresent()) {
+    services_.ui.MsgBox(Msg("MSG_MISSING"), ui::MB_ICON_INFORMATION, services_.productName);
+    return;
+  }
+  std::unique_ptr<ScanPaths> paths = options.cachePaths ? MakeCachedScanPaths(services_.system, services_.files)
+                                                        : MakeLiteralScanPaths(services_.system, services_.files);
+  DefinitionStore store(services_.files, services_.dataFolder);
+  Step([&] {
+    threats_.SetSafeList(LoadSafetyList(store, paths->placeholders(),
+                                        LineLoop{[&] { return state_.stop; }, [&] { state_.YieldToMessageLoop(); }}));
+  });
+  Step([&] {
+    Visible(v.pbgMain, false);
+    Range(v.pbgMain, 100);
+    Value(v.pbgMain, 0);
+    Range(v.pb1, 100);
+    Value(v.pb1, 0);
+    Range(v.pb2, 100);
+    Value(v.pb2, 0);
+  });
+  Step([&] { host_.ResetCookieScanResultCount(); });
+  const DefinitionCounts& d = state_.definitions;
+
+  if (SettingAsNumber(host_.ReadSetting("OptionAndSettings", "chkScanCookies", "1")) == 1) {
+    Visible(v.shpCircle, false);
+    Frozen([&] {
+      Caption(v.lblPercentageCompleted, Msg("MSG_COOKIES"));
+      state_.phaseCaption = Msg("MSG_COOKIES") + ": ";
+    });
+    Step([&] { host_.ScanCookies(); });
+    Frozen([&] {
+      Value(v.pb1, 100);
+      Value(v.pb2, Percentage(d.cookie, d.total));
+      Caption(v.lblStatus, Msg("MSG_COOKIES_FINISHED"));
+    });
+  }
+
+  if (SettingAsBoolean(host_.ReadSetting("OptionAndSettings", "chkSweepMemory", "True"))) {
+    Frozen([&] {
+      Caption(v.lblPercentageCompleted, Msg("MSG_MEMORY"));
+      state_.phaseCaption = Msg("MSG_MEMORY") + ": ";
+    });
+    Step([&] { host_.ScanMemory(); });
+  } else {
+    Caption(v.lblMemoryInspected, Msg("MSG_NOTSELECED"));
+  }
+
+  ScanContext ctx{services_.files, store, *paths, state_, threats_};
+  Frozen([&] {
+    Caption(v.lblPercentageCompleted, Msg("MSG_REGISTRY"));
+    state_.phaseCaption = Msg("MSG_REGISTRY") + ": ";
+    Value(v.pb1, 0);
+    Value(v.pb2, Percentage(d.cookie, d.total));
+  });
+  if (SettingAsBoolean(host_.ReadSetting("OptionAndSettings", "chkScanRegistry", "True"))) {
+    PlaceCircleBeside(v.Label4);
+    RegistryScanner scanner(ctx, registry_, options.cachePaths);
+    Step([&] { scanner.ScanRegistryDefinitions(); });
+  } else {
+    Caption(v.lblRegistryInspected, Msg("MSG_NOTSELECED"));
+  }
+
+  Range(v.pbgMain, 100);
+  Frozen([&] {
+    Caption(v.lblPercentageCompleted, Msg("MSG_SPYWARE"));
+    state_.phaseCaption = Msg("MSG_SPYWARE") + ": ";
+    Value(v.pbgMain, 0);
+  });
+  PlaceCircleBeside(v.Label5);
+  FileFolderScanner files(ctx);
+  Step([&] { files.ScanFileDefinitions(); });
+  Step([&] { files.ScanFolderDefinitions(); });
+
+  Range(v.pbgMain, 100);
+  state_.UpdateScanProgress("Scan Complete", 100, 100);
+}
+
+bool ScanDriver::CheckDefinitionsPresent() {
+  for (const char* name : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
+                           "DirectoryDefinition.dat"}) {
+    if (!FileExists(services_.files, services_.dataFolder + "\\" + name)) {
+      Caption(view_.lblDefVersion, Msg("MSG_MISSINGFILES"));
+      DeleteDefinitionFiles();
+      return false;
+    }
+  }
+  return true;
+}
+
+void ScanDriver::DeleteDefinitionFiles() {
+  for (const char* name : {"DirectoryDefinition.dat", "BlockedCookies.dat", "ExeDefinition.dat",
+                           "RegistryDefinition.dat", "FileDefinition.dat", "date.dat"})
+    services_.files.DeleteFile(services_.dataFolder + "\\" + name);
+}
+
+void ScanDriver::lblStart_Click() {
+  host_.ShowScanPanel();
+  if (view_.cmdScanNow && view_.cmdScanNow->enabled()) StartScan();
+}
+
+void ScanDriver::cmdPause_Click() {
+  Enable(view_.cmdPause, false);
+  Enable(view_.cmdStop, false);
+  services_.ui.MsgBox(Msg("MSG_PAUSED"), ui::MB_ICON_INFORMATION, services_.productName);
+  Enable(view_.cmdPause, true);
+  Enable(view_.cmdStop, true);
+}
+
+void ScanDriver::lblPause_Click() {
+  Enable(view_.lblPause, false);
+  services_.ui.MsgBox(Msg("MSG_PAUSED"), ui::MB_ICON_INFORMATION, services_.productName);
+  Enable(view_.lblPause, true);
+}
+
+void ScanDriver::cmdStop_Click() {
+  if (services_.ui.MsgBox(Msg("MSG_STOP"), ui::MB_YES_NO | ui::MB_ICON_QUESTION, services_.productName) ==
+      ui::MsgResult::Yes) {
+    services_.ui.SetMousePointer(ui::POINTER_DEFAULT);
+    state_.stop = true;
+  }
+}
+
+void ScanDriver::lblStop_Click() {
+  if (services_.ui.MsgBox(Msg("MSG_SURE"), ui::MB_YES_NO | ui::MB_ICON_QUESTION, services_.productName) ==
+      ui::MsgResult::Yes)
+    state_.stop = true;
+}
+
+}  // namespace kx

@@ -1,0 +1,122 @@
+// One scan from the Start button to the Results panel: prepares the window, empties the
+// lists, checks the definitions, runs the phases in their fixed order, records the times
+// and re-arms the timers. Also Pause and Stop, which reach the running scan through the
+// message loop.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/forms/form.h"
+#include "platform/services.h"
+#include "scan/registry_related.h"
+#include "scan/scan_state.h"
+#include "scan/threat_list.h"
+
+namespace kx {
+
+// The main window's controls the driver works with, looked up by name.
+struct ScanView {
+  ui::Form* form = nullptr;
+  ui::Control *tmrScroll = nullptr, *shpCircle = nullptr;
+  ui::Control *cmdRemove = nullptr, *cmdResults = nullptr, *cmdSettings = nullptr;
+  ui::Control *cmdScanNow = nullptr, *cmdScan = nullptr, *cmdStop = nullptr, *cmdPause = nullptr;
+  ui::Control *cmdLog = nullptr, *cmdUpdate = nullptr, *cmdStatus = nullptr;
+  ui::Control *lblRegistryInspected = nullptr, *lblFilesFolderInspected = nullptr, *lblMemoryInspected = nullptr;
+  ui::Control *lblSoftwareFound = nullptr, *lblRemovePicSoftwareFound = nullptr, *lbltracesFound = nullptr;
+  ui::Control *lblPercentageCompleted = nullptr, *lblStatus = nullptr, *lblTotalNoOfRunningItems = nullptr;
+  ui::Control *lblDefVersion = nullptr, *lblDeletingCaption = nullptr;
+  ui::Control *lvwSpywareFound = nullptr, *lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
+  ui::Control *lvwFilesToBeDeleted = nullptr, *lvwFileNotFounds = nullptr, *lvwRegistryToBeDeleted = nullptr;
+  ui::Control *lvwCookiesToDelete = nullptr;
+  ui::Control *optScanAllSelectedHardDrive = nullptr, *chkMakeLog = nullptr;
+  ui::Control *pbgMain = nullptr, *pb1 = nullptr, *pb2 = nullptr;
+  ui::Control *Label4 = nullptr, *Label5 = nullptr;
+  ui::Control *lblPause = nullptr, *lblStop = nullptr, *lblStart = nullptr;
+
+  // Every control of that name on the form (missing ones stay null).
+  static ScanView FromForm(ui::Form& form);
+  ProgressControls Progress() const;
+  ThreatListControls Lists() const;
+};
+
+// What the driver asks of the main window and of the other subsystems around a scan.
+class ScanHost {
+ public:
+  virtual ~ScanHost() = default;
+  virtual std::string ReadSetting(const std::string& section, const std::string& key, const std::string& def) = 0;
+  virtual void WriteSetting(const std::string& section, const std::string& key, const std::string& value) = 0;
+  virtual void HideDeleteFailed() {}
+  virtual void ShowOnlySweepNowPanel() {}
+  virtual void ShowScanPanel() {}
+  virtual void ApplyTimerSettings(bool enable) {}
+  virtual void WriteScanReport() {}
+  virtual void ShowResultsPanel() {}
+  // Hands the checked rows to the removal run (the Delete command) after a scheduled
+  // scan that deletes on its own.
+  virtual void RunAutomaticDeletion() {}
+  virtual void ShowStatusPanelValues() {}
+  // The cookie and memory phases.
+  virtual void ResetCookieScanResultCount() {}
+  virtual void ScanCookies() {}
+  virtual void ScanMemory() {}
+};
+
+struct ScanServices {
+  FileSystem& files;
+  SystemInfo& system;
+  Clock& clock;
+  ui::Backend& ui;
+  std::function<std::string(const std::string&)> message;
+  std::string productName;
+  std::string dataFolder;  // no trailing "\"
+};
+
+struct ScanOptions {
+  // Placeholder folders, directory listings and unopenable keys remembered for the scan.
+  bool cachePaths = true;
+};
+
+class ScanDriver {
+ public:
+  ScanDriver(ScanView view, ScanServices services, ScanHost& host, ThreatList& threats, ScanState& state,
+             ModRegistryRelated& registry);
+
+  void StartScan();  // cmdScanNow
+  bool CheckDefinitionsPresent();
+  void DeleteDefinitionFiles();
+
+  void cmdScanNow_Click() { StartScan(); }
+  void lblStart_Click();
+  void cmdPause_Click();
+  void lblPause_Click();
+  void cmdStop_Click();
+  void lblStop_Click();
+
+  bool autoDelete = false;  // set by a scheduled scan
+  ScanOptions options;
+  const std::string& scanStartTime() const { return startTime_; }
+  const std::string& scanEndTime() const { return endTime_; }
+  bool Running() const { return view_.cmdScan && !view_.cmdScan->enabled(); }
+
+ private:
+  void RunScanPhases();
+  void Frozen(const std::function<void()>& changes);
+  std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
+  void PlaceCircleBeside(ui::Control* label);
+
+  ScanView view_;
+  ScanServices services_;
+  ScanHost& host_;
+  ThreatList& threats_;
+  ScanState& state_;
+  ModRegistryRelated& registry_;
+  std::string startTime_, endTime_;
+};
+
+// A setting read as a Boolean: "True"/"False" in any case, or a number (non-zero true).
+bool SettingAsBoolean(const std::string& value);
+long SettingAsNumber(const std::string& value);
+
+}  // namespace kx

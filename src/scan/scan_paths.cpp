@@ -1,0 +1,112 @@
+#include "scan/scan_paths.h"
+
+#include <array>
+#include <unordered_map>
+#include <unordered_set>
+
+namespace kx {
+namespace {
+
+// Every table folder asked for on every call, whether its token occurs or not: the cost
+// of the expansion done literally, line by line.
+class EveryFolderAnew final : public Placeholders {
+ public:
+  explicit EveryFolderAnew(SystemInfo& system) : system_(system), expander_(system) {}
+  std::string Expanded(std::string_view text) override {
+    std::array<std::string, kPlaceholderCount> folders;
+    for (size_t row = 0; row < kPlaceholderCount; ++row) folders[row] = expander_.RowFolder(row);
+    return PlaceholderCache(std::move(folders), "").Expanded(text);
+  }
+  std::string SystemDriveRoot() override { return kx::SystemDriveRoot(system_); }
+
+ private:
+  SystemInfo& system_;
+  PathExpander expander_;
+};
+
+class LiteralScanPaths final : public ScanPaths {
+ public:
+  LiteralScanPaths(SystemInfo& system, FileSystem& files) : placeholders_(system), files_(files) {}
+  Placeholders& placeholders() override { return placeholders_; }
+  bool FileExists(const std::string& path) override { return kx::FileExists(files_, path); }
+  bool FolderExists(const std::string& path) override { return kx::FolderExists(files_, path); }
+
+ private:
+  EveryFolderAnew placeholders_;
+  FileSystem& files_;
+};
+
+// Paths the listing shortcut does not model; they are asked about directly.
+bool Unusual(const std::string& path) {
+  if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return true;
+  if (path.back() == '\\' || path.back() == '.' || path.back() == ' ') return true;
+  if (path.find_first_of("*?\"<>|/") != std::string::npos) return true;
+  if (path.find("\\\\") != std::string::npos) return true;
+  if (path.find("\\.") != std::string::npos) return true;  // ".", ".." and dot-names
+  if (path.find(".\\") != std::string::npos || path.find(" \\") != std::string::npos)
+    return true;  // components Windows would trim
+  return false;
+}
+
+class CachedScanPaths final : public ScanPaths {
+ public:
+  CachedScanPaths(SystemInfo& system, FileSystem& files) : placeholders_(system), files_(files) {}
+  Placeholders& placeholders() override { return placeholders_; }
+
+  bool FileExists(const std::string& path) override {
+    if (Unusual(path)) return kx::FileExists(files_, path);
+    size_t cut = path.rfind('\\');
+    return ListingOf(path.substr(0, cut)).plainFiles.count(UpperAnsi(path.substr(cut + 1))) != 0;
+  }
+
+  bool FolderExists(const std::string& path) override {
+    if (Unusual(path)) return kx::FolderExists(files_, path);
+    std::string key = UpperAnsi(path);
+    auto it = folderAnswers_.find(key);
+    if (it != folderAnswers_.end()) return it->second;
+    size_t cut = path.rfind('\\');
+    std::string parent = path.substr(0, cut);
+    // A drive root is asked directly rather than listed.
+    bool exists = parent.size() == 2 ? kx::FolderExists(files_, path)
+                                     : ListingOf(parent).folders.count(UpperAnsi(path.substr(cut + 1))) != 0;
+    folderAnswers_.emplace(std::move(key), exists);
+    return exists;
+  }
+
+ private:
+  struct Listing {
+    std::unordered_set<std::string> plainFiles;  // upper case
+    std::unordered_set<std::string> folders;     // upper case
+  };
+
+  const Listing& ListingOf(const std::string& folder) {
+    std::string key = UpperAnsi(folder);
+    auto it = listings_.find(key);
+    if (it != listings_.end()) return it->second;
+    Listing l;
+    for (const FileEntry& e : files_.Find(folder + "\\*")) {
+      if (e.name == "." || e.name == "..") continue;
+      if (e.attributes & FA_DIRECTORY)
+        l.folders.insert(UpperAnsi(e.name));
+      else if (!(e.attributes & (FA_HIDDEN | FA_SYSTEM)))
+        l.plainFiles.insert(UpperAnsi(e.name));
+    }
+    return listings_.emplace(std::move(key), std::move(l)).first->second;
+  }
+
+  PlaceholderCache placeholders_;
+  FileSystem& files_;
+  std::unordered_map<std::string, Listing> listings_;
+  std::unordered_map<std::string, bool> folderAnswers_;
+};
+
+}  // namespace
+
+std::unique_ptr<ScanPaths> MakeLiteralScanPaths(SystemInfo& system, FileSystem& files) {
+  return std::make_unique<LiteralScanPaths>(system, files);
+}
+std::unique_ptr<ScanPaths> MakeCachedScanPaths(SystemInfo& system, FileSystem& files) {
+  return std::make_unique<CachedScanPaths>(system, files);
+}
+
+}  // namespace kx

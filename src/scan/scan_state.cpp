@@ -1,0 +1,62 @@
+#include "scan/scan_state.h"
+
+#include <cfenv>
+#include <cmath>
+
+#include "scan/status_filter.h"
+
+namespace kx {
+
+int Percentage(double part, double whole) {
+  if (whole == 0) return -1;
+  double v = part / whole * 100.0;
+  if (!std::isfinite(v)) return -1;
+  return static_cast<int>(std::nearbyint(v));  // default mode: nearest, halves to even
+}
+
+namespace {
+void SetCaption(ui::Control* c, const std::string& text) {
+  if (c) c->set_caption(text);
+}
+}  // namespace
+
+void ScanState::UpdateScanProgress(const std::string& status, int phasePercent, int overallPercent) {
+  counters.progressCalls += 1;
+  if (counters.progressCalls <= 99) return;
+  FreezeRedraw(true);
+  SetCaption(controls_.lblMemoryInspected, std::to_string(counters.memoryInspected));
+  SetCaption(controls_.lblRegistryInspected, std::to_string(counters.registryInspected));
+  SetCaption(controls_.lblFilesFolderInspected, std::to_string(counters.filesFoldersInspected));
+  SetCaption(controls_.lblSoftwareFound, std::to_string(counters.threatsFound));
+  SetCaption(controls_.lblStatus, FilterStatusWords(status));
+  SetCaption(controls_.lblRemovePicSoftwareFound, std::to_string(counters.threatsFound));
+  if (phasePercent >= 0 && controls_.pb1) controls_.pb1->set_value(phasePercent);
+  if (overallPercent >= 0 && controls_.pb2) controls_.pb2->set_value(overallPercent);
+  FreezeRedraw(false);
+  counters.progressCalls = 0;
+}
+
+void ScanState::YieldToMessageLoop() {
+  if (!doEvents_) return;
+  if (yield.intervalMs != 0) {
+    uint64_t now = clock_.TickMs();
+    if (yieldedOnce_ && now - lastYieldMs_ < yield.intervalMs) return;
+    yieldedOnce_ = true;
+    lastYieldMs_ = now;
+  }
+  ++yields_;
+  doEvents_();
+}
+
+void ScanState::Reset() {
+  counters = {};
+  stop = false;
+  yieldedOnce_ = false;
+  yields_ = 0;
+}
+
+void ScanState::FreezeRedraw(bool frozen) {
+  if (controls_.form) controls_.form->FreezeRedraw(frozen);
+}
+
+}  // namespace kx

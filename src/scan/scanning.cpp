@@ -1,0 +1,22 @@
+#include "scan/scanning.h"
+
+namespace kx {
+
+Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup)
+    : view(ScanView::FromForm(mainWindow)),
+      state(view.Progress(), [&ui] { ui.DoEvents(); }, platform.clock),
+      threats(view.Lists(),
+              ThreatListServices{platform.files, platform.shell, ui, setup.message, setup.productName, setup.dataFolder},
+              state.counters),
+      registry(platform.registry, setup.writeQuarantineRegistryRecord),
+      driver(view,
+             ScanServices{platform.files, platform.system, platform.clock, ui, setup.message, setup.productName,
+                          setup.dataFolder},
+             host, threats, state, registry) {}
+
+void Scanning::mnuQuarItem_Click(int index) {
+  if (index == 0) threats.ViewQuarantine();
+  if (index == 1) threats.ViewExclusions();
+}
+
+}  // namespace kx

@@ -1,0 +1,49 @@
+// Everything a scan needs, built for one main window: the shared scan state, the threat
+// list with its exclusions, the registry routines and the driver, with the list events
+// connected. The window's owner keeps one of these for the program's life.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/forms/form.h"
+#include "platform/services.h"
+#include "scan/registry_related.h"
+#include "scan/scan_driver.h"
+#include "scan/scan_state.h"
+#include "scan/threat_list.h"
+
+namespace kx {
+
+struct ScanningSetup {
+  std::function<std::string(const std::string&)> message;  // the message table
+  std::string productName;
+  std::string dataFolder;
+  RegistryRecordWriter writeQuarantineRegistryRecord;  // the quarantine log's registry records
+};
+
+class Scanning {
+ public:
+  Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup);
+
+  // The window's commands.
+  void cmdScanNow_Click() { driver.StartScan(); }
+  void lblStart_Click() { driver.lblStart_Click(); }
+  void cmdPause_Click() { driver.cmdPause_Click(); }
+  void lblPause_Click() { driver.lblPause_Click(); }
+  void cmdStop_Click() { driver.cmdStop_Click(); }
+  void lblStop_Click() { driver.lblStop_Click(); }
+  void cmdSelectAll_Click() { threats.cmdSelectAll_Click(); }
+  void cmdExclude_Click() { threats.cmdExclude_Click(); }
+  void mnuQuarItem_Click(int index);
+  // A check box of the threat list changed.
+  void lvwPicRemoveListOfSpywareFoundAndToBeRemoved_ItemCheck(size_t item) { threats.PropagateCheck(item); }
+
+  ScanView view;
+  ScanState state;
+  ThreatList threats;
+  ModRegistryRelated registry;
+  ScanDriver driver;
+};
+
+}  // namespace kx

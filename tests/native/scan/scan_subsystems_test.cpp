@@ -1,0 +1,72 @@
+#include "scan/scan_subsystems.h"
+
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "fakes/fake_platform.h"
+#include "platform/forms/headless.h"
+#include "scan_support/scan_kit.h"
+
+namespace kx {
+namespace {
+
+// The scan wired into the real main window, on fakes.
+TEST(ScanSubsystems, TheMainWindowScansAndItsListCommandsReachTheQueues) {
+  fakes::FakePlatform fake;
+  Platform platform = fake.platform();
+  ui::HeadlessBackend ui;
+  const std::string key = "Software\\Kestrix Labs\\Kestrix\\";
+  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "Language", "English");
+  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "showHelp", "0");
+  fake.registry.PutString(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime", "Yes");
+  fake.registry.PutString(Hive::CurrentUser, key + "OptionAndSettings", "chkScanCookies", "0");
+  const std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
+  fake.files.AddFolder(data);
+  using scantest::EncodeFile;
+  fake.files.AddFile(data + "\\FileDefinition.dat", EncodeFile({"bad.exe=Bad|[windir]", "bad2.exe=Bad|[windir]"}));
+  fake.files.AddFile(data + "\\RegistryDefinition.dat", EncodeFile({"1^Software\\BadCo^=BadKey"}));
+  for (const char* f : {"ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
+    fake.files.AddFile(data + "\\" + f, EncodeFile({"x"}));
+  fake.files.AddFile("C:\\Windows\\bad.exe", "MZ");
+  fake.files.AddFile("C:\\Windows\\bad2.exe", "MZ");
+  fake.registry.AddKey(Hive::CurrentUser, "Software\\BadCo");
+
+  ScanSubsystems subsystems;
+  App app(platform, ui, AppInfo{}, &subsystems);
+  subsystems.Attach(app);
+  app.Start();
+  ui.Advance(400);
+  FrmMain& main = app.main();
+  main.Get("cmdScanNow").Click();
+
+  ui::Control& threats = main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+  ASSERT_EQ(threats.item_count(), 2u);
+  EXPECT_EQ(threats.items()[0].text, "BadKey");
+  EXPECT_EQ(threats.items()[1].text, "Bad");
+  EXPECT_EQ(main.Get("lvwFilesToBeDeleted").item_count(), 2u);
+  EXPECT_EQ(main.Get("lblStatus").caption(), "Scanning complete.");
+  EXPECT_EQ(main.Get("lbltracesFound").caption(), "3");
+  EXPECT_TRUE(main.Get("cmdScanNow").enabled());
+  EXPECT_TRUE(fake.registry.Get(Hive::CurrentUser, key + "Settings", "lblLastScan"));
+
+  // Ticking a threat row ticks its files in the queue.
+  threats.SetItemChecked(1, true);
+  for (const ui::ListItem& r : main.Get("lvwFilesToBeDeleted").items()) EXPECT_TRUE(r.checked);
+  ui.ExpectMsgBox(ui::MsgResult::Yes);
+  main.Get("cmdExclude").Click();
+  EXPECT_EQ(threats.item_count(), 1u);
+  EXPECT_EQ(*fake.files.ReadFile(data + "\\ENoSignature.dat"), "C:\\Windows\\bad.exe\r\nBad\r\n");
+
+  // The Stop label asks its own question, the button its own.
+  ui.ExpectMsgBox(ui::MsgResult::No);
+  main.Get("lblStop").Click();
+  EXPECT_EQ(ui.msgboxes().back().text, "Are you sure?");
+  main.Get("cmdStop").set_enabled(true);
+  ui.ExpectMsgBox(ui::MsgResult::No);
+  main.Get("cmdStop").Click();
+  EXPECT_EQ(ui.msgboxes().back().text, "Are you sure you want to stop the scan?");
+}
+
+}  // namespace
+}  // namespace kx

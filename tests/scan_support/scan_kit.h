@@ -1,0 +1,122 @@
+// A main window's worth of scan controls on the headless backend, with the scan modules
+// wired to fake services: what the scanning tests and benchmarks run on.
+#pragma once
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "definitions/codec.h"
+#include "platform/forms/form.h"
+#include "platform/forms/headless.h"
+#include "scan/registry_related.h"
+#include "scan/scan_driver.h"
+#include "scan/scan_state.h"
+#include "scan/threat_list.h"
+
+namespace kx::scantest {
+
+// Controls of the main window the scan touches, under their real names.
+class ScanTestForm : public ui::Form {
+ public:
+  explicit ScanTestForm(ui::Backend& backend) : ui::Form("FrmMain", backend) {
+    using T = ui::ControlType;
+    Add(T::Timer, "tmrScroll");
+    Add(T::Shape, "shpCircle");
+    for (const char* b : {"cmdRemove", "cmdResults", "cmdSettings", "cmdScanNow", "cmdScan", "cmdStop", "cmdPause",
+                          "cmdLog", "cmdUpdate", "cmdStatus", "cmdSelectAll", "cmdExclude"})
+      Add(T::CommandButton, b);
+    for (const char* l : {"lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected", "lblSoftwareFound",
+                          "lblRemovePicSoftwareFound", "lbltracesFound", "lblPercentageCompleted", "lblStatus",
+                          "lblTotalNoOfRunningItems", "lblDefVersion", "lblDeletingCaption", "lblPause", "lblStop",
+                          "lblStart"})
+      Add(T::Label, l);
+    Add(T::Label, "Label4").Move(600, 2000, 2400, 255);
+    Add(T::Label, "Label5").Move(600, 2400, 2400, 255);
+    for (const char* v : {"lvwSpywareFound", "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", "lvwFilesToBeDeleted",
+                          "lvwFileNotFounds", "lvwRegistryToBeDeleted", "lvwCookiesToDelete"})
+      Add(T::ListView, v);
+    Add(T::OptionButton, "optScanAllSelectedHardDrive");
+    Add(T::OptionButton, "optQuickScan");
+    Add(T::CheckBox, "chkMakeLog");
+    for (const char* p : {"pbgMain", "pb1", "pb2"}) Add(T::ProgressBar, p);
+    Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").set_checkboxes(true);
+  }
+};
+
+// Settings in memory, and a record of what the driver handed on.
+class RecordingHost : public ScanHost {
+ public:
+  std::map<std::string, std::string> settings;  // "Section/Key"
+  std::vector<std::string> calls;
+
+  std::string ReadSetting(const std::string& section, const std::string& key, const std::string& def) override {
+    auto it = settings.find(section + "/" + key);
+    return it == settings.end() ? def : it->second;
+  }
+  void WriteSetting(const std::string& section, const std::string& key, const std::string& value) override {
+    settings[section + "/" + key] = value;
+  }
+  void HideDeleteFailed() override { calls.push_back("HideDeleteFailed"); }
+  void ShowOnlySweepNowPanel() override { calls.push_back("ShowOnlySweepNowPanel"); }
+  void ShowScanPanel() override { calls.push_back("ShowScanPanel"); }
+  void ApplyTimerSettings(bool enable) override { calls.push_back(enable ? "Timers on" : "Timers off"); }
+  void WriteScanReport() override { calls.push_back("WriteScanReport"); }
+  void ShowResultsPanel() override { calls.push_back("ShowResultsPanel"); }
+  void RunAutomaticDeletion() override { calls.push_back("RunAutomaticDeletion"); }
+  void ShowStatusPanelValues() override { calls.push_back("ShowStatusPanelValues"); }
+  void ResetCookieScanResultCount() override { calls.push_back("ResetCookieScanResultCount"); }
+  void ScanCookies() override { calls.push_back("ScanCookies"); }
+  void ScanMemory() override { calls.push_back("ScanMemory"); }
+};
+
+// The message table as tests see it: the key in brackets, so each text names its message.
+inline std::string KeyAsMessage(const std::string& key) { return "[" + key + "]"; }
+
+inline std::string EncodeFile(const std::vector<std::string>& lines) {
+  std::string out;
+  for (const std::string& l : lines) out += EncodeDefinitionLine(l) + "\r\n";
+  return out;
+}
+
+// Everything the scan modules need, wired together over the given services.
+struct ScanRig {
+  ScanRig(FileSystem& files, Registry& registry, SystemInfo& system, Shell& shell, Clock& clock,
+          std::string dataFolder)
+      : form(backend),
+        view(ScanView::FromForm(form)),
+        state(view.Progress(), [this] { backend.DoEvents(); }, clock),
+        threats(view.Lists(), ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
+                state.counters),
+        registryRoutines(registry,
+                         [this](const std::string& k, const std::string& v) { registryRecords.push_back({k, v}); }),
+        driver(view, ScanServices{files, system, clock, backend, KeyAsMessage, "Kestrix", dataFolder}, host, threats,
+               state, registryRoutines) {
+    form.Load();
+  }
+
+  ui::HeadlessBackend backend;
+  ScanTestForm form;
+  ScanView view;
+  ScanState state;
+  ThreatList threats;
+  std::vector<std::pair<std::string, std::string>> registryRecords;
+  ModRegistryRelated registryRoutines;
+  RecordingHost host;
+  ScanDriver driver;
+
+  ui::Control& Get(const std::string& name) { return form.Get(name); }
+  // Rows of a list as "text|sub1|sub2|...#image", for whole-list comparisons.
+  std::vector<std::string> Rows(const std::string& list) {
+    std::vector<std::string> out;
+    for (const ui::ListItem& r : form.Get(list).items()) {
+      std::string s = r.text;
+      for (const std::string& sub : r.subItems) s += "|" + sub;
+      out.push_back(s + "#" + std::to_string(r.smallIcon));
+    }
+    return out;
+  }
+};
+
+}  // namespace kx::scantest
