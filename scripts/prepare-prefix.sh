@@ -49,3 +49,39 @@ if [ "${KESTRIX_SEEN_BEFORE:-1}" = 1 ]; then
   wine reg add 'HKLM\SOFTWARE\Kestrix Labs\Kestrix\Settings' /v FirstTime /t REG_SZ /d Yes /f >/dev/null
   wineserver -w
 fi
+
+# Unless KESTRIX_PLANT_SAMPLES=0: plant the sample threats that the definitions name, so a
+# scan of this prefix has something to find (harmless empty files and registry entries).
+if [ "${KESTRIX_PLANT_SAMPLES:-1}" = 1 ]; then
+  export WINEPREFIX="$prefix" WINEDEBUG=-all
+  c="$prefix/drive_c"
+  expand() {
+    local p=$1
+    p=${p//\[system\]/$c/windows/system32/}; p=${p//\[windir\]/$c/windows/}
+    p=${p//\[progfil\]/$c/Program Files/}; p=${p//\[appdata\]/$appdata/}; p=${p//\[drive\]/$c/}
+    p=${p//\\//}; echo "$p" | sed 's#//*#/#g'
+  }
+  while IFS= read -r line; do
+    line=${line%$'\r'}; [ -n "$line" ] || continue
+    name=${line%%=*}; rest=${line#*=}; folder=$(echo "$rest" | cut -d'|' -f2)
+    dir=$(expand "$folder"); mkdir -p "$dir"
+    printf 'Kestrix sample threat\r\n' > "$dir/$name"
+  done < "$here/packaging/definitions/FileDefinition.txt"
+  while IFS= read -r line; do
+    line=${line%$'\r'}; [ -n "$line" ] || continue
+    folder=$(echo "${line#*=}" | cut -d'|' -f2); mkdir -p "$(expand "$folder")"
+  done < "$here/packaging/definitions/DirectoryDefinition.txt"
+  while IFS= read -r line; do
+    line=${line%$'\r'}; [ -n "$line" ] || continue
+    spec=${line%%=*}; hive=${spec%%^*}; rest=${spec#*^}; key=${rest%%^*}; value=${rest#*^}
+    case "$hive" in 1) root=HKCU ;; 2) root=HKLM ;; *) continue ;; esac
+    key=${key%\\}
+    if [ -n "$value" ]; then
+      wine reg add "$root\\$key" /v "$value" /t REG_SZ /d "sample" /f >/dev/null 2>&1 || true
+    else
+      wine reg add "$root\\$key" /f >/dev/null 2>&1 || true
+    fi
+  done < "$here/packaging/definitions/RegistryDefinition.txt"
+  wineserver -w
+  echo "sample threats planted in $prefix"
+fi
