@@ -901,7 +901,7 @@ void FrmMain::Form_Load() {
   });
   Step([&] {
     Get("shpCircle").set_visible(false);
-    taskbarButton_ = false;
+    set_show_in_taskbar(false);
   });
   Step([&] { ApplyTimerSettings(false); });
   Step([&] { app_.subsystems().LoadSchedule(); });
@@ -927,12 +927,12 @@ void FrmMain::Form_Resize() {
     SetTimer("tmrScroll", true);
     SetTimer("tmrScheduler", false);
     SetTimer("tmrMemoryInspected", false);
-    taskbarButton_ = true;
+    set_show_in_taskbar(true);
     if (visible()) app_.settings().WriteSetting(kSettings, "Minimized", "No");
   } else {
     ApplyTimerSettings(true);
     SetTimer("tmrScroll", false);
-    taskbarButton_ = false;
+    set_show_in_taskbar(false);
   }
 }
 

@@ -45,7 +45,7 @@ class FrmMain : public ui::Form {
   const std::string& dataFolder() const { return dataFolder_; }
 
   // Whether the program has a button in the taskbar.
-  bool taskbarButton() const { return taskbarButton_; }
+  bool taskbarButton() const { return show_in_taskbar(); }
 
   // Ways out.
   void UnloadSteps();     // the numbered steps of the window's unload
@@ -110,7 +110,6 @@ class FrmMain : public ui::Form {
   App& app_;
   std::string dataFolder_;
   long cookieCount_ = 0, exeCount_ = 0, registryCount_ = 0, fileCount_ = 0, definitionsCount_ = 0;
-  bool taskbarButton_ = true;
 };
 
 }  // namespace kx

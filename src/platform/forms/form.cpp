@@ -401,6 +401,12 @@ void Form::set_window_state(WindowState s) {
   backend_->FormChanged(*this);
 }
 
+void Form::set_show_in_taskbar(bool v) {
+  if (showInTaskbar_ == v) return;
+  showInTaskbar_ = v;
+  backend_->FormChanged(*this);
+}
+
 void Form::Load() {
   if (loaded_) return;
   loaded_ = true;

@@ -235,6 +235,9 @@ class Form {
   int scale_height() const { return scaleHeight_; }
   WindowState window_state() const { return state_; }
   void set_window_state(WindowState s);
+  // Whether the window has a button in the taskbar.
+  bool show_in_taskbar() const { return showInTaskbar_; }
+  void set_show_in_taskbar(bool v);
 
   bool loaded() const { return loaded_; }
   // Load runs onLoad once; Show loads first when needed. A modal Show returns when the form
@@ -271,6 +274,7 @@ class Form {
   int left_ = 0, top_ = 0, width_ = 9600, height_ = 7200;
   int scaleWidth_ = 9480, scaleHeight_ = 6600;
   WindowState state_ = WindowState::Normal;
+  bool showInTaskbar_ = true;
 };
 
 // ---------------------------------------------------------------- message boxes

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <commdlg.h>
+#include <shobjidl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +44,7 @@ struct FormWin {
   std::map<int, Control*> byId;
   std::map<const Control*, int> idOf;
   int nextId = kFirstId;
+  bool taskbarButton = true;
   int syncing = 0;  // our own updates of a control must not come back as user events
   std::map<uint32_t, HBRUSH> brushes;
 
@@ -828,6 +830,27 @@ Win32Backend::~Win32Backend() {
 
 void Win32Backend::FormLoaded(Form& form) { impl_->CreateWindowFor(form); }
 
+namespace {
+
+// The taskbar's own list of buttons; changing window styles instead would need a hide/show.
+void SetTaskbarButton(HWND hwnd, bool shown) {
+  const HRESULT init = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  ITaskbarList* list = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_TaskbarList, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskbarList,
+                              reinterpret_cast<void**>(&list))) || !list) {
+    if (SUCCEEDED(init)) CoUninitialize();
+    return;
+  }
+  if (SUCCEEDED(list->HrInit())) {
+    if (shown) list->AddTab(hwnd);
+    else list->DeleteTab(hwnd);
+  }
+  list->Release();
+  if (SUCCEEDED(init)) CoUninitialize();
+}
+
+}  // namespace
+
 void Win32Backend::FormShown(Form& form, bool modal) {
   impl_->CreateWindowFor(form);
   FormWin* w = impl_->Win(form);
@@ -837,6 +860,12 @@ void Win32Backend::FormShown(Form& form, bool modal) {
   if (form.window_state() == ui::WindowState::Maximized) cmd = SW_SHOWMAXIMIZED;
   ShowWindow(w->hwnd, cmd);
   UpdateWindow(w->hwnd);
+  // A shown window gets a taskbar button; take it away again when the form has none.
+  w->taskbarButton = true;
+  if (!form.show_in_taskbar()) {
+    w->taskbarButton = false;
+    SetTaskbarButton(w->hwnd, false);
+  }
 }
 
 void Win32Backend::FormHidden(Form& form) {
@@ -848,6 +877,10 @@ void Win32Backend::FormUnloaded(Form& form) { impl_->DestroyWin(form); }
 void Win32Backend::FormChanged(Form& form) {
   FormWin* w = impl_->Win(form);
   if (!w) return;
+  if (w->taskbarButton != form.show_in_taskbar()) {
+    w->taskbarButton = form.show_in_taskbar();
+    SetTaskbarButton(w->hwnd, w->taskbarButton);
+  }
   if (WindowText(w->hwnd) != form.caption()) SetWindowTextA(w->hwnd, form.caption().c_str());
   if (form.window_state() == ui::WindowState::Normal) {
     RECT r;
