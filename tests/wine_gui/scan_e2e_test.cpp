@@ -14,22 +14,15 @@
 #include <vector>
 
 #include "scan_support/scan_kit.h"
+#include "exe_support.h"
 
 namespace {
 
+using namespace kx::exe_test;
+
 using Rows = std::vector<std::string>;
 
-std::string WinePath(std::string unix) {
-  for (char& c : unix)
-    if (c == '/') c = '\\';
-  return unix.size() && unix[0] == '\\' ? "Z:" + unix : unix;
-}
 
-std::string Text(HWND h) {
-  char buf[512] = {};
-  GetWindowTextA(h, buf, sizeof(buf));
-  return buf;
-}
 
 std::string ClassOf(HWND h) {
   char buf[64] = {};
@@ -37,14 +30,6 @@ std::string ClassOf(HWND h) {
   return buf;
 }
 
-template <typename F>
-bool WaitFor(F&& done, int ms = 60000) {
-  for (int waited = 0; waited < ms; waited += 100) {
-    if (done()) return true;
-    Sleep(100);
-  }
-  return done();
-}
 
 std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> out;
@@ -64,22 +49,7 @@ HWND Button(HWND main, const std::string& caption) {
   return nullptr;
 }
 
-std::string ReadString(HKEY hive, const char* path, const char* name) {
-  char buf[512] = {};
-  DWORD size = sizeof(buf) - 1, type = 0;
-  HKEY key;
-  if (RegOpenKeyExA(hive, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
-  LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : "<none>";
-}
 
-void WriteString(HKEY hive, const char* path, const char* name, const std::string& value) {
-  HKEY key;
-  RegCreateKeyExA(hive, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
-  RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()), DWORD(value.size() + 1));
-  RegCloseKey(key);
-}
 
 // The rows of another process's list view, as "text|sub1|...": the item texts are read
 // through a buffer in that process.
@@ -113,40 +83,6 @@ Rows ReadListView(HANDLE process, HWND lv) {
   return rows;
 }
 
-bool Capture(HWND h, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(h, &r)) return false;
-  const int w = r.right - r.left, hgt = r.bottom - r.top;
-  if (w <= 0 || hgt <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, w, hgt);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof bi;
-  bi.biWidth = w;
-  bi.biHeight = hgt;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  const int stride = (w * 3 + 3) & ~3;
-  std::vector<char> pixels(size_t(stride) * hgt);
-  GetDIBits(mem, bmp, 0, hgt, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof fh + sizeof bi;
-  fh.bfSize = fh.bfOffBits + DWORD(pixels.size());
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  std::fwrite(&fh, sizeof fh, 1, f);
-  std::fwrite(&bi, sizeof bi, 1, f);
-  std::fwrite(pixels.data(), 1, pixels.size(), f);
-  return std::fclose(f) == 0;
-}
 
 void PutFile(const std::string& path, const std::string& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
