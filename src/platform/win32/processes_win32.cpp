@@ -50,26 +50,31 @@ std::vector<uint32_t> Win32Processes::EnumIds() {
   }
 }
 
+namespace {
+
+// The name of a process's first module, through GetModuleFileNameExA or GetModuleBaseNameA.
+template <typename NameOf>
+std::optional<std::string> FirstModuleName(HANDLE process, NameOf nameOf) {
+  HMODULE mods[50];
+  DWORD needed = 0;
+  if (!EnumProcessModules(process, mods, sizeof mods, &needed) || needed == 0) return std::nullopt;
+  char buf[MAX_PATH + 1] = {};
+  if (!nameOf(process, mods[0], buf, MAX_PATH)) return std::nullopt;
+  return Trim(buf);
+}
+
+}  // namespace
+
 std::optional<std::string> Win32Processes::ModulePath(uint32_t pid) {
   Proc p(kQueryRead, pid);
   if (!p.h) return std::nullopt;
-  HMODULE mods[50];
-  DWORD needed = 0;
-  if (!EnumProcessModules(p.h, mods, sizeof mods, &needed) || needed == 0) return std::nullopt;
-  char buf[MAX_PATH + 1] = {};
-  if (!GetModuleFileNameExA(p.h, mods[0], buf, MAX_PATH)) return std::nullopt;
-  return Trim(buf);
+  return FirstModuleName(p.h, GetModuleFileNameExA);
 }
 
 std::optional<std::string> Win32Processes::ModuleBaseName(uint32_t pid) {
   Proc p(kQueryRead, pid);
   if (!p.h) return std::nullopt;
-  HMODULE mods[50];
-  DWORD needed = 0;
-  if (!EnumProcessModules(p.h, mods, sizeof mods, &needed) || needed == 0) return std::nullopt;
-  char buf[MAX_PATH + 1] = {};
-  if (!GetModuleBaseNameA(p.h, mods[0], buf, MAX_PATH)) return std::nullopt;
-  return Trim(buf);
+  return FirstModuleName(p.h, GetModuleBaseNameA);
 }
 
 bool Win32Processes::Terminate(uint32_t pid, uint32_t exitCode) {
