@@ -44,9 +44,9 @@ echo "sample definitions in $data"
 if [ "${KESTRIX_SEEN_BEFORE:-1}" = 1 ]; then
   export WINEPREFIX="$prefix" WINEDEBUG=-all
   key='HKCU\Software\Kestrix Labs\Kestrix\Settings'
-  wine reg add "$key" /v Language /t REG_SZ /d English /f >/dev/null
-  wine reg add "$key" /v showHelp /t REG_SZ /d 0 /f >/dev/null
-  wine reg add 'HKLM\SOFTWARE\Kestrix Labs\Kestrix\Settings' /v FirstTime /t REG_SZ /d Yes /f >/dev/null
+  wine reg add "$key" /v Language /t REG_SZ /d English /f /reg:32 >/dev/null
+  wine reg add "$key" /v showHelp /t REG_SZ /d 0 /f /reg:32 >/dev/null
+  wine reg add 'HKLM\SOFTWARE\Kestrix Labs\Kestrix\Settings' /v FirstTime /t REG_SZ /d Yes /f /reg:32 >/dev/null
   wineserver -w
 fi
 
@@ -55,10 +55,13 @@ fi
 if [ "${KESTRIX_PLANT_SAMPLES:-1}" = 1 ]; then
   export WINEPREFIX="$prefix" WINEDEBUG=-all
   c="$prefix/drive_c"
+  # The program is 32-bit: on a 64-bit prefix its [progfil] is "Program Files (x86)", and
+  # the registry entries go to the 32-bit view (/reg:32) that it sees.
+  progfil="$c/Program Files"; [ -d "$c/Program Files (x86)" ] && progfil="$c/Program Files (x86)"
   expand() {
     local p=$1
     p=${p//\[system\]/$c/windows/system32/}; p=${p//\[windir\]/$c/windows/}
-    p=${p//\[progfil\]/$c/Program Files/}; p=${p//\[appdata\]/$appdata/}; p=${p//\[drive\]/$c/}
+    p=${p//\[progfil\]/$progfil/}; p=${p//\[appdata\]/$appdata/}; p=${p//\[drive\]/$c/}
     p=${p//\\//}; echo "$p" | sed 's#//*#/#g'
   }
   while IFS= read -r line; do
@@ -77,9 +80,9 @@ if [ "${KESTRIX_PLANT_SAMPLES:-1}" = 1 ]; then
     case "$hive" in 1) root=HKCU ;; 2) root=HKLM ;; *) continue ;; esac
     key=${key%\\}
     if [ -n "$value" ]; then
-      wine reg add "$root\\$key" /v "$value" /t REG_SZ /d "sample" /f >/dev/null 2>&1 || true
+      wine reg add "$root\\$key" /v "$value" /t REG_SZ /d "sample" /f /reg:32 >/dev/null 2>&1 || true
     else
-      wine reg add "$root\\$key" /f >/dev/null 2>&1 || true
+      wine reg add "$root\\$key" /f /reg:32 >/dev/null 2>&1 || true
     fi
   done < "$here/packaging/definitions/RegistryDefinition.txt"
   wineserver -w

@@ -55,7 +55,7 @@ struct Process {
       std::vector<HWND> out;
     } ctx{pi.dwProcessId, {}};
     EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
+        [](HWND h, LPARAM p) CALLBACK -> BOOL {
           auto* c = reinterpret_cast<Ctx*>(p);
           DWORD pid = 0;
           GetWindowThreadProcessId(h, &pid);
@@ -75,7 +75,7 @@ HWND FindChild(HWND parent, const std::string& caption) {
   } ctx{caption};
   EnumChildWindows(
       parent,
-      [](HWND h, LPARAM p) -> BOOL {
+      [](HWND h, LPARAM p) CALLBACK -> BOOL {
         auto* c = reinterpret_cast<Ctx*>(p);
         if (IsWindowVisible(h) && Text(h) == c->caption) {
           c->found = h;
@@ -94,7 +94,7 @@ HWND FindClass(HWND parent, const char* cls) {
   } ctx{cls};
   EnumChildWindows(
       parent,
-      [](HWND h, LPARAM p) -> BOOL {
+      [](HWND h, LPARAM p) CALLBACK -> BOOL {
         auto* c = reinterpret_cast<Ctx*>(p);
         char name[64] = {};
         GetClassNameA(h, name, sizeof(name));

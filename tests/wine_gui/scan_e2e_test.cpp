@@ -35,7 +35,7 @@ std::vector<HWND> Children(HWND parent) {
   std::vector<HWND> out;
   EnumChildWindows(
       parent,
-      [](HWND h, LPARAM p) -> BOOL {
+      [](HWND h, LPARAM p) CALLBACK -> BOOL {
         reinterpret_cast<std::vector<HWND>*>(p)->push_back(h);
         return TRUE;
       },
@@ -142,7 +142,7 @@ TEST(ScanThroughTheWindow, QuickScanFindsThePlantedThreats) {
       HWND found;
     } ctx{pi.dwProcessId, nullptr};
     EnumWindows(
-        [](HWND h, LPARAM p) -> BOOL {
+        [](HWND h, LPARAM p) CALLBACK -> BOOL {
           auto* c = reinterpret_cast<Ctx*>(p);
           DWORD pid = 0;
           GetWindowThreadProcessId(h, &pid);
