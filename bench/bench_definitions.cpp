@@ -3,7 +3,7 @@
 // lookup costs about a quarter of a millisecond, which is what the cache saves.
 #include <benchmark/benchmark.h>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/codec.h"
 #include "definitions/records.h"
 #include "fakes/fake_system.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/codec.h"
 #include "definitions/records.h"
 

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "localization/languages.h"
-#include "localization/version_info.h"
+#include "core/version_info.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);

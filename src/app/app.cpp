@@ -14,8 +14,10 @@
 #include "app/frm_splash.h"
 #include "app/frm_spyware_found_alert.h"
 #include "app/frm_website.h"
-#include "app/paths.h"
-#include "app/subsystems_pending.h"
+#include "core/paths.h"
+#include "app/scan_wiring.h"
+#include "core/paths.h"
+#include "core/version_info.h"
 
 namespace kx {
 namespace {
@@ -23,34 +25,50 @@ namespace {
 constexpr const char* kInstanceLockName = "Kestrix Labs Kestrix single instance";
 }  // namespace
 
-App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems* subsystems)
+template <class W, class... Args>
+W* App::AddWindow(bool unloadsWithMain, Args&&... args) {
+  auto window = std::make_unique<W>(std::forward<Args>(args)...);
+  W* w = window.get();
+  windows_.push_back({std::move(window), unloadsWithMain});
+  return w;
+}
+
+App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given)
     : platform_(platform),
       ui_(ui),
       info_(std::move(info)),
-      settings_(platform.registry, ui, info_.branding.companyName, info_.branding.productName) {
-  if (!subsystems) {
-    ownSubsystems_ = std::make_unique<PendingSubsystems>();
-    subsystems = ownSubsystems_.get();
+      settings_(platform.registry, ui, info_.branding.companyName, info_.branding.productName),
+      subsystems_(given) {
+  if (!subsystems_.scan) {
+    ownScan_ = std::make_unique<ScanWiring>(*this);
+    subsystems_.scan = ownScan_.get();
   }
-  subsystems_ = subsystems;
+  if (!subsystems_.removal) subsystems_.removal = &idle_;
+  if (!subsystems_.report) subsystems_.report = &idle_;
+  if (!subsystems_.update) subsystems_.update = &idle_;
+  if (!subsystems_.tray) subsystems_.tray = &idle_;
+  if (!subsystems_.submission) subsystems_.submission = &idle_;
+  if (!subsystems_.shields) subsystems_.shields = &idle_;
+  if (!subsystems_.schedule) subsystems_.schedule = &idle_;
 
-  splash_ = std::make_unique<FrmSplash>(ui, *this);
-  main_ = std::make_unique<FrmMain>(ui, *this);
-  help_ = std::make_unique<FrmHelp>(ui, *this);
-  about_ = std::make_unique<FrmAbout>(ui);
-  download_ = std::make_unique<FrmDownload>(ui);
-  homePageChangedAlert_ = std::make_unique<FrmHomePageChangedAlert>(ui);
-  menuPopUp_ = std::make_unique<FrmMenuPopUp>(ui);
-  report_ = std::make_unique<FrmReport>(ui);
-  signatureUpdated_ = std::make_unique<FrmSignatureUpdated>(ui);
-  spywareFoundAlert_ = std::make_unique<FrmSpywareFoundAlert>(ui);
-  hidden_ = std::make_unique<FrmHidden>(ui);
-  delete_ = std::make_unique<FrmDelete>(ui);
-  website_ = std::make_unique<FrmWebsite>(ui);
-  language_ = std::make_unique<FrmLanguage>(ui);
-  for (ui::Form* f : {about_.get(), download_.get(), homePageChangedAlert_.get(), menuPopUp_.get(),
-                      report_.get(), signatureUpdated_.get(), spywareFoundAlert_.get(), delete_.get(),
-                      website_.get(), language_.get()}) {
+  splash_ = AddWindow<FrmSplash>(false, ui, *this);
+  main_ = AddWindow<FrmMain>(false, ui, *this);
+  // These go with the main window's unload, in this order.
+  help_ = AddWindow<FrmHelp>(true, ui, *this);
+  about_ = AddWindow<FrmAbout>(true, ui);
+  download_ = AddWindow<FrmDownload>(true, ui);
+  homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui);
+  menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui);
+  report_ = AddWindow<FrmReport>(true, ui);
+  signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
+  spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
+  hidden_ = AddWindow<FrmHidden>(true, ui);
+  delete_ = AddWindow<FrmDelete>(true, ui);
+  website_ = AddWindow<FrmWebsite>(false, ui);
+  language_ = AddWindow<FrmLanguage>(false, ui);
+
+  for (ui::Form* f : {about_, download_, homePageChangedAlert_, menuPopUp_, report_, signatureUpdated_,
+                      spywareFoundAlert_, delete_, website_, language_}) {
     f->set_caption(info_.branding.productName);
     f->Move(0, 0, 6000, 4000);
   }
@@ -61,11 +79,10 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems* subsyste
 }
 
 App::~App() {
-  // Windows go before the services and the engine their handlers use.
-  language_.reset();
-  website_.reset();
-  main_.reset();
-  splash_.reset();
+  // Windows go before the subsystems, services and engine their handlers use, the last
+  // made first.
+  while (!windows_.empty()) windows_.pop_back();
+  ownScan_.reset();
 }
 
 void App::Start() { splash_->Show(); }
@@ -75,10 +92,26 @@ void App::End() {
   ended_ = true;
   instanceLock_.reset();
   // Timers stop with the program; nothing else runs from here on.
-  for (ui::Form* f : {static_cast<ui::Form*>(splash_.get()), static_cast<ui::Form*>(main_.get())})
-    for (const auto& c : f->controls())
+  for (const Window& w : windows_)
+    for (const auto& c : w.form->controls())
       if (c->type() == ui::ControlType::Timer) c->set_enabled(false);
   if (onEnd) onEnd();
+}
+
+AppInfo AppInfoFromVersionResource(const std::optional<std::string>& versionBlock, const std::string& modulePath) {
+  AppInfo info;
+  std::string exe = FileNameOfPath(modulePath);
+  if (const size_t dot = exe.rfind('.'); dot != std::string::npos) exe.resize(dot);
+  if (!exe.empty()) info.exeName = exe;
+  if (!versionBlock) return info;
+  const auto parsed = ParseVersionInfo(*versionBlock);
+  if (!parsed) return info;
+  info.branding = BrandingFromVersionInfo(*parsed, info.branding);
+  if (parsed->hasFixed) {
+    info.major = parsed->fileMajor;
+    info.minor = parsed->fileMinor;
+  }
+  return info;
 }
 
 bool App::AcquireInstanceLock() {
@@ -90,6 +123,12 @@ bool App::AcquireInstanceLock() {
 std::string App::DataFolder() const {
   PathExpander paths(platform_.system);
   return kx::DataFolder(paths);
+}
+
+void App::ChangeLanguage(const std::string& language) {
+  if (!languages_) return;
+  for (const Window& w : windows_)
+    if (w.form->loaded()) languages_->ChangeLanguage(*w.form, language);
 }
 
 clsLanguages& App::CreateLanguages() {

@@ -4,8 +4,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "core/branding.h"
 #include "localization/languages.h"
 #include "platform/forms/form.h"
 #include "platform/services.h"
@@ -25,10 +28,15 @@ struct AppInfo {
   std::string exeName = "Kestrix";  // without extension
 };
 
+// The program's own version block (nullopt when it has none) and path, read the one way
+// the program and its tests share; the defaults stand in for anything missing.
+AppInfo AppInfoFromVersionResource(const std::optional<std::string>& versionBlock, const std::string& modulePath);
+
 class App {
  public:
-  // subsystems: null for the ones built so far (PendingSubsystems); tests pass their own.
-  App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems* subsystems = nullptr);
+  // given: the features a caller supplies (tests record them); every null entry is taken
+  // by the program's own subsystem for it, or stays idle where none is built yet.
+  App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given = {});
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -51,10 +59,21 @@ class App {
   ui::Backend& ui() { return ui_; }
   Settings& settings() { return settings_; }
   const AppInfo& info() const { return info_; }
-  Subsystems& subsystems() { return *subsystems_; }
+  // Every entry set.
+  const Subsystems& subsystems() const { return subsystems_; }
   // The language engine exists from the main window's load on.
   clsLanguages* languages() { return languages_.get(); }
   clsLanguages& CreateLanguages();
+
+  // Every window of the program, in the order they are made. Unloading, stopping the
+  // timers at the end and switching the language walk this list.
+  struct Window {
+    std::unique_ptr<ui::Form> form;
+    bool unloadsWithMain = false;  // unloaded by the main window's unload steps, in list order
+  };
+  const std::vector<Window>& windows() const { return windows_; }
+  // Applies the language to every loaded window.
+  void ChangeLanguage(const std::string& language);
 
   FrmSplash& splash() { return *splash_; }
   FrmMain& main() { return *main_; }
@@ -76,18 +95,27 @@ class App {
   ui::Backend& ui_;
   AppInfo info_;
   Settings settings_;
-  std::unique_ptr<Subsystems> ownSubsystems_;
-  Subsystems* subsystems_;
+  template <class W, class... Args>
+  W* AddWindow(bool unloadsWithMain, Args&&... args);
+
+  // The features no caller supplied.
+  struct Idle final : ScanFeature, RemovalFeature, ReportFeature, UpdateFeature, TrayFeature,
+                      SubmissionFeature, ShieldsFeature, ScheduleFeature {};
+  Idle idle_;
+  std::unique_ptr<ScanFeature> ownScan_;
+  Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
   bool ended_ = false;
   bool endWithWebsite_ = false;
 
-  std::unique_ptr<FrmSplash> splash_;
-  std::unique_ptr<FrmMain> main_;
-  std::unique_ptr<FrmHelp> help_;
-  std::unique_ptr<ui::Form> about_, download_, homePageChangedAlert_, menuPopUp_, report_,
-      signatureUpdated_, spywareFoundAlert_, hidden_, delete_, website_, language_;
+  std::vector<Window> windows_;
+  FrmSplash* splash_ = nullptr;
+  FrmMain* main_ = nullptr;
+  FrmHelp* help_ = nullptr;
+  ui::Form *about_ = nullptr, *download_ = nullptr, *homePageChangedAlert_ = nullptr, *menuPopUp_ = nullptr,
+           *report_ = nullptr, *signatureUpdated_ = nullptr, *spywareFoundAlert_ = nullptr, *hidden_ = nullptr,
+           *delete_ = nullptr, *website_ = nullptr, *language_ = nullptr;
 };
 
 }  // namespace kx

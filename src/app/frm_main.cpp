@@ -320,7 +320,7 @@ void FrmMain::Wire() {
   onQueryUnload = [this](int& cancel, int mode) { Form_QueryUnload(cancel, mode); };
   onUnload = [this](int& cancel) { Form_Unload(cancel); };
   auto on = [this](const char* name, std::function<void()> f) { Get(name).onClick = std::move(f); };
-  Subsystems& sub = app_.subsystems();
+  const Subsystems& sub = app_.subsystems();
 
   on("cmdScan", [this] { cmdScan_Click(); });
   on("cmdResults", [this] { cmdResults_Click(); });
@@ -328,19 +328,19 @@ void FrmMain::Wire() {
   on("cmdStatus", [this] { cmdStatus_Click(); });
   on("cmdRemove", [this] { cmdResults_Click(); });
   on("Command1", [this] { cmdScan_Click(); });
-  on("cmdUpdate", [&sub] { sub.RunLiveUpdate(); });
-  on("cmdLiveUpdate", [&sub] { sub.RunLiveUpdate(); });
-  on("cmdLog", [&sub] { sub.ShowReport(); });
-  on("Command5", [&sub] { sub.SendToTray(); });
+  on("cmdUpdate", [&sub] { sub.update->RunLiveUpdate(); });
+  on("cmdLiveUpdate", [&sub] { sub.update->RunLiveUpdate(); });
+  on("cmdLog", [&sub] { sub.report->ShowReport(); });
+  on("Command5", [&sub] { sub.tray->SendToTray(); });
   on("cmdWebsite", [this] { cmdWebsite_Click(); });
-  on("cmdScanNow", [&sub] { sub.StartScan(); });
-  on("cmdPause", [&sub] { sub.PauseScan(); });
-  on("cmdStop", [&sub] { sub.StopScan(); });
-  on("cmdSelectAll", [&sub] { sub.SelectAll(); });
-  on("cmdExclude", [&sub] { sub.ExcludeSelected(); });
-  on("Command4", [&sub] { sub.DeleteSelected(); });
+  on("cmdScanNow", [&sub] { sub.scan->StartScan(); });
+  on("cmdPause", [&sub] { sub.scan->PauseScan(); });
+  on("cmdStop", [&sub] { sub.scan->StopScan(); });
+  on("cmdSelectAll", [&sub] { sub.scan->SelectAll(); });
+  on("cmdExclude", [&sub] { sub.scan->ExcludeSelected(); });
+  on("Command4", [&sub] { sub.removal->DeleteSelected(); });
   on("Command2", [this] { Command2_Click(); });
-  on("cmdSubmit", [&sub] { sub.SubmitFileName(); });
+  on("cmdSubmit", [&sub] { sub.submission->SubmitFileName(); });
   Get("txtFilename").onKeyPress = [this](int& key) { txtFilename_KeyPress(key); };
   on("TabStrip1", [this] { TabStrip1_Click(); });
 
@@ -354,7 +354,7 @@ void FrmMain::Wire() {
   }
   for (Control* item : Children(&Get("mnuQuarantine"))) {
     const int i = item->index();
-    item->onClick = [&sub, i] { sub.QuarantineMenu(i); };
+    item->onClick = [&sub, i] { sub.scan->QuarantineMenu(i); };
   }
   for (Control* item : Children(&Get("mnuDebug"))) {
     const int i = item->index();
@@ -362,7 +362,7 @@ void FrmMain::Wire() {
   }
   on("mnuViewHelp", [this] { mnuViewHelp_Click(); });
   on("mnuAboutItem", [this] { mnuAboutItem_Click(); });
-  on("mnuFileProperties", [&sub] { sub.FileProperties(); });
+  on("mnuFileProperties", [&sub] { sub.scan->FileProperties(); });
 
   // Side bar.
   on("lblOptions", [this] { lblOptions_Click(); });
@@ -370,10 +370,10 @@ void FrmMain::Wire() {
   on("lblStart", [this] { lblStart_Click(); });
   on("lblHide", [this] { lblHide_Click(); });
   on("lblExit", [this] { Unload(); });
-  on("lblRemove", [&sub] { sub.DeleteSelected(); });
-  on("lblPause", [&sub] { sub.PauseScan(); });
-  on("lblStop", [&sub] { sub.StopScan(); });
-  on("lblViewLogFile", [&sub] { sub.ShowReport(); });
+  on("lblRemove", [&sub] { sub.removal->DeleteSelected(); });
+  on("lblPause", [&sub] { sub.scan->PauseScan(); });
+  on("lblStop", [&sub] { sub.scan->StopScan(); });
+  on("lblViewLogFile", [&sub] { sub.report->ShowReport(); });
   for (const char* name : {"lblStart", "lblHide", "lblPause", "lblStop"}) {
     Control& label = Get(name);
     label.onMouseMove = [this, &label](int, int, int, int) { SideBarLabel_MouseMove(label); };
@@ -408,20 +408,20 @@ void FrmMain::Wire() {
   Get("lvwHardDrives").onItemCheck = [this](size_t item) { lvwHardDrives_ItemCheck(item); };
   on("cmdDefaultSetting", [this] { cmdDefaultSetting_Click(); });
   changed("chkRunAtStartup", [this] { chkRunAtStartup_Click(); });
-  on("CmdProceed", [&sub] { sub.ApplySchedule(); });
-  changed("chkAutomaticScanYesOrNo", [&sub] { sub.ScheduleOptionChanged(); });
-  on("cmbDays", [&sub] { sub.ScheduleOptionChanged(); });
-  changed("dtpScheduleDate", [&sub] { sub.ScheduleOptionChanged(); });
-  changed("dtpScheduleTime", [&sub] { sub.ScheduleOptionChanged(); });
+  on("CmdProceed", [&sub] { sub.schedule->ApplySchedule(); });
+  changed("chkAutomaticScanYesOrNo", [&sub] { sub.schedule->ScheduleOptionChanged(); });
+  on("cmbDays", [&sub] { sub.schedule->ScheduleOptionChanged(); });
+  changed("dtpScheduleDate", [&sub] { sub.schedule->ScheduleOptionChanged(); });
+  changed("dtpScheduleTime", [&sub] { sub.schedule->ScheduleOptionChanged(); });
   // Its handler answers the user's own click, never a state set from the store.
-  on("chkSendData", [&sub] { sub.SendDataOptionChanged(); });
+  on("chkSendData", [&sub] { sub.submission->SendDataOptionChanged(); });
 
   // Timers.
   Get("tmrScroll").onTimer = [this] { backend().DoEvents(); };
-  Get("tmrCheckHomePage").onTimer = [&sub] { sub.HomePageTick(); };
-  Get("tmrMemoryInspected").onTimer = [&sub] { sub.MemoryTick(); };
-  Get("tmrScheduler").onTimer = [&sub] { sub.SchedulerTick(); };
-  Get("timUpdate").onTimer = [&sub] { sub.AutoUpdateTick(); };
+  Get("tmrCheckHomePage").onTimer = [&sub] { sub.shields->HomePageTick(); };
+  Get("tmrMemoryInspected").onTimer = [&sub] { sub.shields->MemoryTick(); };
+  Get("tmrScheduler").onTimer = [&sub] { sub.schedule->SchedulerTick(); };
+  Get("timUpdate").onTimer = [&sub] { sub.update->AutoUpdateTick(); };
 }
 
 // ------------------------------------------------------------------ layout
@@ -480,7 +480,7 @@ void FrmMain::HidePanels() {
     Get(name).set_visible(false);
 }
 
-void FrmMain::MakeReport() { app_.subsystems().MakeReport(); }
+void FrmMain::MakeReport() { app_.subsystems().report->MakeReport(); }
 
 // ------------------------------------------------------------------ navigation
 
@@ -493,7 +493,7 @@ void FrmMain::cmdResults_Click() {
   HidePanels();
   Get("frmResults").set_visible(true);
   if (Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").item_count() == 0 && Get("chkSendData").value() == 1)
-    app_.subsystems().SendRunningPrograms();
+    app_.subsystems().submission->SendRunningPrograms();
 }
 
 void FrmMain::cmdSettings_Click() {
@@ -521,7 +521,7 @@ void FrmMain::Command2_Click() {
 }
 
 void FrmMain::txtFilename_KeyPress(int& keyAscii) {
-  if (keyAscii == 13) app_.subsystems().SubmitFileName();
+  if (keyAscii == 13) app_.subsystems().submission->SubmitFileName();
 }
 
 void FrmMain::TabStrip1_Click() {
@@ -531,13 +531,13 @@ void FrmMain::TabStrip1_Click() {
 }
 
 void FrmMain::mnuFileItem_Click(int index) {
-  Subsystems& sub = app_.subsystems();
+  const Subsystems& sub = app_.subsystems();
   switch (index) {
     case 0: cmdScan_Click(); break;
     case 1: cmdResults_Click(); break;
-    case 2: sub.ShowReport(); break;
-    case 4: sub.RunLiveUpdate(); break;
-    case 6: sub.SendToTray(); break;
+    case 2: sub.report->ShowReport(); break;
+    case 4: sub.update->RunLiveUpdate(); break;
+    case 6: sub.tray->SendToTray(); break;
     case 8: Unload(); break;
     default: break;
   }
@@ -585,7 +585,7 @@ void FrmMain::lblResult_Click() {
 void FrmMain::lblStart_Click() {
   if (!Get("cmdScanNow").enabled()) return;
   cmdScan_Click();
-  app_.subsystems().StartScan();
+  app_.subsystems().scan->StartScan();
 }
 
 void FrmMain::lblHide_Click() {
@@ -655,7 +655,7 @@ void FrmMain::lvwHardDrives_ItemCheck(size_t) {
 void FrmMain::cmdDefaultSetting_Click() {
   Get("cmbDays").set_list_index(7);
   Get("chkAutomaticScanYesOrNo").set_value(0);
-  app_.subsystems().ApplySchedule();
+  app_.subsystems().schedule->ApplySchedule();
 }
 
 void FrmMain::chkRunAtStartup_Click() {
@@ -837,7 +837,7 @@ void FrmMain::OpenHelpOnFirstStart() {
   if (s.ReadSetting(kSettings, "showHelp", "1") != "1") return;
   Platform& p = app_.platform();
   const std::string chm = p.system.ProgramFolder() + "\\Help.chm";
-  if (FileExistsAt(p.files, chm)) {
+  if (FileExistsAnyAttributes(p.files, chm)) {
     p.shell.Open(chm);
     s.WriteMachineSetting(app_.info().branding.productName, kSettings, "showHelp", "0");
   }
@@ -854,7 +854,7 @@ void FrmMain::OfferFirstLiveUpdate() {
   s.WriteMachineSetting(product, kSettings, "FirstTime", "Yes");
   const std::string text = Message("MSG_THANK1") + "\r\n\r\n" + Message("MSG_THANK2") + "\r\n\r\n" + Message("MSG_THANK3");
   if (backend().MsgBox(text, ui::MB_YES_NO | ui::MB_ICON_QUESTION, Message("MSG_THANK4")) == ui::MsgResult::Yes)
-    app_.subsystems().RunLiveUpdate();
+    app_.subsystems().update->RunLiveUpdate();
 }
 
 void FrmMain::Form_Load() {
@@ -885,7 +885,7 @@ void FrmMain::Form_Load() {
   Step([&] { PromotePendingDefinitions(app_.platform().files, dataFolder_); });
   Step([&] { CountDefinitions(); });
   Step([&] { ShowStatusPanelValues(); });
-  Step([&] { app_.subsystems().LoadExclusions(); });
+  Step([&] { app_.subsystems().scan->LoadExclusions(); });
   Step([&] {
     HidePanels();
     Get("frmStatus").set_caption(product + " Status");
@@ -904,7 +904,7 @@ void FrmMain::Form_Load() {
     set_show_in_taskbar(false);
   });
   Step([&] { ApplyTimerSettings(false); });
-  Step([&] { app_.subsystems().LoadSchedule(); });
+  Step([&] { app_.subsystems().schedule->LoadSchedule(); });
   Step([&] { FillDriveList(); });
   Step([&] { LoadSettingsIntoWindow(); });
   Step([&] { ApplyTimerSettings(true); });
@@ -916,7 +916,7 @@ void FrmMain::Form_Load() {
     if (ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticUpdate", "0")) == 1) SetTimer("timUpdate", true);
   });
   Step([&] {
-    if (s.ReadSetting(kSettings, "Minimized", "No") == "Yes") app_.subsystems().SendToTray();
+    if (s.ReadSetting(kSettings, "Minimized", "No") == "Yes") app_.subsystems().tray->SendToTray();
   });
   Step([&] { OfferFirstLiveUpdate(); });
 }
@@ -941,7 +941,7 @@ void FrmMain::Form_Resize() {
 void FrmMain::BeforeUnload() {
   app_.settings().WriteSetting(kOptions, "RESTART", "False");
   app_.settings().WriteSetting(kOptions, "STATUS", "STOPPED");
-  app_.subsystems().RemoveTrayIcon();
+  app_.subsystems().tray->RemoveTrayIcon();
 }
 
 void FrmMain::Form_QueryUnload(int& cancel, int unloadMode) { BeforeUnload(); }
@@ -960,13 +960,11 @@ void FrmMain::UnloadSteps() {
     set_window_state(ui::WindowState::Minimized);
     Hide();
   });
-  ui::Form* others[] = {&app_.help(), &app_.about(), &app_.download(), &app_.homePageChangedAlert(),
-                        &app_.menuPopUp(), &app_.report(), &app_.signatureUpdated(),
-                        &app_.spywareFoundAlert(), &app_.hidden(), &app_.deleteFailed()};
-  for (ui::Form* f : others)
-    Step([&] {
-      if (f->loaded()) f->Unload();
-    });
+  for (const App::Window& w : app_.windows())
+    if (w.unloadsWithMain)
+      Step([&] {
+        if (w.form->loaded()) w.form->Unload();
+      });
   if (app_.website().visible()) {
     app_.EndWhenWebsiteCloses();
     return;

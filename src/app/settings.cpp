@@ -3,20 +3,10 @@
 #include <cctype>
 #include <cstdlib>
 
+#include "core/text.h"
+
 namespace kx {
 namespace {
-
-std::string Trim(const std::string& s) {
-  size_t b = 0, e = s.size();
-  while (b < e && s[b] == ' ') ++b;
-  while (e > b && s[e - 1] == ' ') --e;
-  return s.substr(b, e - b);
-}
-
-std::string Lower(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return s;
-}
 
 constexpr const char* kUserSettings = "Settings";
 
@@ -112,7 +102,7 @@ std::optional<int> ParseSettingInt(const std::string& text) {
 }
 
 std::optional<bool> ParseSettingBool(const std::string& text) {
-  const std::string t = Lower(Trim(text));
+  const std::string t = LowerAnsi(Trim(text));
   if (t == "true") return true;
   if (t == "false") return false;
   if (auto n = ParseSettingInt(t)) return *n != 0;

@@ -2,19 +2,14 @@
 
 namespace kx {
 
-bool FileExistsAt(FileSystem& files, const std::string& path) {
-  auto a = files.Attributes(path);
-  return a && !(*a & FA_DIRECTORY);
-}
-
 void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder) {
   // DirectoryDefinition.dat is not staged by a download.
   for (const char* name : {"BlockedCookies.dat", "RegistryDefinition.dat", "FileDefinition.dat",
                            "ExeDefinition.dat"}) {
     const std::string plain = dataFolder + "\\" + name;
     const std::string staged = dataFolder + "\\DL" + name;
-    if (!FileExistsAt(files, staged)) continue;
-    if (FileExistsAt(files, plain)) files.DeleteFile(plain);
+    if (!FileExistsAnyAttributes(files, staged)) continue;
+    if (FileExistsAnyAttributes(files, plain)) files.DeleteFile(plain);
     files.MoveFile(staged, plain);
   }
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "core/paths.h"
 #include "platform/services.h"
 
 namespace kx {
@@ -17,7 +18,6 @@ void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder)
 long CountFileLines(FileSystem& files, const std::string& path);
 // The first line of date.dat, or the fixed first date when there is none.
 std::string ReadDefinitionsDate(FileSystem& files, const std::string& dataFolder);
-bool FileExistsAt(FileSystem& files, const std::string& path);
 // 1234567 -> "1,234,567".
 std::string GroupDigits(long n);
 

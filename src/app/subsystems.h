@@ -1,57 +1,91 @@
-// What the main window hands on to the subsystems built beside it: the scan driver, the
-// threat list and exclusions, removal, the report, Live Update, the tray, data submission,
-// the shields and the scheduler. The window owns the controls; each of these owns its work.
-// PendingSubsystems (subsystems_pending.cpp) answers for the ones not built yet.
+// What the main window hands on to the subsystems built beside it, one small interface per
+// feature. Every method does nothing by default, so a subsystem implements only its own
+// part and a feature not built yet simply stays idle. The window owns the controls; each
+// subsystem owns its work.
 #pragma once
 
 namespace kx {
 
-class Subsystems {
+class ScanFeature {
  public:
-  virtual ~Subsystems() = default;
-
-  // Scan driver.
-  virtual void StartScan() = 0;   // cmdScanNow
-  virtual void PauseScan() = 0;   // cmdPause, lblPause
-  virtual void StopScan() = 0;    // cmdStop, lblStop
-
+  virtual ~ScanFeature() = default;
+  virtual void StartScan() {}   // cmdScanNow
+  virtual void PauseScan() {}   // cmdPause, lblPause
+  virtual void StopScan() {}    // cmdStop, lblStop
   // Threat list and exclusions.
-  virtual void LoadExclusions() = 0;    // start-up
-  virtual void SelectAll() = 0;         // cmdSelectAll
-  virtual void ExcludeSelected() = 0;   // cmdExclude
-  virtual void QuarantineMenu(int index) = 0;  // mnuQuarItem: 0 View Quarantine, 1 View Exclusions
-  virtual void FileProperties() = 0;    // mnuPopup "File Properties"
+  virtual void LoadExclusions() {}        // start-up
+  virtual void SelectAll() {}             // cmdSelectAll
+  virtual void ExcludeSelected() {}       // cmdExclude
+  virtual void QuarantineMenu(int index) {}  // mnuQuarItem: 0 View Quarantine, 1 View Exclusions
+  virtual void FileProperties() {}        // mnuPopup "File Properties"
+  // True while a scan runs: the protection timers stay stopped meanwhile.
+  virtual bool Busy() const { return false; }
+};
 
-  // Removal run.
-  virtual void DeleteSelected() = 0;    // Command4, lblRemove
+class RemovalFeature {
+ public:
+  virtual ~RemovalFeature() = default;
+  virtual void DeleteSelected() {}  // Command4, lblRemove
+  virtual bool Busy() const { return false; }
+};
 
-  // Scan report.
-  virtual void ShowReport() = 0;        // cmdLog, lblViewLogFile, File > View Log
-  virtual void MakeReport() = 0;
+class ReportFeature {
+ public:
+  virtual ~ReportFeature() = default;
+  virtual void ShowReport() {}  // cmdLog, lblViewLogFile, File > View Log
+  virtual void MakeReport() {}
+};
 
-  // Live Update.
-  virtual void RunLiveUpdate() = 0;     // cmdUpdate, cmdLiveUpdate, File > Run Live Update
-  virtual void AutoUpdateTick() = 0;    // timUpdate
+class UpdateFeature {
+ public:
+  virtual ~UpdateFeature() = default;
+  virtual void RunLiveUpdate() {}   // cmdUpdate, cmdLiveUpdate, File > Run Live Update
+  virtual void AutoUpdateTick() {}  // timUpdate
+};
 
-  // Tray.
-  virtual void SendToTray() = 0;        // Command5, File > Minimize to Tray, Minimized = "Yes"
-  virtual void RemoveTrayIcon() = 0;    // before the main window unloads
-  virtual void TrayMouseMove(int x) = 0;  // the main window's mouse moves carry tray messages
+class TrayFeature {
+ public:
+  virtual ~TrayFeature() = default;
+  virtual void SendToTray() {}         // Command5, File > Minimize to Tray, Minimized = "Yes"
+  virtual void RemoveTrayIcon() {}     // on every way out
+  virtual void TrayMouseMove(int x) {}  // the main window's mouse moves carry tray messages
+};
 
-  // Data submission.
-  virtual void SendRunningPrograms() = 0;  // Results panel opened on an empty list
-  virtual void SubmitFileName() = 0;       // cmdSubmit, Enter in txtFilename
-  virtual void SendDataOptionChanged() = 0;  // chkSendData
+class SubmissionFeature {
+ public:
+  virtual ~SubmissionFeature() = default;
+  virtual void SendRunningPrograms() {}    // Results panel opened on an empty list
+  virtual void SubmitFileName() {}         // cmdSubmit, Enter in txtFilename
+  virtual void SendDataOptionChanged() {}  // chkSendData
+};
 
-  // Shields.
-  virtual void HomePageTick() = 0;      // tmrCheckHomePage
-  virtual void MemoryTick() = 0;        // tmrMemoryInspected
+class ShieldsFeature {
+ public:
+  virtual ~ShieldsFeature() = default;
+  virtual void HomePageTick() {}  // tmrCheckHomePage
+  virtual void MemoryTick() {}    // tmrMemoryInspected
+};
 
-  // Scheduler.
-  virtual void LoadSchedule() = 0;      // start-up: the schedule into its controls
-  virtual void SchedulerTick() = 0;     // tmrScheduler
-  virtual void ApplySchedule() = 0;     // CmdProceed "Apply"
-  virtual void ScheduleOptionChanged() = 0;  // chkAutomaticScanYesOrNo, cmbDays, the pickers
+class ScheduleFeature {
+ public:
+  virtual ~ScheduleFeature() = default;
+  virtual void LoadSchedule() {}           // start-up: the schedule into its controls
+  virtual void SchedulerTick() {}          // tmrScheduler
+  virtual void ApplySchedule() {}          // CmdProceed "Apply"
+  virtual void ScheduleOptionChanged() {}  // chkAutomaticScanYesOrNo, cmbDays, the pickers
+};
+
+// The features, bundled like Platform. An entry left null is taken by the program's own
+// subsystem for it (App fills it in), or by the idle default where none is built yet.
+struct Subsystems {
+  ScanFeature* scan = nullptr;
+  RemovalFeature* removal = nullptr;
+  ReportFeature* report = nullptr;
+  UpdateFeature* update = nullptr;
+  TrayFeature* tray = nullptr;
+  SubmissionFeature* submission = nullptr;
+  ShieldsFeature* shields = nullptr;
+  ScheduleFeature* schedule = nullptr;
 };
 
 }  // namespace kx

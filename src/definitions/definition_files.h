@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "platform/services.h"
 
 namespace kx {

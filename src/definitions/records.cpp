@@ -1,30 +1,14 @@
 #include "definitions/records.h"
 
+#include "core/text.h"
 #include "definitions/codec.h"
 
 namespace kx {
 
 namespace {
 
-// Split as the classic Split() does, except that "" gives one empty field; callers read
-// missing fields as "".
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-  std::vector<std::string_view> fields;
-  size_t start = 0;
-  for (size_t hit; (hit = text.find(separator, start)) != std::string_view::npos; start = hit + 1)
-    fields.push_back(text.substr(start, hit - start));
-  fields.push_back(text.substr(start));
-  return fields;
-}
-
 std::string_view Field(const std::vector<std::string_view>& fields, size_t i) {
   return i < fields.size() ? fields[i] : std::string_view();
-}
-
-std::string Trim(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return "";
-  return std::string(s.substr(b, s.find_last_not_of(' ') - b + 1));
 }
 
 // "[drive]" replaced and the table expanded, without the backslash collapsing.
@@ -48,8 +32,8 @@ std::string ExpandDefinitionPath(std::string_view text, Placeholders& placeholde
 
 FileDefinition ReadFileDefinition(std::string_view line, Placeholders& placeholders) {
   FileDefinition d;
-  auto fields = Split(line, '|');
-  auto name = Split(Field(fields, 0), '=');
+  auto fields = SplitViews(line, '|');
+  auto name = SplitViews(Field(fields, 0), '=');
   d.fileName = Trim(Field(name, 0));
   d.threatName = std::string(Field(name, 1));
   d.type = std::string(Field(fields, 2));
@@ -60,8 +44,8 @@ FileDefinition ReadFileDefinition(std::string_view line, Placeholders& placehold
 
 FolderDefinition ReadFolderDefinition(std::string_view line, Placeholders& placeholders) {
   FolderDefinition d;
-  auto fields = Split(line, '|');
-  auto name = Split(Field(fields, 0), '=');
+  auto fields = SplitViews(line, '|');
+  auto name = SplitViews(Field(fields, 0), '=');
   for (char c : Field(name, 0))
     if (c != '\r' && c != '\n' && c != '\t') d.label += c;
   d.threatName = std::string(Field(name, 1));
@@ -81,7 +65,7 @@ RegistryDefinition ReadRegistryDefinition(std::string_view line, Placeholders& p
   if (bar != std::string::npos) d.type = threat.substr(bar + 1);
 
   std::string location = ExpandWithDrive(line.substr(0, eq), placeholders);
-  auto parts = Split(location, '^');
+  auto parts = SplitViews(location, '^');
   d.hiveCode = Trim(Field(parts, 0));
   d.keyPath = std::string(Field(parts, 1));
   d.valueName = CollapseDoubleBackslashes(Field(parts, 2));
@@ -94,7 +78,7 @@ RegistryDefinition ReadRegistryDefinition(std::string_view line, Placeholders& p
 ExeDefinition ReadExeDefinition(std::string_view line, Placeholders& placeholders) {
   ExeDefinition d;
   if (line.find('=') == std::string_view::npos) return d;
-  auto parts = Split(line, '=');
+  auto parts = SplitViews(line, '=');
   d.valid = true;
   d.exeName = std::string(parts[0]);
   std::string_view rest = Field(parts, 1);
@@ -112,14 +96,14 @@ std::vector<std::string> BlockedCookieList(const std::vector<std::string>& decod
   std::vector<std::string> list;
   if (decodedLines.empty()) return list;
   for (const std::string& line : decodedLines)
-    for (std::string_view entry : Split(line, '|')) list.emplace_back(entry);
+    for (std::string_view entry : SplitViews(line, '|')) list.emplace_back(entry);
   list.emplace_back();
   return list;
 }
 
 std::optional<std::string> SafetyEntryOfLine(std::string_view line, Placeholders& placeholders) {
   if (line.find('|') == std::string_view::npos) return std::nullopt;
-  auto fields = Split(line, '|');
+  auto fields = SplitViews(line, '|');
   std::string_view kind = fields[0];
   std::string entry;
   if (kind == "SFILE" || kind == "SEXE" || kind == "SDLL") {
@@ -132,7 +116,7 @@ std::optional<std::string> SafetyEntryOfLine(std::string_view line, Placeholders
     entry = ExpandDefinitionPath(Field(fields, 2), placeholders);
   } else if (kind == "SREG") {
     std::string location = ExpandDefinitionPath(Field(fields, 2), placeholders);
-    auto parts = Split(location, '^');
+    auto parts = SplitViews(location, '^');
     entry = HiveFromCode(Field(parts, 0)).name + "\\" + std::string(Field(parts, 1));
     if (!Field(parts, 2).empty()) entry += "\\" + std::string(parts[2]);
   } else {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/hive.h"
 
 namespace kx {

@@ -6,21 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "core/branding.h"
 #include "platform/forms/form.h"
 #include "platform/services.h"
 
 namespace kx {
-
-// Read once at start-up from the program's own version resource (BrandingFromVersionInfo);
-// these defaults stand in when the resource cannot be read.
-struct Branding {
-  std::string productName = "Kestrix";
-  std::string companyName = "Kestrix Labs";
-  std::string website = "http://www.kestrix.example";
-  int productNumber = 21;  // the language server's folder for this program
-  bool skinning = true;
-  bool takeSplashIcon = true;
-};
 
 class clsLanguages {
  public:

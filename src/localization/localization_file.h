@@ -11,27 +11,12 @@
 #include <string>
 #include <vector>
 
+#include "core/text.h"
 #include "platform/services.h"
 
 namespace kx {
 
 // ---------------------------------------------------------------- Windows-1252 text
-
-// Letter case as Windows folds it in the 1252 code page (ASCII, the accented Latin
-// letters, Š/Œ/Ž/Ÿ); other bytes stay as they are.
-char LowerAnsiChar(char c);
-char UpperAnsiChar(char c);
-std::string LowerAnsi(std::string s);
-std::string UpperAnsi(std::string s);
-bool EqualsNoCase(const std::string& a, const std::string& b);
-// Position of needle in hay at or after from, ignoring case; npos when none.
-size_t FindNoCase(const std::string& hay, const std::string& needle, size_t from = 0);
-std::string UpperFirst(std::string s);
-
-// UTF-8 to Windows-1252: characters the code page lacks, and malformed sequences,
-// become "?". A leading byte-order mark is dropped.
-std::string Utf8ToAnsi(const std::string& utf8);
-std::string AnsiToUtf8(const std::string& ansi);
 
 // ---------------------------------------------------------------- reading
 

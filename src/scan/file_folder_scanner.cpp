@@ -1,11 +1,10 @@
 #include "definitions/records.h"
 #include "scan/company_name.h"
 #include "scan/scanners.h"
-#include "scan/text.h"
+#include "core/text.h"
 
 namespace kx {
 
-using scantext::Trim;
 
 void FileFolderScanner::Progress(const std::string& item) {
   ScanState& s = ctx_.state;

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "definitions/hive.h"
-#include "scan/text.h"
+#include "core/text.h"
 
 namespace kx {
 
@@ -61,7 +61,7 @@ namespace {
 // A number as a numeric test of text accepts it: optional blanks and sign, digits, an
 // optional fraction; the stored number is the whole part.
 bool AsNumber(const std::string& s, uint32_t& out) {
-  std::string t = scantext::Trim(s);
+  std::string t = Trim(s);
   if (t.empty() || t.find_first_not_of("0123456789+-.") != std::string::npos) return false;
   char* end = nullptr;
   double v = std::strtod(t.c_str(), &end);
@@ -78,7 +78,7 @@ void ModRegistryRelated::WriteRegistryValue(int64_t hive, const std::string& key
   if (AsNumber(value, n))
     registry_.SetValue(ToHive(hive), key, valueName, RegValue::Dword(n));
   else
-    registry_.SetValue(ToHive(hive), key, valueName, RegValue::String(scantext::Trim(value)));
+    registry_.SetValue(ToHive(hive), key, valueName, RegValue::String(Trim(value)));
 }
 
 }  // namespace kx

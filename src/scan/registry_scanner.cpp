@@ -1,10 +1,9 @@
 #include "definitions/records.h"
 #include "scan/scanners.h"
-#include "scan/text.h"
+#include "core/text.h"
 
 namespace kx {
 
-using scantext::Trim;
 
 bool RegistryScanner::KeyOpens(int64_t hive, const std::string& key) {
   if (!cacheKeys_) return registry_.RegistryKeyExists(hive, key);

@@ -2,16 +2,16 @@
 
 #include <cstdlib>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/definition_files.h"
 #include "scan/scan_paths.h"
 #include "scan/scanners.h"
-#include "scan/text.h"
+#include "core/text.h"
 
 namespace kx {
 
 bool SettingAsBoolean(const std::string& value) {
-  std::string v = LowerAnsi(scantext::Trim(value));
+  std::string v = LowerAnsi(Trim(value));
   if (v == "true") return true;
   if (v == "false" || v.empty()) return false;
   return std::strtod(v.c_str(), nullptr) != 0;

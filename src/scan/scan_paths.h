@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "platform/services.h"
 
 namespace kx {

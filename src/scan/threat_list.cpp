@@ -1,13 +1,11 @@
 #include "scan/threat_list.h"
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/definition_files.h"
-#include "scan/text.h"
+#include "core/text.h"
 
 namespace kx {
 
-using scantext::Split;
-using scantext::Trim;
 
 ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters)
     : lists_(lists), services_(std::move(services)), counters_(counters) {

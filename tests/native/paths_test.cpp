@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "fakes/fake_platform.h"
 
 namespace kx {

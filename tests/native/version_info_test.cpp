@@ -1,4 +1,4 @@
-#include "localization/version_info.h"
+#include "core/version_info.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "definitions/codec.h"
 #include "definitions/records.h"
 #include "platform/services.h"

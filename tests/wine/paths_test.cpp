@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "app/paths.h"
+#include "core/paths.h"
 #include "platform/win32/services_win32.h"
 
 namespace kx {

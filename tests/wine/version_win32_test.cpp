@@ -4,8 +4,8 @@
 
 #include <cstdio>
 
-#include "localization/languages.h"
-#include "localization/version_info.h"
+#include "app/app.h"
+#include "core/version_info.h"
 #include "platform/win32/version_win32.h"
 
 namespace kx::win32 {
@@ -82,7 +82,7 @@ TEST(VersionResource, AFileWithoutOneGivesTheDefaults) {
   EXPECT_FALSE(ReadVersionResource(ModuleFolder() + "\\no such file.exe"));
   // The test program carries no version resource of its own.
   EXPECT_FALSE(ReadOwnVersionResource());
-  const Branding b = LoadBranding();
+  const Branding b = AppInfoFromVersionResource(ReadOwnVersionResource(), OwnModulePath()).branding;
   EXPECT_EQ(b.productName, Branding{}.productName);
   EXPECT_EQ(b.companyName, Branding{}.companyName);
   EXPECT_EQ(b.website, Branding{}.website);

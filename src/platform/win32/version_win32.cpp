@@ -2,9 +2,20 @@
 
 #include "platform/win32/version_win32.h"
 
-#include "localization/version_info.h"
+#include <vector>
 
 namespace kx::win32 {
+
+std::string OwnModulePath() {
+  std::vector<char> buf(MAX_PATH);
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) return std::string(buf.data(), n);
+    if (buf.size() >= 32768) return {};  // longer than any Windows path
+    buf.resize(buf.size() * 2);
+  }
+}
 
 std::optional<std::string> ReadVersionResource(const std::string& path) {
   DWORD handle = 0;
@@ -16,17 +27,9 @@ std::optional<std::string> ReadVersionResource(const std::string& path) {
 }
 
 std::optional<std::string> ReadOwnVersionResource() {
-  char buf[MAX_PATH + 1] = {};
-  const DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return std::nullopt;
-  return ReadVersionResource(std::string(buf, n));
-}
-
-Branding LoadBranding() {
-  Branding branding;
-  if (auto bytes = ReadOwnVersionResource())
-    if (auto info = ParseVersionInfo(*bytes)) branding = BrandingFromVersionInfo(*info, branding);
-  return branding;
+  const std::string path = OwnModulePath();
+  if (path.empty()) return std::nullopt;
+  return ReadVersionResource(path);
 }
 
 }  // namespace kx::win32

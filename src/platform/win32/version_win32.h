@@ -1,21 +1,18 @@
-// The program's branding, read from its own version resource. Only the fetching of the raw
-// bytes is Windows; their reading is localization/version_info (portable, fuzzed).
+// The running program's path and the raw bytes of a version resource. Their reading is
+// core/version_info (portable, fuzzed): the program and its tests share that one path.
 #pragma once
 
 #include <optional>
 #include <string>
 
-#include "localization/languages.h"
-
 namespace kx::win32 {
 
+// Full path of the running executable, however long; "" when Windows cannot say.
+std::string OwnModulePath();
 // The VS_VERSIONINFO block of a file as GetFileVersionInfoA returns it; nullopt when the
 // file has none.
 std::optional<std::string> ReadVersionResource(const std::string& path);
 // The running executable's own block.
 std::optional<std::string> ReadOwnVersionResource();
-// Product name, company name and web site of the running executable; the built-in
-// defaults for whatever the resource lacks.
-Branding LoadBranding();
 
 }  // namespace kx::win32

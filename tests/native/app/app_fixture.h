@@ -16,8 +16,11 @@
 
 namespace kx::testing_app {
 
-class RecordingSubsystems final : public Subsystems {
+class RecordingSubsystems final : public ScanFeature, public RemovalFeature, public ReportFeature,
+                                  public UpdateFeature, public TrayFeature, public SubmissionFeature,
+                                  public ShieldsFeature, public ScheduleFeature {
  public:
+  Subsystems bundle() { return {this, this, this, this, this, this, this, this}; }
   std::vector<std::string> calls;
   std::function<void(const std::string&)> onCall;
   int Count(const std::string& name) const {
@@ -78,7 +81,7 @@ class AppTest : public ::testing::Test {
 
   // Runs the splash window until the main window stands.
   App& Start() {
-    app = std::make_unique<App>(platform, ui, AppInfo{}, &sub);
+    app = std::make_unique<App>(platform, ui, AppInfo{}, sub.bundle());
     app->Start();
     ui.Advance(400);
     return *app;

@@ -267,7 +267,7 @@ TEST_F(MainWindowTest, WebsiteAddressGetsASchemeWhenItHasNone) {
   AppInfo bare;
   bare.branding.website = "www.kestrix.example";
   app.reset();
-  app = std::make_unique<App>(platform, ui, bare, &sub);
+  app = std::make_unique<App>(platform, ui, bare, sub.bundle());
   app->Start();
   ui.Advance(400);
   C("cmdWebsite").Click();

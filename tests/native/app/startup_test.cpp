@@ -70,7 +70,7 @@ TEST_F(AppTest, HelpFileMissingStillClearsTheFirstStartFlag) {
 
 TEST_F(AppTest, SplashLoadsTheMainWindowOnItsSeventyFifthTick) {
   SeenBefore();
-  app = std::make_unique<App>(platform, ui, AppInfo{}, &sub);
+  app = std::make_unique<App>(platform, ui, AppInfo{}, sub.bundle());
   app->Start();
   EXPECT_TRUE(app->splash().visible());
   ui.Advance(148);  // 74 ticks
@@ -236,7 +236,7 @@ TEST_F(AppTest, SecondCopyEndsSilentlyAndLeavesTheFirstAlone) {
 
   ui::HeadlessBackend ui2;
   RecordingSubsystems sub2;
-  App second(platform, ui2, AppInfo{}, &sub2);
+  App second(platform, ui2, AppInfo{}, sub2.bundle());
   bool ended = false;
   second.onEnd = [&] { ended = true; };
   second.Start();

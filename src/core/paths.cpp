@@ -1,6 +1,8 @@
-#include "app/paths.h"
+#include "core/paths.h"
 
 #include <charconv>
+
+#include "core/text.h"
 
 namespace kx {
 
@@ -39,34 +41,9 @@ const std::array<PlaceholderRow, kPlaceholderCount> kPlaceholderTable = {{
 
 namespace {
 
-char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-size_t FindIgnoringCase(std::string_view text, std::string_view what, size_t from) {
-  if (what.empty() || text.size() < what.size()) return std::string_view::npos;
-  for (size_t i = from; i + what.size() <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < what.size() && LowerAscii(text[i + k]) == LowerAscii(what[k])) ++k;
-    if (k == what.size()) return i;
-  }
-  return std::string_view::npos;
-}
-
-template <typename Find>
-std::string ReplaceWith(std::string_view text, std::string_view from, std::string_view to, Find find) {
-  if (from.empty()) return std::string(text);
-  std::string out;
-  size_t pos = 0;
-  for (size_t hit; (hit = find(text, from, pos)) != std::string_view::npos; pos = hit + from.size()) {
-    out.append(text.substr(pos, hit - pos));
-    out.append(to);
-  }
-  out.append(text.substr(pos));
-  return out;
-}
-
 bool ContainsToken(std::string_view text, const PlaceholderRow& row) {
   return row.exactCase ? text.find(row.token) != std::string_view::npos
-                       : FindIgnoringCase(text, row.token, 0) != std::string_view::npos;
+                       : FindNoCase(text, row.token, 0) != std::string_view::npos;
 }
 
 std::string ReplaceToken(std::string_view text, const PlaceholderRow& row, std::string_view folder) {
@@ -90,13 +67,6 @@ std::string LookUpRow(SystemInfo& system, size_t row) {
   const PlaceholderRow& r = kPlaceholderTable[row];
   std::string folder = SpecialFolderPath(system, r.csidl);
   return r.profileFolder ? ReplaceAllIgnoringCase(folder, "\\Start Menu", "") : folder;
-}
-
-std::string Trimmed(std::string_view s) {
-  size_t b = s.find_first_not_of(' ');
-  if (b == std::string_view::npos) return "";
-  size_t e = s.find_last_not_of(' ');
-  return std::string(s.substr(b, e - b + 1));
 }
 
 }  // namespace
@@ -134,14 +104,6 @@ std::string PlaceholderCache::Expanded(std::string_view text) {
 
 std::string DataFolder(Placeholders& placeholders) { return placeholders.Expanded(kDataFolderText); }
 
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
-  return ReplaceWith(text, from, to, [](std::string_view t, std::string_view f, size_t p) { return t.find(f, p); });
-}
-
-std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view from, std::string_view to) {
-  return ReplaceWith(text, from, to, FindIgnoringCase);
-}
-
 std::string CollapseDoubleBackslashes(std::string_view text) { return ReplaceAll(text, "\\\\", "\\"); }
 
 bool FileExists(FileSystem& files, const std::string& path) {
@@ -151,6 +113,19 @@ bool FileExists(FileSystem& files, const std::string& path) {
 }
 
 bool FolderExists(FileSystem& files, const std::string& path) { return files.FolderExists(path); }
+
+bool FileExistsAnyAttributes(FileSystem& files, const std::string& path) {
+  const auto a = files.Attributes(path);
+  return a && !(*a & FA_DIRECTORY);
+}
+
+bool EntryExists(FileSystem& files, const std::string& path) {
+  const std::string name = FileNameOfPath(path);
+  if (name.empty()) return false;
+  for (const auto& e : files.Find(path))
+    if (EqualsNoCase(e.name, name)) return true;
+  return false;
+}
 
 std::string FileNameOfPath(std::string_view path) {
   size_t slash = path.rfind('\\');
@@ -165,7 +140,7 @@ std::string FileNameOfPathCutAtNul(std::string_view path) {
 std::string FileExtensionOfPath(std::string_view path) {
   for (size_t i = path.size(); i-- > 0;) {
     char c = path[i];
-    if (c == '.') return LowerAnsi(Trimmed(path.substr(i + 1)));
+    if (c == '.') return LowerAnsi(Trim(path.substr(i + 1)));
     if (c == ':' || c == '\\') return "";
   }
   return "";
@@ -175,7 +150,7 @@ RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& key
                            const std::string& valueName, uint32_t type, const std::string& value) {
   if (type == REGT_SZ) return registry.SetValue(hive, keyPath, valueName, RegValue::String(value));
   if (type != REGT_DWORD) return RegStatus::Ok;
-  std::string text = Trimmed(value);
+  std::string text = Trim(value);
   int64_t number = 0;
   const char* first = text.data();
   const char* last = text.data() + text.size();
@@ -191,30 +166,6 @@ RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& key
   if (type == REGT_SZ) return registry.SetValue(hive, keyPath, valueName, RegValue::String(std::to_string(value)));
   if (type != REGT_DWORD) return RegStatus::Ok;
   return registry.SetValue(hive, keyPath, valueName, RegValue::Dword(value));
-}
-
-std::string UpperAnsi(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) {
-    auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'a' && c <= 'z') || (c >= 0xE0 && c <= 0xFE && c != 0xF7)) c -= 0x20;
-    else if (c == 0x9A || c == 0x9C || c == 0x9E) c -= 0x10;  // s, oe, z with caron/ligature
-    else if (c == 0xFF) c = 0x9F;                              // y with diaeresis
-    ch = static_cast<char>(c);
-  }
-  return out;
-}
-
-std::string LowerAnsi(std::string_view text) {
-  std::string out(text);
-  for (char& ch : out) {
-    auto c = static_cast<unsigned char>(ch);
-    if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) c += 0x20;
-    else if (c == 0x8A || c == 0x8C || c == 0x8E) c += 0x10;
-    else if (c == 0x9F) c = 0xFF;
-    ch = static_cast<char>(c);
-  }
-  return out;
 }
 
 }  // namespace kx

@@ -9,9 +9,9 @@
 #include <utility>
 #include <vector>
 
-namespace kx {
+#include "core/branding.h"
 
-struct Branding;
+namespace kx {
 
 struct VersionInfo {
   // VS_FIXEDFILEINFO, when the block carries a valid one.

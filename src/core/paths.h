@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/text.h"
 #include "platform/services.h"
 
 namespace kx {
@@ -101,15 +102,16 @@ std::string DataFolder(Placeholders& placeholders);
 // Every "\\" replaced by "\" in one left-to-right pass (so "\\\" becomes "\\").
 std::string CollapseDoubleBackslashes(std::string_view text);
 
-// Every occurrence of from replaced by to, left to right, replacements not rescanned.
-std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to);
-// The same, with from matched regardless of ASCII letter case.
-std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view from, std::string_view to);
-
 // True when a plain file of that path exists: the plain-file listing of the path must name
 // the file itself, so hidden and system files and wildcard paths never count.
 bool FileExists(FileSystem& files, const std::string& path);
 bool FolderExists(FileSystem& files, const std::string& path);
+// True when a file (not a folder) of that path exists, whatever its attributes: the rule for
+// the program's own files, which a user may have hidden.
+bool FileExistsAnyAttributes(FileSystem& files, const std::string& path);
+// True when the FindFirstFile listing of the path holds an entry of its name, file or
+// folder, hidden or not.
+bool EntryExists(FileSystem& files, const std::string& path);
 
 // The text after the last "\", or the whole text.
 std::string FileNameOfPath(std::string_view path);
@@ -126,9 +128,5 @@ RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& key
                            const std::string& valueName, uint32_t type, const std::string& value);
 RegStatus SetRegistryValue(Registry& registry, Hive hive, const std::string& keyPath,
                            const std::string& valueName, uint32_t type, uint32_t value);
-
-// Windows-1252 letter case, for comparisons the program makes ignoring case.
-std::string UpperAnsi(std::string_view text);
-std::string LowerAnsi(std::string_view text);
 
 }  // namespace kx

@@ -1,9 +1,8 @@
-#include "localization/version_info.h"
+#include "core/version_info.h"
 
 #include <algorithm>
 
-#include "localization/languages.h"
-#include "localization/localization_file.h"
+#include "core/text.h"
 
 namespace kx {
 
@@ -22,7 +21,7 @@ size_t Align4(size_t at) { return (at + 3) & ~size_t{3}; }
 
 // UTF-16LE from at up to a NUL or end, as ANSI; end is where the scan stops.
 std::string Utf16ToAnsi(const std::string& b, size_t at, size_t end, size_t* after = nullptr) {
-  std::string utf8;
+  std::string ansi;
   size_t i = at;
   bool terminated = false;
   for (; i + 2 <= end; i += 2) {
@@ -32,20 +31,11 @@ std::string Utf16ToAnsi(const std::string& b, size_t at, size_t end, size_t* aft
       terminated = true;
       break;
     }
-    if (cp >= 0xD800 && cp <= 0xDFFF) cp = '?';  // nothing outside the BMP fits 1252 anyway
-    if (cp < 0x80) {
-      utf8 += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (cp >> 6));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (cp >> 12));
-      utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    // Nothing outside the BMP fits 1252 anyway.
+    ansi += cp >= 0xD800 && cp <= 0xDFFF ? '?' : AnsiOfCodePoint(cp);
   }
   if (after) *after = terminated ? i : end;
-  return Utf8ToAnsi(utf8);
+  return ansi;
 }
 
 struct Node {

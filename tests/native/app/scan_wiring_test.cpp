@@ -1,4 +1,4 @@
-#include "scan/scan_subsystems.h"
+#include "app/scan_wiring.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@ namespace kx {
 namespace {
 
 // The scan wired into the real main window, on fakes.
-TEST(ScanSubsystems, TheMainWindowScansAndItsListCommandsReachTheQueues) {
+TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
   fakes::FakePlatform fake;
   Platform platform = fake.platform();
   ui::HeadlessBackend ui;
@@ -32,9 +32,7 @@ TEST(ScanSubsystems, TheMainWindowScansAndItsListCommandsReachTheQueues) {
   fake.files.AddFile("C:\\Windows\\bad2.exe", "MZ");
   fake.registry.AddKey(Hive::CurrentUser, "Software\\BadCo");
 
-  ScanSubsystems subsystems;
-  App app(platform, ui, AppInfo{}, &subsystems);
-  subsystems.Attach(app);
+  App app(platform, ui, AppInfo{});
   app.Start();
   ui.Advance(400);
   FrmMain& main = app.main();

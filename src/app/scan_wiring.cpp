@@ -1,0 +1,63 @@
+#include "app/scan_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_main.h"
+
+namespace kx {
+
+Scanning& ScanWiring::Get() {
+  if (!scanning_) {
+    FrmMain& main = app_.main();
+    ScanningSetup setup;
+    App* app = &app_;
+    setup.message = [app](const std::string& key) {
+      clsLanguages* l = app->languages();
+      return l ? l->getMessages(key) : std::string();
+    };
+    setup.productName = app_.info().branding.productName;
+    setup.dataFolder = app_.DataFolder();
+    // The quarantine log takes these once it exists; until then nothing is recorded.
+    setup.writeQuarantineRegistryRecord = nullptr;
+    ScanHost& host = *this;
+    scanning_ = std::make_unique<Scanning>(main, app_.platform(), app_.ui(), host, std::move(setup));
+    Scanning* s = scanning_.get();
+    main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").onItemCheck = [s](size_t i) {
+      s->lvwPicRemoveListOfSpywareFoundAndToBeRemoved_ItemCheck(i);
+    };
+    // The labels ask their own questions and disable themselves, not the buttons.
+    main.Get("lblPause").onClick = [s] { s->lblPause_Click(); };
+    main.Get("lblStop").onClick = [s] { s->lblStop_Click(); };
+  }
+  return *scanning_;
+}
+
+void ScanWiring::StartScan() {
+  Scanning& s = Get();
+  FrmMain& main = app_.main();
+  s.state.definitions = {main.fileCount(), main.registryCount(), main.cookieCount(), main.exeCount(),
+                         main.definitionsCount()};
+  s.cmdScanNow_Click();
+}
+
+void ScanWiring::PauseScan() { Get().cmdPause_Click(); }
+void ScanWiring::StopScan() { Get().cmdStop_Click(); }
+void ScanWiring::LoadExclusions() { Get().threats.LoadExclusions(); }
+void ScanWiring::SelectAll() { Get().cmdSelectAll_Click(); }
+void ScanWiring::ExcludeSelected() { Get().cmdExclude_Click(); }
+void ScanWiring::QuarantineMenu(int index) { Get().mnuQuarItem_Click(index); }
+
+std::string ScanWiring::ReadSetting(const std::string& section, const std::string& key, const std::string& def) {
+  return app_.settings().ReadSetting(section, key, def);
+}
+void ScanWiring::WriteSetting(const std::string& section, const std::string& key, const std::string& value) {
+  app_.settings().WriteSetting(section, key, value);
+}
+void ScanWiring::HideDeleteFailed() { app_.deleteFailed().Hide(); }
+void ScanWiring::ShowOnlySweepNowPanel() { app_.main().ShowPanels(false, false, false, true); }
+void ScanWiring::ApplyTimerSettings(bool enable) { app_.main().ApplyTimerSettings(enable); }
+void ScanWiring::WriteScanReport() { app_.main().MakeReport(); }
+void ScanWiring::ShowResultsPanel() { app_.main().Get("cmdRemove").Click(); }
+void ScanWiring::RunAutomaticDeletion() { app_.subsystems().removal->DeleteSelected(); }
+void ScanWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
+
+}  // namespace kx
