@@ -127,6 +127,14 @@ bool EntryExists(FileSystem& files, const std::string& path) {
   return false;
 }
 
+bool IsAbsolutePath(std::string_view path) {
+  if (path.size() >= 3 && path[1] == ':' && path[2] == '\\') {
+    const char d = static_cast<char>(path[0] | 0x20);
+    return d >= 'a' && d <= 'z';
+  }
+  return path.size() > 2 && path[0] == '\\' && path[1] == '\\';
+}
+
 std::string FileNameOfPath(std::string_view path) {
   size_t slash = path.rfind('\\');
   return std::string(slash == std::string_view::npos ? path : path.substr(slash + 1));

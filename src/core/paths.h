@@ -113,6 +113,9 @@ bool FileExistsAnyAttributes(FileSystem& files, const std::string& path);
 // folder, hidden or not.
 bool EntryExists(FileSystem& files, const std::string& path);
 
+// "C:\..." or "\\server\share\...": a path that does not depend on the current folder.
+bool IsAbsolutePath(std::string_view path);
+
 // The text after the last "\", or the whole text.
 std::string FileNameOfPath(std::string_view path);
 // As FileNameOfPath, but a text without "\" is first cut at its first NUL.

@@ -1,6 +1,7 @@
 #include "definitions/records.h"
 #include "scan/company_name.h"
 #include "scan/scanners.h"
+#include "core/paths.h"
 #include "core/text.h"
 
 namespace kx {
@@ -26,8 +27,10 @@ void FileFolderScanner::ScanFileDefinitions() {
     s.counters.filesFoldersInspected += 1;
     Progress(def.fileName);
     if (s.stop) return;
-    // A line that names no threat is no definition: it matches nothing.
-    if (!def.threatName.empty() && ctx_.paths.FileExists(path) && !ctx_.threats.IsSafePath(path)) {
+    // A line that names no threat is no definition: it matches nothing. Nor does a path
+    // without its folder (no "|", or a placeholder that expands to nothing), which would
+    // otherwise test whatever folder the program was started from.
+    if (!def.threatName.empty() && IsAbsolutePath(path) && ctx_.paths.FileExists(path) && !ctx_.threats.IsSafePath(path)) {
       if (ctx_.threats.IsExcluded(path)) {
         ctx_.threats.AddExcludedRow(path);
       } else if (LowerAnsi(Trim(GetCompanyName(ctx_.files, path))) != "microsoft corporation") {
@@ -58,7 +61,7 @@ void FileFolderScanner::ScanFolderDefinitions() {
     s.counters.filesFoldersInspected += 1;
     Progress(def.label);
     if (s.stop) return;
-    if (!def.threatName.empty() && ctx_.paths.FolderExists(path) && !ctx_.threats.IsSafePath(path)) {
+    if (!def.threatName.empty() && IsAbsolutePath(path) && ctx_.paths.FolderExists(path) && !ctx_.threats.IsSafePath(path)) {
       if (ctx_.threats.IsExcludedOrContaining(path)) {
         ctx_.threats.AddExcludedRow(path);
       } else {

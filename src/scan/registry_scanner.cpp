@@ -1,17 +1,29 @@
 #include "definitions/records.h"
 #include "scan/scanners.h"
+#include "core/paths.h"
 #include "core/text.h"
 
 namespace kx {
 
 
+namespace {
+
+// Safety.dat names a value as key "\" value, the definition's own location joins them
+// without a separator: either form makes the value safe.
+bool SafeLocation(const ThreatList& t, const RegistryDefinition& def) {
+  if (t.IsSafePath(def.FullLocation())) return true;
+  return !def.IsKey() && t.IsSafePath(CollapseDoubleBackslashes(def.KeyLocation() + "\\" + def.valueName));
+}
+
+}  // namespace
+
 bool RegistryScanner::KeyOpens(int64_t hive, const std::string& key) {
   if (!cacheKeys_) return registry_.RegistryKeyExists(hive, key);
+  // Only failures are remembered: a key that opened may be gone by its next line.
   auto k = std::make_pair(hive, UpperAnsi(key));
-  auto it = keys_.find(k);
-  if (it != keys_.end()) return it->second;
-  bool opens = registry_.RegistryKeyExists(hive, key);
-  keys_.emplace(std::move(k), opens);
+  if (failedKeys_.count(k)) return false;
+  const bool opens = registry_.RegistryKeyExists(hive, key);
+  if (!opens) failedKeys_.insert(std::move(k));
   return opens;
 }
 
@@ -45,7 +57,7 @@ void RegistryScanner::ScanRegistryDefinitions() {
       if (!registry_.ReadRegistryValue(hive, def.keyPath, def.valueName, data)) continue;
     }
     const std::string full = def.FullLocation();
-    if (t.IsSafePath(full)) continue;
+    if (SafeLocation(t, def)) continue;
     if (t.IsExcluded(full) || t.IsExcluded(def.KeyLocation())) {
       t.AddExcludedRow(full);
       continue;

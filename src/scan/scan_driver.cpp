@@ -159,17 +159,22 @@ void ScanDriver::StartScan() {
   state_.stop = false;
 
   startTime_ = FormatUsDateTime(services_.clock.Now());
-  Step([&] { RunScanPhases(); });
+  bool ran = false;
+  Step([&] { ran = RunScanPhases(); });
   endTime_ = FormatUsDateTime(services_.clock.Now());
+  // Whatever the progress labels last showed, the end shows the final counts.
+  Step([&] { state_.ShowCounters(); });
 
-  Step([&] {
-    host_.WriteSetting("Settings", "lblLastScan", endTime_);
-    if (v.optScanAllSelectedHardDrive && v.optScanAllSelectedHardDrive->value() != 0)
-      host_.WriteSetting("Settings", "lblLastFullScan", endTime_);
-  });
-  Step([&] {
-    if (v.chkMakeLog && v.chkMakeLog->value() == 1) host_.WriteScanReport();
-  });
+  if (ran) {
+    Step([&] {
+      host_.WriteSetting("Settings", "lblLastScan", endTime_);
+      if (v.optScanAllSelectedHardDrive && v.optScanAllSelectedHardDrive->value() != 0)
+        host_.WriteSetting("Settings", "lblLastFullScan", endTime_);
+    });
+    Step([&] {
+      if (v.chkMakeLog && v.chkMakeLog->value() == 1) host_.WriteScanReport();
+    });
+  }
   Step([&] {
     Visible(v.cmdRemove, true);
     Enable(v.cmdRemove, true);
@@ -177,7 +182,17 @@ void ScanDriver::StartScan() {
     Enable(v.cmdSettings, true);
     Visible(v.shpCircle, false);
   });
-  if (state_.stop) {
+  if (!ran) {
+    // Refused for want of definitions: no scan time, no report, and the reason stays in
+    // view rather than a completion.
+    Frozen([&] {
+      Caption(v.lblStatus, Msg("MSG_MISSING"));
+      Caption(v.lblPercentageCompleted, "0% " + Msg("MSG_COMPLETED"));
+      Value(v.pbgMain, 0);
+      Value(v.pb1, 0);
+      Value(v.pb2, 0);
+    });
+  } else if (state_.stop) {
     Frozen([&] {
       Caption(v.lblStatus, Msg("MSG_SCAN_CANCELLED"));
       Caption(v.lblPercentageCompleted, "0% " + Msg("MSG_COMPLETED"));
@@ -205,14 +220,15 @@ void ScanDriver::StartScan() {
     Enable(v.cmdStatus, true);
   });
   Step([&] { host_.ApplyTimerSettings(true); });
-  Step([&] { host_.ShowStatusPanelValues(); });
+  // The status panel would put a definitions date over "Files Missing, Run Live Update".
+  if (ran) Step([&] { host_.ShowStatusPanelValues(); });
 }
 
-void ScanDriver::RunScanPhases() {
+bool ScanDriver::RunScanPhases() {
   const ScanView& v = view_;
   if (!CheckDefinitionsPresent()) {
     services_.ui.MsgBox(Msg("MSG_MISSING"), ui::MB_ICON_INFORMATION, services_.productName);
-    return;
+    return false;
   }
   std::unique_ptr<ScanPaths> paths = options.cachePaths ? MakeCachedScanPaths(services_.system, services_.files)
                                                         : MakeLiteralScanPaths(services_.system, services_.files);
@@ -285,6 +301,7 @@ void ScanDriver::RunScanPhases() {
 
   Range(v.pbgMain, 100);
   state_.UpdateScanProgress("Scan Complete", 100, 100);
+  return true;
 }
 
 bool ScanDriver::CheckDefinitionsPresent() {

@@ -101,7 +101,8 @@ class ScanDriver {
   bool Running() const { return view_.cmdScan && !view_.cmdScan->enabled(); }
 
  private:
-  void RunScanPhases();
+  // False when the scan was refused (definitions missing).
+  bool RunScanPhases();
   void Frozen(const std::function<void()>& changes);
   std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
   void PlaceCircleBeside(ui::Control* label);

@@ -36,9 +36,17 @@ class LiteralScanPaths final : public ScanPaths {
   FileSystem& files_;
 };
 
-// Paths the listing shortcut does not model; they are asked about directly.
+// Paths the listing shortcut cannot answer as the system would; they are asked about
+// directly.
 bool Unusual(const std::string& path) {
   if (path.size() < 4 || path[1] != ':' || path[2] != '\\') return true;
+  // The ANSI calls fail at MAX_PATH, where a listing would still find the entry.
+  if (path.size() >= 260) return true;
+  // Letters beyond ASCII fold by the system's code page and its own case table.
+  for (unsigned char c : path)
+    if (c >= 0x80) return true;
+  // An 8.3 short name ("EVILCO~1") names an entry the listing only knows by its long name.
+  if (path.find('~', path.rfind('\\')) != std::string::npos) return true;
   if (path.back() == '\\' || path.back() == '.' || path.back() == ' ') return true;
   if (path.find_first_of("*?\"<>|/") != std::string::npos) return true;
   if (path.find("\\\\") != std::string::npos) return true;
@@ -56,7 +64,9 @@ class CachedScanPaths final : public ScanPaths {
   bool FileExists(const std::string& path) override {
     if (Unusual(path)) return kx::FileExists(files_, path);
     size_t cut = path.rfind('\\');
-    return ListingOf(path.substr(0, cut)).plainFiles.count(UpperAnsi(path.substr(cut + 1))) != 0;
+    const Listing& l = ListingOf(path.substr(0, cut));
+    if (l.unlistable) return kx::FileExists(files_, path);
+    return l.plainFiles.count(UpperAnsi(path.substr(cut + 1))) != 0;
   }
 
   bool FolderExists(const std::string& path) override {
@@ -67,8 +77,13 @@ class CachedScanPaths final : public ScanPaths {
     size_t cut = path.rfind('\\');
     std::string parent = path.substr(0, cut);
     // A drive root is asked directly rather than listed.
-    bool exists = parent.size() == 2 ? kx::FolderExists(files_, path)
-                                     : ListingOf(parent).folders.count(UpperAnsi(path.substr(cut + 1))) != 0;
+    bool exists = false;
+    if (parent.size() == 2) {
+      exists = kx::FolderExists(files_, path);
+    } else {
+      const Listing& l = ListingOf(parent);
+      exists = l.unlistable ? kx::FolderExists(files_, path) : l.folders.count(UpperAnsi(path.substr(cut + 1))) != 0;
+    }
     folderAnswers_.emplace(std::move(key), exists);
     return exists;
   }
@@ -77,6 +92,9 @@ class CachedScanPaths final : public ScanPaths {
   struct Listing {
     std::unordered_set<std::string> plainFiles;  // upper case
     std::unordered_set<std::string> folders;     // upper case
+    // The folder exists but lists nothing: empty, or one that may be passed through but not
+    // listed (Vista's "Documents and Settings" junction). Its entries are asked for directly.
+    bool unlistable = false;
   };
 
   const Listing& ListingOf(const std::string& folder) {
@@ -91,6 +109,7 @@ class CachedScanPaths final : public ScanPaths {
       else if (!(e.attributes & (FA_HIDDEN | FA_SYSTEM)))
         l.plainFiles.insert(UpperAnsi(e.name));
     }
+    if (l.folders.empty() && l.plainFiles.empty()) l.unlistable = kx::FolderExists(files_, folder);
     return listings_.emplace(std::move(key), std::move(l)).first->second;
   }
 

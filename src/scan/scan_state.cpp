@@ -24,16 +24,35 @@ void ScanState::UpdateScanProgress(const std::string& status, int phasePercent, 
   counters.progressCalls += 1;
   if (counters.progressCalls <= 99) return;
   FreezeRedraw(true);
-  SetCaption(controls_.lblMemoryInspected, std::to_string(counters.memoryInspected));
-  SetCaption(controls_.lblRegistryInspected, std::to_string(counters.registryInspected));
-  SetCaption(controls_.lblFilesFolderInspected, std::to_string(counters.filesFoldersInspected));
-  SetCaption(controls_.lblSoftwareFound, std::to_string(counters.threatsFound));
+  SetCounterCaptions();
   SetCaption(controls_.lblStatus, FilterStatusWords(status));
-  SetCaption(controls_.lblRemovePicSoftwareFound, std::to_string(counters.threatsFound));
   if (phasePercent >= 0 && controls_.pb1) controls_.pb1->set_value(phasePercent);
   if (overallPercent >= 0 && controls_.pb2) controls_.pb2->set_value(overallPercent);
   FreezeRedraw(false);
   counters.progressCalls = 0;
+}
+
+void ScanState::SetCounterCaptions() {
+  SetCaption(controls_.lblMemoryInspected, std::to_string(counters.memoryInspected));
+  SetCaption(controls_.lblRegistryInspected, std::to_string(counters.registryInspected));
+  SetCaption(controls_.lblFilesFolderInspected, std::to_string(counters.filesFoldersInspected));
+  SetCaption(controls_.lblSoftwareFound, std::to_string(counters.threatsFound));
+  SetCaption(controls_.lblRemovePicSoftwareFound, std::to_string(counters.threatsFound));
+}
+
+void ScanState::ShowCounters() {
+  // A counter still at 0 leaves its label alone: it reads "0" from the start of the scan,
+  // or says that its phase was not selected.
+  auto show = [](ui::Control* c, long n) {
+    if (c && n != 0) c->set_caption(std::to_string(n));
+  };
+  FreezeRedraw(true);
+  show(controls_.lblMemoryInspected, counters.memoryInspected);
+  show(controls_.lblRegistryInspected, counters.registryInspected);
+  show(controls_.lblFilesFolderInspected, counters.filesFoldersInspected);
+  show(controls_.lblSoftwareFound, counters.threatsFound);
+  show(controls_.lblRemovePicSoftwareFound, counters.threatsFound);
+  FreezeRedraw(false);
 }
 
 void ScanState::YieldToMessageLoop() {

@@ -66,6 +66,8 @@ class ScanState {
 
   // Shows the counters and the status on every hundredth call only.
   void UpdateScanProgress(const std::string& status, int phasePercent, int overallPercent);
+  // The counter labels from the counters now, whatever the progress calls last showed.
+  void ShowCounters();
   // The message loop's turn (Pause and Stop act here).
   void YieldToMessageLoop();
   // Starts a scan: counters zero, Stop clear.
@@ -76,6 +78,7 @@ class ScanState {
   uint64_t yieldCount() const { return yields_; }
 
  private:
+  void SetCounterCaptions();
   ProgressControls controls_;
   std::function<void()> doEvents_;
   Clock& clock_;

@@ -2,7 +2,7 @@
 // entries, each reporting its finds into the threat list.
 #pragma once
 
-#include <map>
+#include <set>
 #include <string>
 #include <utility>
 
@@ -48,7 +48,7 @@ class RegistryScanner {
   ScanContext& ctx_;
   ModRegistryRelated& registry_;
   bool cacheKeys_;
-  std::map<std::pair<int64_t, std::string>, bool> keys_;
+  std::set<std::pair<int64_t, std::string>> failedKeys_;
 };
 
 }  // namespace kx

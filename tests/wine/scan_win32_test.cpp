@@ -113,5 +113,83 @@ TEST(ScanWin32, CachedAndLiteralScansAgreeOnARealSystem) {
   EXPECT_GT(cached[3].size(), 10u);
 }
 
+// Names the listing shortcut cannot answer for itself: an 8.3 short folder name, a path past
+// MAX_PATH whose folder still lists, and definitions without a folder, which must not test
+// the current folder. Both scans must agree, and the folderless lines match nothing.
+TEST(ScanWin32, CachedAndLiteralScansAgreeOnNamesTheListingCannotAnswer) {
+  win32::Win32Platform p;
+  PlaceholderCache folders(p.system);
+  const std::string data = DataFolder(folders);
+  const std::string odd = SpecialFolderPath(p.system, 26) + "KxOdd";
+  CreateDirectoryA(data.c_str(), nullptr);
+  ASSERT_TRUE(CreateDirectoryA(odd.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+
+  auto plant = [](const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    EXPECT_NE(h, INVALID_HANDLE_VALUE) << path;
+    CloseHandle(h);
+  };
+  // The system finds a folder by its short name; a file's listed name is its long one, so
+  // a short file name is no match by the plain-file rule, cached or not.
+  plant(odd + "\\EvilCompanyToolbar.exe");
+  CreateDirectoryA((odd + "\\EvilCompanyFolder").c_str(), nullptr);
+  char shortPath[MAX_PATH] = {};
+  ASSERT_GT(GetShortPathNameA((odd + "\\EvilCompanyToolbar.exe").c_str(), shortPath, MAX_PATH), 0u);
+  const std::string shortName = FileNameOfPath(shortPath);
+  ASSERT_GT(GetShortPathNameA((odd + "\\EvilCompanyFolder").c_str(), shortPath, MAX_PATH), 0u);
+  const std::string shortFolder = FileNameOfPath(shortPath);
+  ASSERT_NE(shortFolder.find('~'), std::string::npos) << shortPath;
+
+  // A folder whose own path lists (under MAX_PATH) holding a file whose path does not.
+  std::string deep = odd;
+  while (deep.size() < 235) deep += "\\" + std::string(40, 'd');
+  auto wide = [](const std::string& path) { return L"\\\\?\\" + std::wstring(path.begin(), path.end()); };
+  for (size_t at = deep.find('\\', odd.size()); at != std::string::npos; at = deep.find('\\', at + 1))
+    CreateDirectoryW(wide(deep.substr(0, deep.find('\\', at + 1))).c_str(), nullptr);
+  const std::string longName = std::string(40, 'L') + ".exe";
+  ASSERT_GE(deep.size() + 1 + longName.size(), 260u);
+  HANDLE h = CreateFileW(wide(deep + "\\" + longName).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(h, INVALID_HANDLE_VALUE);
+  CloseHandle(h);
+
+  // Folderless lines: a file of that name in the current folder, and at the drive root
+  // where "[recycle]" (a virtual folder, so "") would point.
+  char cwd[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, cwd);
+  ASSERT_TRUE(SetCurrentDirectoryA(odd.c_str()));
+  plant(odd + "\\bare.exe");
+  const std::string recycled = p.system.SystemDirectory().substr(0, 3) + "kxrecycled.exe";
+  plant(recycled);
+
+  auto put = [&](const char* name, const std::vector<std::string>& lines) {
+    ASSERT_TRUE(p.files.WriteFile(data + "\\" + name, scantest::EncodeFile(lines)));
+  };
+  put("FileDefinition.dat", {shortName + "=Short|[appdata]KxOdd", longName + "=Long|" + deep, "bare.exe=Bare",
+                             "kxrecycled.exe=Recycled|[recycle]"});
+  put("DirectoryDefinition.dat", {"Folder=ShortFolder|[appdata]KxOdd\\" + shortFolder});
+  for (const char* f : {"RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat"}) put(f, {"x"});
+  p.files.DeleteFile(data + "\\Safety.dat");
+  p.files.DeleteFile(data + "\\ENoSignature.dat");
+
+  auto scan = [&](bool cached) {
+    scantest::ScanRig rig(p.files, p.registry, p.system, p.shell, p.clock, data);
+    rig.driver.options.cachePaths = cached;
+    rig.state.yield.intervalMs = 0;
+    rig.threats.LoadExclusions();
+    rig.driver.StartScan();
+    return rig.Rows("lvwFilesToBeDeleted");
+  };
+  const auto cached = scan(true);
+  const auto literal = scan(false);
+  SetCurrentDirectoryA(cwd);
+  DeleteFileA(recycled.c_str());
+  EXPECT_EQ(cached, literal);
+  // Only the short folder name is found: the ANSI calls cannot reach the long path, and
+  // nothing is found without a folder.
+  ASSERT_EQ(literal.size(), 1u);
+  EXPECT_NE(literal[0].find(shortFolder), std::string::npos);
+}
+
 }  // namespace
 }  // namespace kx

@@ -64,8 +64,10 @@ TEST_F(DriverTest, PhasesRunInOrderAndTheWindowIsRestoredAfterwards) {
   EXPECT_EQ(rig.Get("pb1").value(), 100);
   EXPECT_EQ(rig.Get("pb2").value(), 100);
   EXPECT_EQ(rig.state.phaseCaption, "[MSG_SPYWARE]: ");
-  // Fewer than a hundred progress calls: the counters on the panel stay at "0".
-  EXPECT_EQ(rig.Get("lblFilesFolderInspected").caption(), "0");
+  // Fewer than a hundred progress calls, yet the end shows the final counts.
+  EXPECT_EQ(rig.Get("lblFilesFolderInspected").caption(), "1");
+  EXPECT_EQ(rig.Get("lblSoftwareFound").caption(), "1");
+  EXPECT_EQ(rig.Get("lblRemovePicSoftwareFound").caption(), "1");
   EXPECT_EQ(rig.state.counters.filesFoldersInspected, 1);
   EXPECT_TRUE(rig.Get("cmdScanNow").enabled());
   EXPECT_TRUE(rig.Get("cmdScan").enabled());
@@ -100,7 +102,7 @@ TEST_F(DriverTest, OptionsOffLeaveOnlyTheFilePhase) {
   EXPECT_EQ(rig.host.settings.at("Settings/lblLastFullScan"), rig.host.settings.at("Settings/lblLastScan"));
 }
 
-TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndStillRecordTheScan) {
+TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndTheScanIsRefused) {
   fp.files.DeleteFile(kData + "\\BlockedCookies.dat");
   rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_MISSING]");
   rig.Get("chkMakeLog").set_value(1);
@@ -111,10 +113,14 @@ TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndStillRecordTheScan) {
   for (const char* f : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat",
                         "DirectoryDefinition.dat", "date.dat"})
     EXPECT_FALSE(fp.files.Exists(kData + "\\" + f)) << f;
-  EXPECT_EQ(rig.host.calls, (Rows{"HideDeleteFailed", "ShowOnlySweepNowPanel", "Timers off", "WriteScanReport",
-                                  "Timers on", "ShowStatusPanelValues"}));
-  EXPECT_EQ(rig.host.settings.count("Settings/lblLastScan"), 1u);
-  EXPECT_EQ(rig.Get("lblStatus").caption(), "[MSG_SCAN_COMPLETED]");
+  // Refused: no scan time, no report, no completion, and the status panel's date does not
+  // cover the missing-files notice.
+  EXPECT_EQ(rig.host.calls, (Rows{"HideDeleteFailed", "ShowOnlySweepNowPanel", "Timers off", "Timers on"}));
+  EXPECT_EQ(rig.host.settings.count("Settings/lblLastScan"), 0u);
+  EXPECT_EQ(rig.Get("lblStatus").caption(), "[MSG_MISSING]");
+  EXPECT_EQ(rig.Get("pb1").value(), 0);
+  EXPECT_EQ(rig.Get("pb2").value(), 0);
+  EXPECT_TRUE(rig.Get("cmdScanNow").enabled());
 }
 
 TEST_F(DriverTest, StopDuringTheRegistryPhaseSkipsTheRestAndTheAutomaticDeletion) {
