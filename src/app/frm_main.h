@@ -2,6 +2,7 @@
 // buttons, the side bar, the menus, the working lists and the window's timers.
 #pragma once
 
+#include <exception>
 #include <string>
 
 #include "platform/forms/form.h"
@@ -52,6 +53,20 @@ class FrmMain : public ui::Form {
   void BeforeUnload();    // STATUS, RESTART and the tray icon
 
  private:
+  // One step of a handler that goes on whatever happens to it: what it throws is logged
+  // with where the step stands, and the next step runs.
+  template <typename F>
+  void Step(F&& f, const char* where = __builtin_FUNCTION(), int line = __builtin_LINE()) {
+    try {
+      f();
+    } catch (const std::exception& e) {
+      StepFailed(where, line, e.what());
+    } catch (...) {
+      StepFailed(where, line, "unknown exception");
+    }
+  }
+  void StepFailed(const char* where, int line, const char* what);
+
   void BuildMenus();
   void BuildPanels();
   void BuildStatusPanel(Control& panel);
@@ -89,7 +104,9 @@ class FrmMain : public ui::Form {
   void SideBarLabel_MouseMove(Control& label);
 
   // Options that store at once.
-  void StoreCheck(const char* section, Control& box);
+  // The stored value of an option into its control, and back.
+  void LoadOption(const char* name);
+  void StoreOption(const char* name);
   void chkAutoProtect_Click();
   void chkHomePage_Click();
   void optIEHomePageSheild_Click(bool on);
@@ -100,9 +117,6 @@ class FrmMain : public ui::Form {
   void cmdDefaultSetting_Click();
   void chkRunAtStartup_Click();
 
-  // Sets a box or option from stored text; unconvertible text leaves it as it is.
-  void SetCheckFromStore(Control& box, const char* key, int def);
-  void SetOptionFromStore(Control& option, const char* key, const char* def);
 
   void SetTimer(const char* name, bool running);
   std::string Message(const char* key) const;

@@ -76,6 +76,8 @@ constexpr BuiltInMessage kMessages[] = {
     // Asked for by the language window, which has no texts of its own.
     {"MSG_TITLELANGUAGE", "Language Selection"},
     {"MSG_DOWNLOADED", "The newest language file has been downloaded."},
+    // A failed write of the exclusion file must not look like an exclusion.
+    {"MSG_EXCLUDE_FAILED", "The exclusion list could not be saved. The selected items have not been excluded."},
 };
 
 }  // namespace

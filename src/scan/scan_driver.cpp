@@ -1,5 +1,7 @@
 #include "scan/scan_driver.h"
 
+#include "platform/forms/find_controls.h"
+
 #include <cstdlib>
 
 #include "core/paths.h"
@@ -22,61 +24,22 @@ long SettingAsNumber(const std::string& value) { return std::strtol(value.c_str(
 ScanView ScanView::FromForm(ui::Form& f) {
   ScanView v;
   v.form = &f;
-  struct Entry {
-    const char* name;
-    ui::Control* ScanView::*slot;
-  };
-  static const Entry kEntries[] = {
+  v.progress = ProgressControls::FromForm(f);
+  v.lists = ThreatListControls::FromForm(f);
+  ui::FindControls(f, v, {
       {"tmrScroll", &ScanView::tmrScroll}, {"shpCircle", &ScanView::shpCircle},
       {"cmdRemove", &ScanView::cmdRemove}, {"cmdResults", &ScanView::cmdResults},
       {"cmdSettings", &ScanView::cmdSettings}, {"cmdScanNow", &ScanView::cmdScanNow},
       {"cmdScan", &ScanView::cmdScan}, {"cmdStop", &ScanView::cmdStop}, {"cmdPause", &ScanView::cmdPause},
       {"cmdLog", &ScanView::cmdLog}, {"cmdUpdate", &ScanView::cmdUpdate}, {"cmdStatus", &ScanView::cmdStatus},
-      {"lblRegistryInspected", &ScanView::lblRegistryInspected},
-      {"lblFilesFolderInspected", &ScanView::lblFilesFolderInspected},
-      {"lblMemoryInspected", &ScanView::lblMemoryInspected}, {"lblSoftwareFound", &ScanView::lblSoftwareFound},
-      {"lblRemovePicSoftwareFound", &ScanView::lblRemovePicSoftwareFound},
-      {"lbltracesFound", &ScanView::lbltracesFound}, {"lblPercentageCompleted", &ScanView::lblPercentageCompleted},
-      {"lblStatus", &ScanView::lblStatus}, {"lblTotalNoOfRunningItems", &ScanView::lblTotalNoOfRunningItems},
-      {"lblDefVersion", &ScanView::lblDefVersion}, {"lblDeletingCaption", &ScanView::lblDeletingCaption},
-      {"lvwSpywareFound", &ScanView::lvwSpywareFound},
-      {"lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &ScanView::lvwPicRemoveListOfSpywareFoundAndToBeRemoved},
-      {"lvwFilesToBeDeleted", &ScanView::lvwFilesToBeDeleted}, {"lvwFileNotFounds", &ScanView::lvwFileNotFounds},
-      {"lvwRegistryToBeDeleted", &ScanView::lvwRegistryToBeDeleted},
-      {"lvwCookiesToDelete", &ScanView::lvwCookiesToDelete},
+      {"lblPercentageCompleted", &ScanView::lblPercentageCompleted},
+      {"lblTotalNoOfRunningItems", &ScanView::lblTotalNoOfRunningItems},
+      {"lblDefVersion", &ScanView::lblDefVersion}, {"lvwFileNotFounds", &ScanView::lvwFileNotFounds},
       {"optScanAllSelectedHardDrive", &ScanView::optScanAllSelectedHardDrive}, {"chkMakeLog", &ScanView::chkMakeLog},
-      {"pbgMain", &ScanView::pbgMain}, {"pb1", &ScanView::pb1}, {"pb2", &ScanView::pb2},
-      {"Label4", &ScanView::Label4}, {"Label5", &ScanView::Label5}, {"lblPause", &ScanView::lblPause},
-      {"lblStop", &ScanView::lblStop}, {"lblStart", &ScanView::lblStart},
-  };
-  for (const Entry& e : kEntries) v.*(e.slot) = f.Find(e.name);
+      {"pbgMain", &ScanView::pbgMain}, {"Label4", &ScanView::Label4}, {"Label5", &ScanView::Label5},
+      {"lblPause", &ScanView::lblPause}, {"lblStop", &ScanView::lblStop}, {"lblStart", &ScanView::lblStart},
+  });
   return v;
-}
-
-ProgressControls ScanView::Progress() const {
-  ProgressControls p;
-  p.form = form;
-  p.lblMemoryInspected = lblMemoryInspected;
-  p.lblRegistryInspected = lblRegistryInspected;
-  p.lblFilesFolderInspected = lblFilesFolderInspected;
-  p.lblSoftwareFound = lblSoftwareFound;
-  p.lblStatus = lblStatus;
-  p.lblRemovePicSoftwareFound = lblRemovePicSoftwareFound;
-  p.pb1 = pb1;
-  p.pb2 = pb2;
-  return p;
-}
-
-ThreatListControls ScanView::Lists() const {
-  ThreatListControls l;
-  l.lvwSpywareFound = lvwSpywareFound;
-  l.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  l.lvwFilesToBeDeleted = lvwFilesToBeDeleted;
-  l.lvwRegistryToBeDeleted = lvwRegistryToBeDeleted;
-  l.lvwCookiesToDelete = lvwCookiesToDelete;
-  l.lbltracesFound = lbltracesFound;
-  l.lblDeletingCaption = lblDeletingCaption;
-  return l;
 }
 
 ScanDriver::ScanDriver(ScanView view, ScanServices services, ScanHost& host, ThreatList& threats, ScanState& state,
@@ -148,9 +111,9 @@ void ScanDriver::StartScan() {
     Enable(v.cmdStatus, false);
   });
   Frozen([&] {
-    for (ui::Control* c : {v.lblRegistryInspected, v.lblFilesFolderInspected, v.lblMemoryInspected,
-                           v.lblSoftwareFound, v.lblRemovePicSoftwareFound, v.lbltracesFound,
-                           v.lblPercentageCompleted, v.lblStatus, v.lblTotalNoOfRunningItems})
+    for (ui::Control* c : {v.progress.lblRegistryInspected, v.progress.lblFilesFolderInspected, v.progress.lblMemoryInspected,
+                           v.progress.lblSoftwareFound, v.progress.lblRemovePicSoftwareFound, v.lists.lbltracesFound,
+                           v.lblPercentageCompleted, v.progress.lblStatus, v.lblTotalNoOfRunningItems})
       Caption(c, "0");
     state_.Reset();
     threats_.ClearAll();
@@ -186,23 +149,23 @@ void ScanDriver::StartScan() {
     // Refused for want of definitions: no scan time, no report, and the reason stays in
     // view rather than a completion.
     Frozen([&] {
-      Caption(v.lblStatus, Msg("MSG_MISSING"));
+      Caption(v.progress.lblStatus, Msg("MSG_MISSING"));
       Caption(v.lblPercentageCompleted, "0% " + Msg("MSG_COMPLETED"));
       Value(v.pbgMain, 0);
-      Value(v.pb1, 0);
-      Value(v.pb2, 0);
+      Value(v.progress.pb1, 0);
+      Value(v.progress.pb2, 0);
     });
   } else if (state_.stop) {
     Frozen([&] {
-      Caption(v.lblStatus, Msg("MSG_SCAN_CANCELLED"));
+      Caption(v.progress.lblStatus, Msg("MSG_SCAN_CANCELLED"));
       Caption(v.lblPercentageCompleted, "0% " + Msg("MSG_COMPLETED"));
       Value(v.pbgMain, 0);
     });
   } else {
     Frozen([&] {
-      Caption(v.lblStatus, Msg("MSG_SCAN_COMPLETED"));
-      Value(v.pb1, 100);
-      Value(v.pb2, 100);
+      Caption(v.progress.lblStatus, Msg("MSG_SCAN_COMPLETED"));
+      Value(v.progress.pb1, 100);
+      Value(v.progress.pb2, 100);
     });
     if (autoDelete) {
       Step([&] { host_.ShowResultsPanel(); });
@@ -241,10 +204,10 @@ bool ScanDriver::RunScanPhases() {
     Visible(v.pbgMain, false);
     Range(v.pbgMain, 100);
     Value(v.pbgMain, 0);
-    Range(v.pb1, 100);
-    Value(v.pb1, 0);
-    Range(v.pb2, 100);
-    Value(v.pb2, 0);
+    Range(v.progress.pb1, 100);
+    Value(v.progress.pb1, 0);
+    Range(v.progress.pb2, 100);
+    Value(v.progress.pb2, 0);
   });
   Step([&] { host_.ResetCookieScanResultCount(); });
   const DefinitionCounts& d = state_.definitions;
@@ -257,9 +220,9 @@ bool ScanDriver::RunScanPhases() {
     });
     Step([&] { host_.ScanCookies(); });
     Frozen([&] {
-      Value(v.pb1, 100);
-      Value(v.pb2, Percentage(d.cookie, d.total));
-      Caption(v.lblStatus, Msg("MSG_COOKIES_FINISHED"));
+      Value(v.progress.pb1, 100);
+      Value(v.progress.pb2, Percentage(d.cookie, d.total));
+      Caption(v.progress.lblStatus, Msg("MSG_COOKIES_FINISHED"));
     });
   }
 
@@ -270,22 +233,22 @@ bool ScanDriver::RunScanPhases() {
     });
     Step([&] { host_.ScanMemory(); });
   } else {
-    Caption(v.lblMemoryInspected, Msg("MSG_NOTSELECED"));
+    Caption(v.progress.lblMemoryInspected, Msg("MSG_NOTSELECED"));
   }
 
   ScanContext ctx{services_.files, store, *paths, state_, threats_};
   Frozen([&] {
     Caption(v.lblPercentageCompleted, Msg("MSG_REGISTRY"));
     state_.phaseCaption = Msg("MSG_REGISTRY") + ": ";
-    Value(v.pb1, 0);
-    Value(v.pb2, Percentage(d.cookie, d.total));
+    Value(v.progress.pb1, 0);
+    Value(v.progress.pb2, Percentage(d.cookie, d.total));
   });
   if (SettingAsBoolean(host_.ReadSetting("OptionAndSettings", "chkScanRegistry", "True"))) {
     PlaceCircleBeside(v.Label4);
     RegistryScanner scanner(ctx, registry_, options.cachePaths);
     Step([&] { scanner.ScanRegistryDefinitions(); });
   } else {
-    Caption(v.lblRegistryInspected, Msg("MSG_NOTSELECED"));
+    Caption(v.progress.lblRegistryInspected, Msg("MSG_NOTSELECED"));
   }
 
   Range(v.pbgMain, 100);

@@ -19,26 +19,21 @@ namespace kx {
 // The main window's controls the driver works with, looked up by name.
 struct ScanView {
   ui::Form* form = nullptr;
+  ProgressControls progress;
+  ThreatListControls lists;
   ui::Control *tmrScroll = nullptr, *shpCircle = nullptr;
   ui::Control *cmdRemove = nullptr, *cmdResults = nullptr, *cmdSettings = nullptr;
   ui::Control *cmdScanNow = nullptr, *cmdScan = nullptr, *cmdStop = nullptr, *cmdPause = nullptr;
   ui::Control *cmdLog = nullptr, *cmdUpdate = nullptr, *cmdStatus = nullptr;
-  ui::Control *lblRegistryInspected = nullptr, *lblFilesFolderInspected = nullptr, *lblMemoryInspected = nullptr;
-  ui::Control *lblSoftwareFound = nullptr, *lblRemovePicSoftwareFound = nullptr, *lbltracesFound = nullptr;
-  ui::Control *lblPercentageCompleted = nullptr, *lblStatus = nullptr, *lblTotalNoOfRunningItems = nullptr;
-  ui::Control *lblDefVersion = nullptr, *lblDeletingCaption = nullptr;
-  ui::Control *lvwSpywareFound = nullptr, *lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
-  ui::Control *lvwFilesToBeDeleted = nullptr, *lvwFileNotFounds = nullptr, *lvwRegistryToBeDeleted = nullptr;
-  ui::Control *lvwCookiesToDelete = nullptr;
+  ui::Control *lblPercentageCompleted = nullptr, *lblTotalNoOfRunningItems = nullptr, *lblDefVersion = nullptr;
+  ui::Control *lvwFileNotFounds = nullptr;
   ui::Control *optScanAllSelectedHardDrive = nullptr, *chkMakeLog = nullptr;
-  ui::Control *pbgMain = nullptr, *pb1 = nullptr, *pb2 = nullptr;
+  ui::Control *pbgMain = nullptr;
   ui::Control *Label4 = nullptr, *Label5 = nullptr;
   ui::Control *lblPause = nullptr, *lblStop = nullptr, *lblStart = nullptr;
 
   // Every control of that name on the form (missing ones stay null).
   static ScanView FromForm(ui::Form& form);
-  ProgressControls Progress() const;
-  ThreatListControls Lists() const;
 };
 
 // What the driver asks of the main window and of the other subsystems around a scan.

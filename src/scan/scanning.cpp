@@ -4,8 +4,8 @@ namespace kx {
 
 Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup)
     : view(ScanView::FromForm(mainWindow)),
-      state(view.Progress(), [&ui] { ui.DoEvents(); }, platform.clock),
-      threats(view.Lists(),
+      state(view.progress, [&ui] { ui.DoEvents(); }, platform.clock),
+      threats(view.lists,
               ThreatListServices{platform.files, platform.shell, ui, setup.message, setup.productName, setup.dataFolder},
               state.counters),
       registry(platform.registry, setup.writeQuarantineRegistryRecord),

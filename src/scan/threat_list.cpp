@@ -1,11 +1,27 @@
 #include "scan/threat_list.h"
 
+#include "platform/forms/find_controls.h"
+
 #include "core/paths.h"
 #include "definitions/definition_files.h"
 #include "core/text.h"
 
 namespace kx {
 
+
+ThreatListControls ThreatListControls::FromForm(ui::Form& f) {
+  ThreatListControls l;
+  ui::FindControls(f, l, {
+      {"lvwSpywareFound", &ThreatListControls::lvwSpywareFound},
+      {"lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &ThreatListControls::lvwPicRemoveListOfSpywareFoundAndToBeRemoved},
+      {"lvwFilesToBeDeleted", &ThreatListControls::lvwFilesToBeDeleted},
+      {"lvwRegistryToBeDeleted", &ThreatListControls::lvwRegistryToBeDeleted},
+      {"lvwCookiesToDelete", &ThreatListControls::lvwCookiesToDelete},
+      {"lbltracesFound", &ThreatListControls::lbltracesFound},
+      {"lblDeletingCaption", &ThreatListControls::lblDeletingCaption},
+  });
+  return l;
+}
 
 ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters)
     : lists_(lists), services_(std::move(services)), counters_(counters) {
@@ -22,9 +38,10 @@ void ThreatList::LoadExclusions() {
   for (std::string& e : Split(exclusions_, '|')) exclusionElements_.push_back(LowerAnsi(e));
 }
 
-void ThreatList::AddExclusion(const std::string& text) {
-  services_.files.AppendFile(ExclusionFile(), Trim(text) + "\r\n");
+bool ThreatList::AddExclusion(const std::string& text) {
+  const bool saved = static_cast<bool>(services_.files.AppendFile(ExclusionFile(), Trim(text) + "\r\n"));
   LoadExclusions();
+  return saved;
 }
 
 bool ThreatList::IsExcluded(const std::string& item) const {
@@ -190,15 +207,20 @@ void ThreatList::cmdExclude_Click() {
   }
   std::string text = Msg("MSG_EXC_SURE1") + "\r\n\r\n" + Msg("MSG_EXC_SURE2") + "\r\n\r\n" + Msg("MSG_EXC_SURE3");
   if (services_.ui.MsgBox(text, ui::MB_YES_NO, Msg("MSG_EXC_SURE4")) != ui::MsgResult::Yes) return;
+  bool saved = true;
   if (threats) {
-    for (size_t i = 0; i < threats->item_count(); ++i) {
+    for (size_t i = 0; i < threats->item_count() && saved; ++i) {
       const ui::ListItem& row = threats->items()[i];
       if (!row.checked) continue;
       std::string location = row.SubItem(1);
       std::string name = ReplaceAll(row.text, "Cookie: ", "");
-      AddExclusion(location);
-      AddExclusion(name);
+      saved = AddExclusion(location) && AddExclusion(name);
     }
+  }
+  // The rows stay when the file could not take them: they are not excluded.
+  if (!saved) {
+    services_.ui.MsgBox(Msg("MSG_EXCLUDE_FAILED"), ui::MB_ICON_EXCLAMATION, services_.productName);
+    return;
   }
   for (ui::Control* l : {lists_.lvwFilesToBeDeleted, lists_.lvwRegistryToBeDeleted, lists_.lvwSpywareFound,
                          lists_.lvwCookiesToDelete})

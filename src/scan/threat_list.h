@@ -24,6 +24,8 @@ struct ThreatListControls {
   ui::Control* lvwCookiesToDelete = nullptr;
   ui::Control* lbltracesFound = nullptr;
   ui::Control* lblDeletingCaption = nullptr;
+
+  static ThreatListControls FromForm(ui::Form& form);
 };
 
 // What the commands need beyond the lists.
@@ -42,7 +44,8 @@ class ThreatList {
 
   // Exclusions (ENoSignature.dat).
   void LoadExclusions();
-  void AddExclusion(const std::string& text);
+  // False when the exclusion file could not take it.
+  bool AddExclusion(const std::string& text);
   bool IsExcluded(const std::string& item) const;
   bool IsExcludedOrContaining(const std::string& folderPath) const;
   const std::string& exclusionText() const { return exclusions_; }

@@ -86,8 +86,8 @@ struct ScanRig {
           std::string dataFolder)
       : form(backend),
         view(ScanView::FromForm(form)),
-        state(view.Progress(), [this] { backend.DoEvents(); }, clock),
-        threats(view.Lists(), ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
+        state(view.progress, [this] { backend.DoEvents(); }, clock),
+        threats(view.lists, ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
                 state.counters),
         registryRoutines(registry,
                          [this](const std::string& k, const std::string& v) { registryRecords.push_back({k, v}); }),

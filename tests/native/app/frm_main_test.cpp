@@ -403,12 +403,12 @@ TEST_F(MainWindowTest, MaxFromTheLastRunMaximisesTheWindow) {
   EXPECT_EQ(main().window_state(), ui::WindowState::Maximized);
 }
 
-TEST_F(MainWindowTest, HideLabelRunsOnlyTheUnloadSteps) {
+TEST_F(MainWindowTest, HideLabelLeavesLikeEveryOtherWayOut) {
   C("lblHide").Click();
   EXPECT_TRUE(app->ended());
-  EXPECT_EQ(User("OptionAndSettings", "STATUS"), "RUNNING");  // the steps before the unload are skipped
+  EXPECT_EQ(User("OptionAndSettings", "STATUS"), "STOPPED");
   EXPECT_EQ(User("Settings", "FoundCol21"), "1400");
-  EXPECT_EQ(sub.Count("RemoveTrayIcon"), 0);
+  EXPECT_EQ(sub.Count("RemoveTrayIcon"), 1);
   EXPECT_FALSE(main().visible());
   EXPECT_FALSE(app->deleteFailed().loaded());
 }

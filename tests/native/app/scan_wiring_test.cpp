@@ -66,5 +66,45 @@ TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
   EXPECT_EQ(ui.msgboxes().back().text, "Are you sure you want to stop the scan?");
 }
 
+// Minimising the window during a scan must not start the shields inside the scan's
+// message-loop turns; the end of the scan arms them.
+TEST(ScanWiring, AResizeDuringAScanLeavesTheProtectionTimersStopped) {
+  fakes::FakePlatform fake;
+  Platform platform = fake.platform();
+  ui::HeadlessBackend ui;
+  const std::string key = "Software\\Kestrix Labs\\Kestrix\\";
+  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "Language", "English");
+  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "showHelp", "0");
+  fake.registry.PutString(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime", "Yes");
+  const std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
+  fake.files.AddFolder(data);
+  std::vector<std::string> lines;
+  for (int i = 0; i < 50; ++i) lines.push_back("f" + std::to_string(i) + ".exe=T|[windir]");
+  fake.files.AddFile(data + "\\FileDefinition.dat", scantest::EncodeFile(lines));
+  for (const char* f : {"RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
+    fake.files.AddFile(data + "\\" + f, scantest::EncodeFile({"x"}));
+
+  App app(platform, ui, AppInfo{});
+  app.Start();
+  ui.Advance(400);
+  FrmMain& main = app.main();
+  ASSERT_TRUE(main.Get("tmrMemoryInspected").enabled());
+  bool minimised = false, armedDuringScan = false;
+  ui.onDoEvents = [&] {
+    if (!minimised) {
+      minimised = true;
+      main.BackendResized(main.width(), main.height(), main.scale_width(), main.scale_height(),
+                          ui::WindowState::Minimized);
+    }
+    armedDuringScan |= main.Get("tmrMemoryInspected").enabled() || main.Get("tmrCheckHomePage").enabled();
+  };
+  main.Get("cmdScanNow").Click();
+  ui.onDoEvents = nullptr;
+  EXPECT_TRUE(minimised);
+  EXPECT_FALSE(armedDuringScan);
+  EXPECT_TRUE(main.Get("tmrMemoryInspected").enabled());
+  EXPECT_TRUE(main.Get("tmrCheckHomePage").enabled());
+}
+
 }  // namespace
 }  // namespace kx

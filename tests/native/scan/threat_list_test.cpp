@@ -180,6 +180,21 @@ TEST_F(ThreatListTest, ExcludeWritesPlaceAndNameOfCheckedRowsAndRemovesThem) {
   EXPECT_EQ(rig.Get("lblDeletingCaption").caption(), "");
 }
 
+TEST_F(ThreatListTest, AnExclusionFileThatCannotBeWrittenKeepsTheRows) {
+  fp.files.AddFile(kData + "\\ENoSignature.dat", "old\r\n", FA_READONLY);
+  t.LoadExclusions();
+  ReportFile("Go", "C:\\a\\go.dll");
+  Threats().SetItemChecked(0, true);
+  t.PropagateCheck(0);
+  rig.backend.ExpectMsgBox(ui::MsgResult::Yes);
+  rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_EXCLUDE_FAILED]");
+  t.cmdExclude_Click();
+  EXPECT_FALSE(t.IsExcluded("Go"));
+  EXPECT_EQ(Threats().item_count(), 1u);
+  EXPECT_EQ(Files().item_count(), 1u);
+  EXPECT_TRUE(Files().items()[0].checked);
+}
+
 TEST_F(ThreatListTest, QuarantineAndExclusionViewers) {
   rig.backend.ExpectMsgBox(ui::MsgResult::Ok);
   t.ViewExclusions();

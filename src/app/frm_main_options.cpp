@@ -1,0 +1,252 @@
+// The main window's options: stored at once when changed, read back at start-up.
+#include "app/frm_main.h"
+
+#include "app/app.h"
+#include "app/frm_main_parts.h"
+#include "app/startup_files.h"
+
+#include <stdexcept>
+
+namespace kx {
+
+using ui::Control;
+using ui::ControlType;
+using namespace frm_main;
+
+// ------------------------------------------------------------------ options
+
+namespace {
+
+// Where each option is stored and what it is before anything was: a check box as "0" or
+// "1", an option button as "True" or "False". The control and its value share one name.
+struct OptionBinding {
+  const char* control;
+  const char* section;
+  const char* def;
+};
+
+constexpr OptionBinding kOptionBindings[] = {
+    {"optIEHomePageSheildOn", kOptions, "True"},
+    {"optIEHomePageSheildOff", kOptions, "False"},
+    {"optAlwaysnotifybeforerestoring", kOptions, "True"},
+    {"optRestoredefaultwithoutnotification", kOptions, "False"},
+    {"optMemorySheildOn", kOptions, "True"},
+    {"optMemorySheildOff", kOptions, "False"},
+    {"optScanAllSelectedHardDrive", kOptions, "True"},
+    {"optScanOnlyKnownSoftwares", kOptions, "False"},
+    {"chkMakeLog", kOptions, "1"},
+    {"chkSweepMemory", kOptions, "1"},
+    {"chkScanRegistry", kOptions, "1"},
+    {"chkScanCookies", kOptions, "1"},
+    {"chkSendData", kOptions, "1"},
+    {"chkRunAtStartup", kOptions, "0"},
+    {"chkAutomaticScanYesOrNo", kOptions, "0"},
+    {"chkAutomaticUpdate", kOptions, "1"},
+    {"chkAutoDel", kSettings, "0"},
+};
+
+const OptionBinding& BindingOf(const std::string& control) {
+  for (const OptionBinding& b : kOptionBindings)
+    if (control == b.control) return b;
+  throw std::out_of_range("no stored option " + control);
+}
+
+}  // namespace
+
+void FrmMain::LoadOption(const char* name) {
+  const OptionBinding& b = BindingOf(name);
+  Control& c = Get(name);
+  const std::string stored = app_.settings().ReadSetting(b.section, b.control, b.def);
+  // Text that does not convert leaves the control as it is.
+  if (c.type() == ControlType::OptionButton) {
+    if (auto v = ParseSettingBool(stored)) c.set_value(*v ? 1 : 0);
+  } else if (auto v = ParseSettingInt(stored); v && (*v == 0 || *v == 1)) {
+    c.set_value(*v);
+  }
+}
+
+void FrmMain::StoreOption(const char* name) {
+  const OptionBinding& b = BindingOf(name);
+  Control& c = Get(name);
+  app_.settings().WriteSetting(b.section, b.control, c.type() == ControlType::OptionButton
+                                                         ? std::string(BoolText(c.value() == 1))
+                                                         : std::to_string(c.value()));
+}
+
+void FrmMain::chkAutoProtect_Click() {
+  const bool on = Get("chkAutoProtect").value() == 1;
+  app_.settings().WriteSetting(kOptions, "optMemorySheildOn", BoolText(on));
+  app_.settings().WriteSetting(kOptions, "optMemorySheildOff", BoolText(!on));
+  SetTimer("tmrMemoryInspected", on);
+}
+
+void FrmMain::chkHomePage_Click() {
+  const bool on = Get("chkHomePage").value() == 1;
+  app_.settings().WriteSetting(kOptions, "optIEHomePageSheildOn", BoolText(on));
+  app_.settings().WriteSetting(kOptions, "optIEHomePageSheildOff", BoolText(!on));
+  SetTimer("tmrCheckHomePage", on);
+  Get("optAlwaysnotifybeforerestoring").set_enabled(on);
+  Get("optRestoredefaultwithoutnotification").set_enabled(on);
+}
+
+void FrmMain::optIEHomePageSheild_Click(bool on) {
+  StoreOption("optIEHomePageSheildOn");
+  StoreOption("optIEHomePageSheildOff");
+  SetTimer("tmrCheckHomePage", on);
+  Get("optAlwaysnotifybeforerestoring").set_enabled(on);
+  Get("optRestoredefaultwithoutnotification").set_enabled(on);
+}
+
+void FrmMain::optMemorySheild_Click(bool on) {
+  StoreOption("optMemorySheildOn");
+  StoreOption("optMemorySheildOff");
+  SetTimer("tmrMemoryInspected", on);
+}
+
+void FrmMain::optRestoreMode_Click() {
+  for (const char* name : {"optAlwaysnotifybeforerestoring", "optRestoredefaultwithoutnotification"})
+    StoreOption(name);
+}
+
+void FrmMain::optScanType_Click(bool all) {
+  for (const char* name : {"optScanOnlyKnownSoftwares", "optScanAllSelectedHardDrive"}) StoreOption(name);
+  Get("lvwHardDrives").set_visible(all);
+}
+
+void FrmMain::lvwHardDrives_ItemCheck(size_t) {
+  for (const auto& item : Get("lvwHardDrives").items())
+    app_.settings().WriteSetting(kDrives, item.text, BoolText(item.checked));
+}
+
+void FrmMain::cmdDefaultSetting_Click() {
+  Get("cmbDays").set_list_index(7);
+  Get("chkAutomaticScanYesOrNo").set_value(0);
+  app_.subsystems().schedule->ApplySchedule();
+}
+
+void FrmMain::chkRunAtStartup_Click() {
+  Platform& p = app_.platform();
+  const OsVersion os = p.system.Version();
+  ui::Backend& ui = backend();
+  if (os.platformId == 2 && os.major > 5) {
+    const auto answer = ui.MsgBox(
+        "Windows Vista requires special administrative rights to add programs to the Run At "
+        "Startup list.  In order to have this program run at startup you will need to launch a "
+        "separate program, called the Dravolin.exe, as an administrator.  If you would like "
+        "instructions for doing so, please press OK.  Otherwise press cancel.",
+        ui::MB_OK_CANCEL, "Vista Detected");
+    if (answer != ui::MsgResult::Ok) return;
+    ui.MsgBox("When you click OK a windows explorer window will open.  You will see a file called "
+              "Dravolin.exe in that folder.\r\n\r\nRight click on it and select 'Run As "
+              "Administrator'.  Then follow the instructions on the tool to add this program to "
+              "the windows startup list.",
+              ui::MB_OK_ONLY, "Startup Tool");
+    p.shell.Start("explorer", p.system.ProgramFolder());
+    return;
+  }
+  Settings& s = app_.settings();
+  StoreOption("chkRunAtStartup");
+  const std::string& product = app_.info().branding.productName;
+  if (ParseSettingInt(s.ReadSetting(kOptions, "chkRunAtStartup", "1")) == 1) {
+    p.registry.CreateKey(Hive::LocalMachine, kRunKey);
+    p.registry.SetValue(Hive::LocalMachine, kRunKey, product,
+                        RegValue::String(p.system.ProgramFolder() + "\\" + app_.info().exeName));
+  } else {
+    p.registry.DeleteValue(Hive::LocalMachine, kRunKey, product);
+  }
+}
+
+void FrmMain::LoadSettingsIntoWindow() {
+  Settings& s = app_.settings();
+  Step([&] { s.WriteSetting(kOptions, "SHOW", "True"); });
+  Step([&] {
+    LoadOption("optIEHomePageSheildOn");
+    Get("chkHomePage").set_value(Get("optIEHomePageSheildOn").value() == 1 ? 1 : 0);
+  });
+  Step([&] {
+    LoadOption("chkMakeLog");
+    LoadOption("optIEHomePageSheildOff");
+    LoadOption("optAlwaysnotifybeforerestoring");
+    LoadOption("optRestoredefaultwithoutnotification");
+  });
+  Step([&] {
+    LoadOption("optMemorySheildOn");
+    Get("chkAutoProtect").set_value(Get("optMemorySheildOn").value() == 1 ? 1 : 0);
+    LoadOption("optMemorySheildOff");
+  });
+  Step([&] {
+    LoadOption("chkSweepMemory");
+    LoadOption("chkScanRegistry");
+  });
+  Step([&] {
+    // Every start begins in Quick Scan, whatever was stored.
+    LoadOption("optScanAllSelectedHardDrive");
+    Get("optScanOnlyKnownSoftwares").set_value(1);
+  });
+  Step([&] { LoadOption("chkRunAtStartup"); });
+  Step([&] {
+    LoadOption("chkSweepMemory");
+    LoadOption("chkScanRegistry");
+    LoadOption("chkScanCookies");
+    LoadOption("chkSendData");
+  });
+  Step([&] {
+    Get("lblLastUpdate").set_caption("Signatures Last Updated On " +
+                                     ReadDefinitionsDate(app_.platform().files, dataFolder_) + " PST");
+  });
+  Step([&] {
+    LoadOption("chkAutomaticScanYesOrNo");
+    auto stored = ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticScanYesOrNo", "0"));
+    if (!stored) return;
+    const bool on = *stored != 0;
+    for (const char* name : {"dtpScheduleDate", "dtpScheduleTime", "cmbDays", "tmrScheduler"})
+      Get(name).set_enabled(on);
+  });
+  Step([&] { LoadOption("chkAutomaticUpdate"); });
+  Step([&] {
+    // Read every drive first: ticking one rewrites them all.
+    Control& drives = Get("lvwHardDrives");
+    std::vector<std::optional<bool>> ticks;
+    for (const auto& item : drives.items()) ticks.push_back(ParseSettingBool(s.ReadSetting(kDrives, item.text, "True")));
+    for (size_t i = 0; i < ticks.size() && i < drives.item_count(); ++i)
+      if (ticks[i] && drives.item(i).checked != *ticks[i]) drives.SetItemChecked(i, *ticks[i]);
+  });
+  Step([&] {
+    Control& list = Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+    for (size_t n = 1; n <= list.columns().size(); ++n) {
+      auto width = ParseSettingInt(s.ReadSetting(kSettings, "FoundCol2" + std::to_string(n), "1400"));
+      if (width && *width >= 0) list.set_column_width(n, *width);
+    }
+  });
+  Step([&] {
+    if (s.ReadSetting(kSettings, "Max", "0") == "1") set_window_state(ui::WindowState::Maximized);
+  });
+  Step([&] { backend().SetMousePointer(ui::POINTER_DEFAULT); });
+}
+
+void FrmMain::ApplyTimerSettings(bool enable) {
+  // A scan or a removal keeps the protection timers stopped until it ends and re-arms
+  // them itself; a resize in between must not start the shields inside its loop.
+  const Subsystems& sub = app_.subsystems();
+  if (enable && (sub.scan->Busy() || sub.removal->Busy())) return;
+  if (!enable) {
+    for (const char* name : {"tmrCheckHomePage", "tmrMemoryInspected", "tmrScheduler"}) SetTimer(name, false);
+    return;
+  }
+  Settings& s = app_.settings();
+  if (auto v = ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticScanYesOrNo", "0")))
+    SetTimer("tmrScheduler", *v != 0);
+  if (auto v = ParseSettingBool(s.ReadSetting(kOptions, "optIEHomePageSheildOn", "True")))
+    SetTimer("tmrCheckHomePage", *v);
+  if (auto v = ParseSettingBool(s.ReadSetting(kOptions, "optMemorySheildOn", "True")))
+    SetTimer("tmrMemoryInspected", *v);
+}
+
+void FrmMain::SetTimer(const char* name, bool running) { Get(name).set_enabled(running); }
+
+std::string FrmMain::Message(const char* key) const {
+  clsLanguages* languages = app_.languages();
+  return languages ? languages->getMessages(key) : std::string();
+}
+
+}  // namespace kx

@@ -1,0 +1,2 @@
+// Must not compile: the platform layer reaching up into core.
+#include "core/paths.h"

@@ -1,0 +1,2 @@
+// Must not compile: a feature reaching up into the main window.
+#include "app/frm_main.h"
