@@ -14,8 +14,8 @@ void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder)
     const std::string plain = dataFolder + "\\" + name;
     const std::string staged = dataFolder + "\\DL" + name;
     if (!FileExistsAt(files, staged)) continue;
-    if (FileExistsAt(files, plain)) files.DeleteFile(plain);
-    files.MoveFile(staged, plain);
+    // One step, so a failure keeps the old file and the staged one for the next start.
+    files.MoveFile(staged, plain, true);
   }
 }
 

@@ -290,7 +290,9 @@ void ScanDriver::RunScanPhases() {
 bool ScanDriver::CheckDefinitionsPresent() {
   for (const char* name : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
                            "DirectoryDefinition.dat"}) {
-    if (!FileExists(services_.files, services_.dataFolder + "\\" + name)) {
+    // The program's own files count whatever their attributes: a hidden one is still there.
+    auto attributes = services_.files.Attributes(services_.dataFolder + "\\" + name);
+    if (!attributes || (*attributes & FA_DIRECTORY)) {
       Caption(view_.lblDefVersion, Msg("MSG_MISSINGFILES"));
       DeleteDefinitionFiles();
       return false;
