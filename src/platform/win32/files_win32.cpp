@@ -52,8 +52,13 @@ std::vector<WIN32_FIND_DATAA> List(const std::string& pattern) {
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return out;
+  // A pattern with wildcards ending in "." ("*.") takes only names without a dot on
+  // Windows; Wine ignores that dot.
+  size_t leaf = pattern.find_last_of("\\/") + 1;
+  bool noDot = pattern.size() > leaf && pattern.back() == '.' && HasWildcards(pattern.substr(leaf));
   do {
     if (strcmp(fd.cFileName, ".") == 0 || strcmp(fd.cFileName, "..") == 0) continue;
+    if (noDot && strchr(fd.cFileName, '.')) continue;
     out.push_back(fd);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
@@ -74,6 +79,13 @@ IoStatus NotAFolder(const std::string& path) {
   DWORD a = GetFileAttributesA(path.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return LastError();
   return IoStatus{ERROR_DIRECTORY};
+}
+
+// An existing read-only file, which Windows will not write, replace or rename over; Wine
+// running as root would.
+bool ReadOnlyFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && (a & FILE_ATTRIBUTE_READONLY);
 }
 
 // Windows refuses to copy onto read-only and hidden targets; Wine would replace them.
@@ -189,6 +201,8 @@ IoStatus Win32FileSystem::DeleteFile(const std::string& path) {
 
 IoStatus Win32FileSystem::MoveFile(const std::string& from, const std::string& to, bool replaceExisting) {
   if (HasWildcards(from) || HasWildcards(to)) return kBadName;
+  if (replaceExisting && ReadOnlyFile(to) && GetFileAttributesA(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return IoStatus{ERROR_ACCESS_DENIED};
   DWORD flags = MOVEFILE_COPY_ALLOWED | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
   return Done(MoveFileExA(from.c_str(), to.c_str(), flags));
 }
@@ -230,6 +244,7 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
 
 IoStatus Win32FileSystem::WriteFile(const std::string& path, const std::string& bytes) {
   if (HasWildcards(path)) return kBadName;
+  if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};
   // OPEN_ALWAYS and truncate: CREATE_ALWAYS refuses existing hidden files.
   Handle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_ARCHIVE, nullptr));
@@ -239,6 +254,7 @@ IoStatus Win32FileSystem::WriteFile(const std::string& path, const std::string& 
 
 IoStatus Win32FileSystem::AppendFile(const std::string& path, const std::string& bytes) {
   if (HasWildcards(path)) return kBadName;
+  if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};
   Handle f(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_ARCHIVE, nullptr));
   if (!f.ok()) return LastError();

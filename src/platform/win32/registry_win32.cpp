@@ -22,6 +22,22 @@ LONG Open(Hive hive, const std::string& path, REGSAM access, Key& key) {
   return RegOpenKeyExA(Root(hive), path.c_str(), 0, access, &key.h);
 }
 
+// Windows asks for the right to create subkeys on the parent of the first missing key;
+// Wine does not, so it is asked here. ERROR_SUCCESS when the key exists or may be made.
+LONG MayCreate(Hive hive, std::string path) {
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  Key existing;
+  if (Open(hive, path, KEY_QUERY_VALUE, existing) == ERROR_SUCCESS) return ERROR_SUCCESS;
+  while (!path.empty()) {
+    size_t slash = path.find_last_of('\\');
+    path = slash == std::string::npos ? std::string() : path.substr(0, slash);
+    Key parent;
+    LONG rc = Open(hive, path, KEY_CREATE_SUB_KEY, parent);
+    if (rc != ERROR_FILE_NOT_FOUND) return rc;
+  }
+  return ERROR_SUCCESS;
+}
+
 // Depth first: RegDeleteTree is missing before Vista.
 LONG DeleteBelow(HKEY parent, const std::string& name) {
   HKEY h = nullptr;
@@ -107,6 +123,7 @@ RegResult Win32Registry::SetValue(Hive hive, const std::string& path, const std:
 }
 
 RegResult Win32Registry::CreateKey(Hive hive, const std::string& path) {
+  if (LONG rc = MayCreate(hive, path); rc != ERROR_SUCCESS) return ResultOf(rc);
   Key k;
   return ResultOf(RegCreateKeyExA(Root(hive), path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
                                   KEY_QUERY_VALUE, nullptr, &k.h, nullptr));
