@@ -6,22 +6,12 @@
 #include <vector>
 
 #include "app/app.h"
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
 #include "scan/scan_subsystems.h"
 
 namespace {
-
-std::string ModulePath() {
-  std::vector<char> buf(MAX_PATH);
-  for (;;) {
-    DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return std::string(buf.data(), n);
-    if (buf.size() >= 32768) return {};
-    buf.resize(buf.size() * 2);
-  }
-}
 
 std::string VersionString(const std::vector<char>& block, const char* name) {
   char* value = nullptr;
@@ -35,7 +25,7 @@ std::string VersionString(const std::vector<char>& block, const char* name) {
 // What the version resource says about the program; the defaults stand in for anything missing.
 kx::AppInfo ReadAppInfo() {
   kx::AppInfo info;
-  const std::string path = ModulePath();
+  const std::string path = kx::win32::OwnModulePath();
   const size_t slash = path.find_last_of('\\');
   std::string exe = slash == std::string::npos ? path : path.substr(slash + 1);
   if (const size_t dot = exe.rfind('.'); dot != std::string::npos) exe.resize(dot);

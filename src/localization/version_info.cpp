@@ -4,6 +4,7 @@
 
 #include "localization/languages.h"
 #include "localization/localization_file.h"
+#include "platform/utf8.h"
 
 namespace kx {
 
@@ -32,17 +33,7 @@ std::string Utf16ToAnsi(const std::string& b, size_t at, size_t end, size_t* aft
       terminated = true;
       break;
     }
-    if (cp >= 0xD800 && cp <= 0xDFFF) cp = '?';  // nothing outside the BMP fits 1252 anyway
-    if (cp < 0x80) {
-      utf8 += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      utf8 += static_cast<char>(0xC0 | (cp >> 6));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      utf8 += static_cast<char>(0xE0 | (cp >> 12));
-      utf8 += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      utf8 += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8(utf8, cp);  // a lone surrogate becomes "?": nothing outside the BMP fits 1252 anyway
   }
   if (after) *after = terminated ? i : end;
   return Utf8ToAnsi(utf8);
