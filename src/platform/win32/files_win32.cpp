@@ -136,7 +136,7 @@ IoStatus DeleteTree(const std::string& folder, bool force) {
   if (!first.ok()) return first;
   DWORD a = GetFileAttributesA(folder.c_str());
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(folder.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesA(folder.c_str(), a & ~FILE_ATTRIBUTE_READONLY);  // else the removal says why
   return Done(RemoveDirectoryA(folder.c_str()));
 }
 
