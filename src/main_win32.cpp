@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/app.h"
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
 #include "platform/win32/version_win32.h"

@@ -1,16 +1,17 @@
 #include "app/startup_files.h"
 
+#include "definitions/definition_files.h"
+
 namespace kx {
 
 void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder) {
   // DirectoryDefinition.dat is not staged by a download.
-  for (const char* name : {"BlockedCookies.dat", "RegistryDefinition.dat", "FileDefinition.dat",
-                           "ExeDefinition.dat"}) {
-    const std::string plain = dataFolder + "\\" + name;
-    const std::string staged = dataFolder + "\\DL" + name;
+  for (DefinitionFile file : kStagedDefinitionFiles) {
+    const std::string plain = dataFolder + "\\" + std::string(DefinitionFileName(file));
+    const std::string staged = dataFolder + "\\" + StagingFileName(file).value_or("");
     if (!FileExistsAnyAttributes(files, staged)) continue;
-    if (FileExistsAnyAttributes(files, plain)) files.DeleteFile(plain);
-    files.MoveFile(staged, plain);
+    // One step, so a failure keeps the old file and the staged one for the next start.
+    files.MoveFile(staged, plain, true);
   }
 }
 
@@ -33,7 +34,7 @@ long CountFileLines(FileSystem& files, const std::string& path) {
 }
 
 std::string ReadDefinitionsDate(FileSystem& files, const std::string& dataFolder) {
-  auto bytes = files.ReadFile(dataFolder + "\\date.dat");
+  auto bytes = files.ReadFile(dataFolder + "\\" + std::string(kDefinitionsDateFileName));
   if (!bytes) return kDefaultDefinitionsDate;
   const size_t end = bytes->find_first_of("\r\n");
   return end == std::string::npos ? *bytes : bytes->substr(0, end);

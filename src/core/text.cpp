@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdint>
 
+#include "platform/utf8.h"
+
 namespace kx {
 
 std::string Trim(std::string_view s) {
@@ -129,19 +131,6 @@ char AnsiOfCodePoint(uint32_t cp) {
   for (size_t i = 0; i < kCp1252High.size(); ++i)
     if (kCp1252High[i] == cp) return static_cast<char>(0x80 + i);
   return '?';
-}
-
-void AppendUtf8(std::string& out, uint32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 std::string Utf8ToAnsi(const std::string& utf8) {

@@ -36,7 +36,6 @@ std::string ReplaceAllIgnoringCase(std::string_view text, std::string_view from,
 // Code page 1252 and Unicode. Characters the code page lacks, and malformed UTF-8
 // sequences, become "?"; a leading UTF-8 byte-order mark is dropped.
 char AnsiOfCodePoint(uint32_t cp);
-void AppendUtf8(std::string& out, uint32_t cp);  // cp below 0x10000
 std::string Utf8ToAnsi(const std::string& utf8);
 std::string AnsiToUtf8(const std::string& ansi);
 

@@ -17,6 +17,7 @@ namespace kx {
 enum class DefinitionFile { File, Directory, Registry, Exe, BlockedCookies, Safety };
 
 inline constexpr std::string_view kExclusionFileName = "ENoSignature.dat";  // plain text
+inline constexpr std::string_view kDefinitionsDateFileName = "date.dat";     // the definitions' date
 
 // "FileDefinition.dat" and so on.
 std::string_view DefinitionFileName(DefinitionFile file);

@@ -140,9 +140,13 @@ bool clsLanguages::makeLocalizationFile(const std::vector<ui::Form*>& forms) {
   }
   text += LocalizationFooter();
 
+  // Written beside and swapped in, so a failed write never costs the translations there.
   const std::string path = LocalizationPath();
-  if (LangFileExists(path)) files_.DeleteFile(path);
-  return files_.WriteFile(path, text);
+  const std::string fresh = path + ".new";
+  if (!files_.WriteFile(fresh, text)) return false;
+  if (files_.MoveFile(fresh, path, true)) return true;
+  files_.DeleteFile(fresh);  // a leftover is rewritten next time
+  return false;
 }
 
 }  // namespace kx

@@ -2,6 +2,25 @@
 
 namespace kx {
 
+RegResult::RegResult(RegStatus s) : status(s) {
+  switch (s) {
+    case RegStatus::Ok: error = ERR_SUCCESS; break;
+    case RegStatus::NotFound: error = ERR_FILE_NOT_FOUND; break;
+    case RegStatus::AccessDenied: error = ERR_ACCESS_DENIED; break;
+    case RegStatus::Failed: error = ERR_INVALID_PARAMETER; break;
+  }
+}
+
+RegResult RegResult::OfCode(uint32_t code) {
+  switch (code) {
+    case ERR_SUCCESS: return {RegStatus::Ok, code};
+    case ERR_FILE_NOT_FOUND:
+    case ERR_PATH_NOT_FOUND: return {RegStatus::NotFound, code};
+    case ERR_ACCESS_DENIED: return {RegStatus::AccessDenied, code};
+    default: return {RegStatus::Failed, code};
+  }
+}
+
 RegValue RegValue::String(const std::string& s, uint32_t type) {
   RegValue v;
   v.type = type;

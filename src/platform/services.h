@@ -3,7 +3,9 @@
 // to the same behaviour, so program logic can be tested natively against the fakes.
 //
 // Error contract: a failing call leaves its outputs untouched and reports through its
-// return value; nothing throws. Strings are ANSI bytes (Windows-1252).
+// return value; nothing throws. File and registry changes report the system's error code
+// (IoStatus, RegResult), so a caller can tell a file in use from one it may not touch.
+// Strings are ANSI bytes (Windows-1252).
 #pragma once
 
 #include <cstdint>
@@ -16,6 +18,21 @@
 #include "platform/datetime.h"
 
 namespace kx {
+
+// The system error codes callers tell apart, as Windows numbers them (GetLastError, LSTATUS).
+enum SysError : uint32_t {
+  ERR_SUCCESS = 0, ERR_FILE_NOT_FOUND = 2, ERR_PATH_NOT_FOUND = 3, ERR_ACCESS_DENIED = 5,
+  ERR_SHARING_VIOLATION = 32, ERR_FILE_EXISTS = 80, ERR_INVALID_PARAMETER = 87,
+  ERR_INVALID_NAME = 123, ERR_DIR_NOT_EMPTY = 145, ERR_ALREADY_EXISTS = 183, ERR_DIRECTORY = 267,
+};
+
+// What a file change did: 0, or the system error code of the failure.
+struct IoStatus {
+  uint32_t error = ERR_SUCCESS;
+  bool ok() const { return error == ERR_SUCCESS; }
+  explicit operator bool() const { return ok(); }
+  static IoStatus Fail(uint32_t code) { return {code ? code : ERR_INVALID_PARAMETER}; }
+};
 
 // ---------------------------------------------------------------- registry
 
@@ -41,6 +58,21 @@ enum RegAccess : uint32_t {
 
 enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
 
+// A registry change's outcome: the status callers compare, and the system code behind it.
+struct RegResult {
+  RegStatus status = RegStatus::Ok;
+  uint32_t error = ERR_SUCCESS;
+  RegResult() = default;
+  RegResult(RegStatus s, uint32_t code) : status(s), error(code) {}
+  // A bare status carries the code it usually stands for.
+  RegResult(RegStatus s);
+  static RegResult OfCode(uint32_t code);  // ERR_FILE_NOT_FOUND -> NotFound, ...
+  bool ok() const { return status == RegStatus::Ok; }
+  // Implicit, so callers keep comparing with and returning RegStatus.
+  operator RegStatus() const { return status; }
+  friend bool operator==(const RegResult& a, RegStatus b) { return a.status == b; }
+};
+
 struct RegValue {
   uint32_t type = REGT_NONE;
   std::string data;  // raw bytes as stored: strings include their terminating NUL(s)
@@ -61,13 +93,13 @@ class Registry {
   virtual RegStatus QueryValue(Hive hive, const std::string& path, const std::string& name,
                                RegValue& out) = 0;
   // Opens an existing key for writing and sets one value.
-  virtual RegStatus SetValue(Hive hive, const std::string& path, const std::string& name,
+  virtual RegResult SetValue(Hive hive, const std::string& path, const std::string& name,
                              const RegValue& value) = 0;
   // Creates the key and any missing parents (opening it when it exists).
-  virtual RegStatus CreateKey(Hive hive, const std::string& path) = 0;
-  virtual RegStatus DeleteValue(Hive hive, const std::string& path, const std::string& name) = 0;
+  virtual RegResult CreateKey(Hive hive, const std::string& path) = 0;
+  virtual RegResult DeleteValue(Hive hive, const std::string& path, const std::string& name) = 0;
   // Deletes the key with all its subkeys.
-  virtual RegStatus DeleteTree(Hive hive, const std::string& path) = 0;
+  virtual RegResult DeleteTree(Hive hive, const std::string& path) = 0;
   virtual RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
   virtual RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
 };
@@ -97,19 +129,25 @@ class FileSystem {
   // entries (the classic Dir() listing).
   virtual std::vector<std::string> ListPlainFiles(const std::string& pattern) = 0;
   virtual std::optional<uint32_t> Attributes(const std::string& path) = 0;
-  virtual bool SetAttributes(const std::string& path, uint32_t attributes) = 0;
+  virtual IoStatus SetAttributes(const std::string& path, uint32_t attributes) = 0;
   virtual bool FolderExists(const std::string& path) = 0;
-  virtual bool CreateFolder(const std::string& path) = 0;  // one level; true when it exists after
-  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
-  virtual bool DeleteFile(const std::string& path) = 0;
-  virtual bool MoveFile(const std::string& from, const std::string& to) = 0;
+  virtual IoStatus CreateFolder(const std::string& path) = 0;  // one level; ok when it exists after
+  // Windows refuses to copy onto a read-only or hidden file (ERR_ACCESS_DENIED).
+  virtual IoStatus CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual IoStatus DeleteFile(const std::string& path) = 0;
+  // A rename, across folders and drives. replaceExisting swaps the target in one step
+  // (never a read-only one), so there is no moment without either file.
+  virtual IoStatus MoveFile(const std::string& from, const std::string& to, bool replaceExisting) = 0;
+  IoStatus MoveFile(const std::string& from, const std::string& to) { return MoveFile(from, to, false); }
   // Copies a folder with its contents into "to" (created), replacing files when overwrite.
-  virtual bool CopyFolder(const std::string& from, const std::string& to, bool overwrite) = 0;
-  // Deletes a folder with its contents; force also removes read-only entries.
-  virtual bool DeleteFolder(const std::string& path, bool force) = 0;
+  // The code is the first failure's; the copy goes on past it.
+  virtual IoStatus CopyFolder(const std::string& from, const std::string& to, bool overwrite) = 0;
+  // Deletes a folder with its contents; force also removes read-only entries. The code is
+  // the first failure's; whatever could go is gone.
+  virtual IoStatus DeleteFolder(const std::string& path, bool force) = 0;
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
-  virtual bool WriteFile(const std::string& path, const std::string& bytes) = 0;  // whole
-  virtual bool AppendFile(const std::string& path, const std::string& bytes) = 0;
+  virtual IoStatus WriteFile(const std::string& path, const std::string& bytes) = 0;  // whole
+  virtual IoStatus AppendFile(const std::string& path, const std::string& bytes) = 0;
 };
 
 // ---------------------------------------------------------------- shell and system

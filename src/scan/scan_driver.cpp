@@ -268,9 +268,10 @@ bool ScanDriver::RunScanPhases() {
 }
 
 bool ScanDriver::CheckDefinitionsPresent() {
-  for (const char* name : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
-                           "DirectoryDefinition.dat"}) {
-    if (!FileExists(services_.files, services_.dataFolder + "\\" + name)) {
+  for (DefinitionFile file : {DefinitionFile::File, DefinitionFile::Registry, DefinitionFile::Exe,
+                              DefinitionFile::BlockedCookies, DefinitionFile::Directory}) {
+    // The program's own files count whatever their attributes: a hidden one is still there.
+    if (!FileExistsAnyAttributes(services_.files, services_.dataFolder + "\\" + std::string(DefinitionFileName(file)))) {
       Caption(view_.lblDefVersion, Msg("MSG_MISSINGFILES"));
       DeleteDefinitionFiles();
       return false;
@@ -280,9 +281,10 @@ bool ScanDriver::CheckDefinitionsPresent() {
 }
 
 void ScanDriver::DeleteDefinitionFiles() {
-  for (const char* name : {"DirectoryDefinition.dat", "BlockedCookies.dat", "ExeDefinition.dat",
-                           "RegistryDefinition.dat", "FileDefinition.dat", "date.dat"})
-    services_.files.DeleteFile(services_.dataFolder + "\\" + name);
+  for (DefinitionFile file : {DefinitionFile::Directory, DefinitionFile::BlockedCookies, DefinitionFile::Exe,
+                              DefinitionFile::Registry, DefinitionFile::File})
+    services_.files.DeleteFile(services_.dataFolder + "\\" + std::string(DefinitionFileName(file)));
+  services_.files.DeleteFile(services_.dataFolder + "\\" + std::string(kDefinitionsDateFileName));
 }
 
 void ScanDriver::lblStart_Click() {

@@ -29,6 +29,12 @@ struct Env {
   // Lets the key be opened only with rights within `allowed`, as a security descriptor that
   // grants no more would. False when the platform cannot enforce it.
   virtual bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) = 0;
+  // Holds the file open as another program would: reading, sharing reading only, until the
+  // returned object goes. Null when the file cannot be opened.
+  struct Hold {
+    virtual ~Hold() = default;
+  };
+  virtual std::unique_ptr<Hold> HoldOpen(const std::string& path) = 0;
   // Starts a process that runs until it is terminated; its id, or 0 on failure.
   virtual uint32_t StartChild() = 0;
   // An http:// address that answers GET with this status and body.

@@ -34,6 +34,17 @@ class FakeEnv final : public Env {
     p_.registry.Restrict(hive, path, allowed);
     return true;
   }
+  std::unique_ptr<Hold> HoldOpen(const std::string& path) override {
+    struct FakeHold final : Hold {
+      fakes::FakeFileSystem& files;
+      std::string path;
+      FakeHold(fakes::FakeFileSystem& f, std::string p) : files(f), path(std::move(p)) { files.SetInUse(path); }
+      ~FakeHold() override { files.SetInUse(path, false); }
+    };
+    auto a = p_.files.Attributes(path);
+    if (!a || (*a & FA_DIRECTORY)) return nullptr;
+    return std::make_unique<FakeHold>(p_.files, path);
+  }
   uint32_t StartChild() override { return p_.processes.Add("C:\\Windows\\system32\\child.exe"); }
   std::string ServeBody(const std::string& body, int status) override {
     std::string url = "http://127.0.0.1/body" + std::to_string(++n_);

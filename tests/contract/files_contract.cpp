@@ -213,5 +213,125 @@ TEST_F(FilesContract, DeleteFolderNeedsForceForReadOnlyContent) {
   EXPECT_TRUE(fs().Attributes(P("file.txt")));
 }
 
+// The codes are Windows' own (GetLastError), so a caller can act on the cause.
+TEST_F(FilesContract, FailuresCarryTheSystemErrorCode) {
+  Plant("plain.txt", "plain");
+  Plant("hidden.txt", "hidden", FA_HIDDEN);
+  Plant("ro.txt", "ro", FA_READONLY);
+  ASSERT_TRUE(fs().CreateFolder(P("sub")));
+
+  EXPECT_EQ(fs().DeleteFile(P("missing.txt")).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().DeleteFile(P("nofolder\\x.txt")).error, ERR_PATH_NOT_FOUND);
+  EXPECT_EQ(fs().WriteFile(P("nofolder\\x.txt"), "x").error, ERR_PATH_NOT_FOUND);
+  EXPECT_EQ(fs().SetAttributes(P("missing.txt"), FA_HIDDEN).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().CreateFolder(P("nofolder\\sub")).error, ERR_PATH_NOT_FOUND);
+  EXPECT_EQ(fs().CreateFolder(P("plain.txt")).error, ERR_ALREADY_EXISTS);
+  EXPECT_EQ(fs().DeleteFile(P("*.txt")).error, ERR_INVALID_NAME);
+  EXPECT_EQ(fs().WriteFile(P("?.txt"), "x").error, ERR_INVALID_NAME);
+
+  // Read-only resists deletion and writing; hidden resists only being copied onto.
+  EXPECT_EQ(fs().DeleteFile(P("ro.txt")).error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().WriteFile(P("ro.txt"), "new").error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().AppendFile(P("ro.txt"), "more").error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().ReadFile(P("ro.txt")), "ro");
+  EXPECT_EQ(fs().CopyFile(P("plain.txt"), P("ro.txt"), false).error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().CopyFile(P("plain.txt"), P("hidden.txt"), false).error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().ReadFile(P("hidden.txt")), "hidden");
+  EXPECT_EQ(fs().CopyFile(P("plain.txt"), P("hidden.txt"), true).error, ERR_FILE_EXISTS);
+  EXPECT_EQ(fs().CopyFile(P("missing.txt"), P("hidden.txt"), false).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().DeleteFile(P("sub")).error, ERR_ACCESS_DENIED);  // a folder is no file
+
+  EXPECT_EQ(fs().MoveFile(P("plain.txt"), P("hidden.txt")).error, ERR_ALREADY_EXISTS);
+  EXPECT_EQ(fs().MoveFile(P("missing.txt"), P("new.txt")).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().DeleteFolder(P("missing"), true).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().DeleteFolder(P("plain.txt"), true).error, ERR_DIRECTORY);
+  EXPECT_EQ(fs().ReadFile(P("plain.txt")), "plain");
+  EXPECT_TRUE(fs().DeleteFile(P("hidden.txt")).ok());
+}
+
+TEST_F(FilesContract, AFileHeldOpenIsReadAndCopiedButNotDeletedMovedOrWritten) {
+  Plant("held.log", "busy");
+  Plant("target.txt", "target");
+  ASSERT_TRUE(fs().CreateFolder(P("tree")));
+  Plant("tree\\held.dll", "dll");
+  {
+    auto hold = env->HoldOpen(P("held.log"));
+    auto holdInTree = env->HoldOpen(P("tree\\held.dll"));
+    ASSERT_TRUE(hold && holdInTree) << "cannot hold a file open";
+    EXPECT_EQ(fs().DeleteFile(P("held.log")).error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().MoveFile(P("held.log"), P("moved.log")).error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().MoveFile(P("held.log"), P("target.txt"), true).error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().WriteFile(P("held.log"), "new").error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().AppendFile(P("held.log"), "more").error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().CopyFile(P("target.txt"), P("held.log"), false).error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().ReadFile(P("held.log")), "busy");
+    EXPECT_TRUE(fs().CopyFile(P("held.log"), P("copy.log"), true).ok());
+    EXPECT_EQ(fs().ReadFile(P("copy.log")), "busy");
+    EXPECT_TRUE(fs().SetAttributes(P("held.log"), FA_ARCHIVE).ok());
+    // The folder loses what it can; the held file and so the folder stay.
+    Plant("tree\\free.txt", "free");
+    EXPECT_EQ(fs().DeleteFolder(P("tree"), true).error, ERR_SHARING_VIOLATION);
+    EXPECT_EQ(fs().ReadFile(P("tree\\held.dll")), "dll");
+    EXPECT_FALSE(fs().Attributes(P("tree\\free.txt")));
+  }
+  EXPECT_TRUE(fs().DeleteFile(P("held.log")).ok());
+  EXPECT_TRUE(fs().DeleteFolder(P("tree"), false).ok());
+}
+
+TEST_F(FilesContract, MoveWithReplaceSwapsTheTargetInOneStep) {
+  Plant("new.dat", "new");
+  Plant("old.dat", "old");
+  EXPECT_TRUE(fs().MoveFile(P("new.dat"), P("OLD.dat"), true).ok());
+  EXPECT_EQ(fs().ReadFile(P("old.dat")), "new");
+  EXPECT_FALSE(fs().Attributes(P("new.dat")));
+
+  Plant("new.dat", "newer");
+  Plant("hidden.dat", "hidden", FA_HIDDEN);
+  EXPECT_TRUE(fs().MoveFile(P("new.dat"), P("hidden.dat"), true).ok());  // unlike a copy
+  EXPECT_EQ(fs().ReadFile(P("hidden.dat")), "newer");
+
+  // A read-only target and a missing source both leave every file as it was.
+  Plant("new.dat", "newest");
+  Plant("ro.dat", "ro", FA_READONLY);
+  EXPECT_EQ(fs().MoveFile(P("new.dat"), P("ro.dat"), true).error, ERR_ACCESS_DENIED);
+  EXPECT_EQ(fs().ReadFile(P("ro.dat")), "ro");
+  EXPECT_EQ(fs().ReadFile(P("new.dat")), "newest");
+  EXPECT_EQ(fs().MoveFile(P("gone.dat"), P("old.dat"), true).error, ERR_FILE_NOT_FOUND);
+  EXPECT_EQ(fs().ReadFile(P("old.dat")), "new");
+  EXPECT_TRUE(fs().MoveFile(P("new.dat"), P("fresh.dat"), true).ok());  // nothing to replace
+  EXPECT_EQ(fs().ReadFile(P("fresh.dat")), "newest");
+}
+
+TEST_F(FilesContract, DosWildcardsStarDotAndNameDotStar) {
+  for (const char* name : {"abc", "abc.txt", "abcd.txt", "abc.def.ghi", "noext", "x.abc"}) Plant(name, "x");
+  ASSERT_TRUE(fs().CreateFolder(P("folder")));
+  // "*." takes the names without a dot; "abc.*" the name itself with or without extensions.
+  EXPECT_EQ(FoundNames(P("*.")), (std::vector<std::string>{"abc", "folder", "noext"}));
+  EXPECT_EQ(FoundNames(P("abc.*")), (std::vector<std::string>{"abc", "abc.def.ghi", "abc.txt"}));
+  EXPECT_EQ(FoundNames(P("ABC.T*")), std::vector<std::string>{"abc.txt"});
+  EXPECT_EQ(FoundNames(P("*.abc")), std::vector<std::string>{"x.abc"});
+  EXPECT_EQ(Sorted(fs().ListPlainFiles(P("*."))), (std::vector<std::string>{"abc", "noext"}));
+}
+
+TEST_F(FilesContract, AccentedLettersIgnoreCaseAndTrailingDotsAndBlanksAreDropped) {
+  // Windows-1252 "Été.txt" found as "éTÉ.TXT".
+  Plant("\xC9t\xE9.txt", "accent");
+  EXPECT_EQ(fs().ReadFile(P("\xE9T\xC9.TXT")), "accent");
+  EXPECT_EQ(FoundNames(P("\xE9*")), std::vector<std::string>{"\xC9t\xE9.txt"});
+  EXPECT_EQ(fs().MoveFile(P("\xC9T\xC9.TXT"), P("ETE.txt"), false).error, ERR_SUCCESS);
+  EXPECT_FALSE(fs().Attributes(P("\xE9t\xE9.txt")));
+
+  // "a.txt." and "a.txt " name "a.txt".
+  ASSERT_TRUE(fs().WriteFile(P("a.txt."), "dots"));
+  EXPECT_EQ(FoundNames(P("*")), (std::vector<std::string>{"ETE.txt", "a.txt"}));
+  EXPECT_EQ(fs().ReadFile(P("a.txt ")), "dots");
+  EXPECT_EQ(fs().ReadFile(P("a.txt. .")), "dots");
+  EXPECT_EQ(FoundNames(P("a.txt ")), std::vector<std::string>{"a.txt"});
+  EXPECT_TRUE(fs().CreateFolder(P("dir.")).ok());
+  EXPECT_TRUE(fs().FolderExists(P("dir")));
+  EXPECT_TRUE(fs().DeleteFile(P("a.txt..")).ok());
+  EXPECT_FALSE(fs().Attributes(P("a.txt")));
+}
+
 }  // namespace
 }  // namespace kx::contract

@@ -12,11 +12,39 @@ bool IsDriveSpec(const std::string& s) {
   return s.size() == 2 && s[1] == ':' && std::isalpha(static_cast<unsigned char>(s[0]));
 }
 
+// Windows drops trailing dots and blanks from each name: "a.txt." and "a.txt " are "a.txt".
+std::string Canonical(std::string part) {
+  if (part == "." || part == "..") return part;
+  size_t end = part.find_last_not_of(". ");
+  if (end != std::string::npos) part.resize(end + 1);
+  return part;
+}
+
+std::vector<std::string> Parts(const std::string& path) {
+  auto parts = SplitPath(path);
+  for (auto& p : parts) p = Canonical(p);
+  return parts;
+}
+
+std::string FolderOf(const std::vector<std::string>& parts) {
+  std::string folder;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) folder += parts[i] + "\\";
+  return folder;
+}
+
+constexpr IoStatus kBadName{ERR_INVALID_NAME};  // a name with wildcards
+constexpr IoStatus kDenied{ERR_ACCESS_DENIED};
+constexpr IoStatus kInUse{ERR_SHARING_VIOLATION};
+
+void Keep(IoStatus& first, IoStatus next) {
+  if (first.ok()) first = next;
+}
+
 }  // namespace
 
 FakeFileSystem::Node* FakeFileSystem::Lookup(const std::string& path) {
   if (HasWildcards(path)) return nullptr;
-  auto parts = SplitPath(path);
+  auto parts = Parts(path);
   if (parts.empty() || !IsDriveSpec(parts[0])) return nullptr;
   auto d = drives_.find(Upper(parts[0]));
   if (d == drives_.end()) return nullptr;
@@ -31,13 +59,17 @@ FakeFileSystem::Node* FakeFileSystem::Lookup(const std::string& path) {
 }
 
 FakeFileSystem::Node* FakeFileSystem::Parent(const std::string& path, std::string& leaf) {
-  auto parts = SplitPath(path);
+  auto parts = Parts(path);
   if (parts.size() < 2) return nullptr;
   leaf = parts.back();
-  std::string folder;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) folder += parts[i] + "\\";
-  Node* p = Lookup(folder);
+  Node* p = Lookup(FolderOf(parts));
   return p && p->IsDir() ? p : nullptr;
+}
+
+IoStatus FakeFileSystem::Missing(const std::string& path) {
+  if (HasWildcards(path)) return kBadName;
+  std::string leaf;
+  return IoStatus{Parent(path, leaf) ? ERR_FILE_NOT_FOUND : ERR_PATH_NOT_FOUND};
 }
 
 FakeFileSystem::Node* FakeFileSystem::MakeFolders(const std::vector<std::string>& parts, size_t count) {
@@ -73,10 +105,10 @@ std::vector<FileEntry> FakeFileSystem::Find(const std::string& pattern) {
   if (!pattern.empty() && (pattern.back() == '\\' || pattern.back() == '/')) return out;
   auto parts = SplitPath(pattern);
   if (parts.size() < 2) return out;
+  // A pattern keeps its dots ("*." means names without one); a plain name loses them.
   std::string leaf = parts.back();
-  std::string folder;
-  for (size_t i = 0; i + 1 < parts.size(); ++i) folder += parts[i] + "\\";
-  Node* dir = Lookup(folder);
+  if (!HasWildcards(leaf)) leaf = Canonical(leaf);
+  Node* dir = Lookup(FolderOf(parts));
   if (!dir || !dir->IsDir()) return out;
   if (!HasWildcards(leaf)) {
     auto it = dir->children.find(Upper(leaf));
@@ -104,13 +136,13 @@ std::optional<uint32_t> FakeFileSystem::Attributes(const std::string& path) {
   return n->attrs ? n->attrs : FA_NORMAL;
 }
 
-bool FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+IoStatus FakeFileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
   Node* n = Lookup(path);
-  if (!n) return false;
+  if (!n) return Missing(path);
   uint32_t keep = n->attrs & FA_DIRECTORY;
   uint32_t settable = FA_READONLY | FA_HIDDEN | FA_SYSTEM | FA_ARCHIVE;
   n->attrs = keep | (attributes & settable);
-  return true;
+  return {};
 }
 
 bool FakeFileSystem::FolderExists(const std::string& path) {
@@ -118,63 +150,79 @@ bool FakeFileSystem::FolderExists(const std::string& path) {
   return n && n->IsDir();
 }
 
-bool FakeFileSystem::CreateFolder(const std::string& path) {
-  if (Node* n = Lookup(path)) return n->IsDir();
+IoStatus FakeFileSystem::CreateFolder(const std::string& path) {
+  if (HasWildcards(path)) return kBadName;
+  if (Node* n = Lookup(path)) return n->IsDir() ? IoStatus{} : IoStatus{ERR_ALREADY_EXISTS};
   std::string leaf;
   Node* parent = Parent(path, leaf);
-  if (!parent || HasWildcards(leaf)) return false;
+  if (!parent) return IoStatus{ERR_PATH_NOT_FOUND};
   auto node = std::make_unique<Node>();
   node->name = leaf;
   node->attrs = FA_DIRECTORY;
   parent->children[Upper(leaf)] = std::move(node);
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+IoStatus FakeFileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  if (HasWildcards(from) || HasWildcards(to)) return kBadName;
   Node* src = Lookup(from);
-  if (!src || src->IsDir() || src->inUse) return false;
+  if (!src) return Missing(from);
+  if (src->IsDir()) return kDenied;
   std::string leaf;
   Node* parent = Parent(to, leaf);
-  if (!parent || HasWildcards(leaf)) return false;
+  if (!parent) return IoStatus{ERR_PATH_NOT_FOUND};
+  if (writeFailure) return IoStatus{writeFailure};
   if (Node* dst = Lookup(to)) {
-    if (dst == src || failIfExists || dst->IsDir() || dst->inUse) return false;
-    if (dst->attrs & (FA_READONLY | FA_HIDDEN)) return false;  // Windows refuses these targets
+    if (failIfExists) return IoStatus{ERR_FILE_EXISTS};
+    if (dst == src) return kInUse;  // the source is open for reading
+    if (dst->IsDir() || (dst->attrs & (FA_READONLY | FA_HIDDEN))) return kDenied;
+    if (dst->inUse) return kInUse;
     dst->bytes = src->bytes;
     dst->attrs = src->attrs;
-    return true;
+    return {};
   }
   auto copy = Clone(*src);
   copy->name = leaf;
-  copy->inUse = false;
   parent->children[Upper(leaf)] = std::move(copy);
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::DeleteFile(const std::string& path) {
+IoStatus FakeFileSystem::DeleteFile(const std::string& path) {
   std::string leaf;
   Node* parent = Parent(path, leaf);
   Node* n = Lookup(path);
-  if (!parent || !n || n->IsDir() || n->inUse || (n->attrs & FA_READONLY)) return false;
+  if (!parent || !n) return Missing(path);
+  if (n->IsDir() || (n->attrs & FA_READONLY)) return kDenied;
+  if (n->inUse) return kInUse;
   parent->children.erase(Upper(leaf));
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::MoveFile(const std::string& from, const std::string& to) {
+IoStatus FakeFileSystem::MoveFile(const std::string& from, const std::string& to, bool replaceExisting) {
+  if (HasWildcards(from) || HasWildcards(to)) return kBadName;
   std::string fromLeaf, toLeaf;
   Node* fromParent = Parent(from, fromLeaf);
   Node* src = Lookup(from);
+  if (!fromParent || !src) return Missing(from);
   Node* toParent = Parent(to, toLeaf);
-  if (!fromParent || !src || src->inUse || !toParent || HasWildcards(toLeaf)) return false;
-  if (Lookup(to)) return false;
-  if (src->IsDir()) {  // a folder cannot move into itself
+  if (!toParent) return IoStatus{ERR_PATH_NOT_FOUND};
+  if (src->inUse) return kInUse;  // a rename needs the delete right the holder does not share
+  if (src->IsDir()) {
     std::string t = Upper(to), f = Upper(from);
-    if (t.rfind(f + "\\", 0) == 0) return false;
+    if (t.rfind(f + "\\", 0) == 0) return IoStatus{ERR_INVALID_PARAMETER};  // into itself
+  }
+  Node* dst = Lookup(to);
+  if (dst && dst != src) {
+    if (!replaceExisting) return IoStatus{ERR_ALREADY_EXISTS};
+    // Windows never renames over a read-only or open file, nor onto or from a folder.
+    if (dst->IsDir() || src->IsDir() || (dst->attrs & FA_READONLY) || dst->inUse) return kDenied;
+    toParent->children.erase(Upper(toLeaf));
   }
   auto node = std::move(fromParent->children[Upper(fromLeaf)]);
   fromParent->children.erase(Upper(fromLeaf));
   node->name = toLeaf;
   toParent->children[Upper(toLeaf)] = std::move(node);
-  return true;
+  return {};
 }
 
 std::unique_ptr<FakeFileSystem::Node> FakeFileSystem::Clone(const Node& n) {
@@ -186,8 +234,8 @@ std::unique_ptr<FakeFileSystem::Node> FakeFileSystem::Clone(const Node& n) {
   return c;
 }
 
-bool FakeFileSystem::CopyInto(const Node& from, Node& to, bool overwrite) {
-  bool ok = true;
+IoStatus FakeFileSystem::CopyInto(const Node& from, Node& to, bool overwrite) {
+  IoStatus first;
   for (const auto& [key, child] : from.children) {
     auto it = to.children.find(key);
     if (child->IsDir()) {
@@ -197,71 +245,79 @@ bool FakeFileSystem::CopyInto(const Node& from, Node& to, bool overwrite) {
         folder->attrs = child->attrs;
         it = to.children.emplace(key, std::move(folder)).first;
       } else if (!it->second->IsDir()) {
-        ok = false;
+        Keep(first, IoStatus{ERR_ALREADY_EXISTS});
         continue;
       }
-      ok = CopyInto(*child, *it->second, overwrite) && ok;
-    } else if (child->inUse) {
-      ok = false;
+      Keep(first, CopyInto(*child, *it->second, overwrite));
     } else if (it == to.children.end()) {
-      auto copy = Clone(*child);
-      to.children.emplace(key, std::move(copy));
-    } else if (!overwrite || it->second->IsDir() || it->second->inUse ||
-               (it->second->attrs & FA_READONLY)) {
-      ok = false;
+      to.children.emplace(key, Clone(*child));
+    } else if (it->second->attrs & FA_READONLY) {
+      Keep(first, kDenied);
+    } else if (!overwrite) {
+      Keep(first, IoStatus{ERR_FILE_EXISTS});
+    } else if (it->second->IsDir()) {
+      Keep(first, kDenied);
+    } else if (it->second->inUse) {
+      Keep(first, kInUse);
     } else {
       it->second->bytes = child->bytes;
       it->second->attrs = child->attrs;
     }
   }
-  return ok;
+  return first;
 }
 
-bool FakeFileSystem::CopyFolder(const std::string& from, const std::string& to, bool overwrite) {
+IoStatus FakeFileSystem::CopyFolder(const std::string& from, const std::string& to, bool overwrite) {
+  if (HasWildcards(from) || HasWildcards(to)) return kBadName;
   Node* src = Lookup(from);
-  if (!src || !src->IsDir()) return false;
+  if (!src) return Missing(from);
+  if (!src->IsDir()) return IoStatus{ERR_DIRECTORY};
   std::string f = Upper(from), t = Upper(to);
   while (!f.empty() && f.back() == '\\') f.pop_back();
   while (!t.empty() && t.back() == '\\') t.pop_back();
-  if (t == f || t.rfind(f + "\\", 0) == 0) return false;  // into itself
+  if (t == f || t.rfind(f + "\\", 0) == 0) return IoStatus{ERR_INVALID_PARAMETER};  // into itself
   Node* dst = Lookup(to);
   if (!dst) {
-    if (!CreateFolder(to)) return false;
+    if (IoStatus made = CreateFolder(to); !made) return made;
     dst = Lookup(to);
   } else if (!dst->IsDir()) {
-    return false;
+    return IoStatus{ERR_ALREADY_EXISTS};
   }
   return CopyInto(*src, *dst, overwrite);
 }
 
-bool FakeFileSystem::DeleteTree(Node& folder, bool force) {
-  bool ok = true;
+IoStatus FakeFileSystem::DeleteTree(Node& folder, bool force) {
+  IoStatus first;
   for (auto it = folder.children.begin(); it != folder.children.end();) {
     Node& child = *it->second;
-    bool gone = false;
-    if (child.IsDir()) {
-      gone = DeleteTree(child, force);
-    } else if (!child.inUse && (force || !(child.attrs & FA_READONLY))) {
-      gone = true;
-    }
-    if (gone) {
+    IoStatus why;  // ok: the child goes
+    if (child.IsDir())
+      why = DeleteTree(child, force);
+    else if ((child.attrs & FA_READONLY) && !force)
+      why = kDenied;
+    else if (child.inUse)
+      why = kInUse;
+    if (why.ok()) {
       it = folder.children.erase(it);
     } else {
-      ok = false;
+      Keep(first, why);
       ++it;
     }
   }
-  return ok;
+  return first;
 }
 
-bool FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
+IoStatus FakeFileSystem::DeleteFolder(const std::string& path, bool force) {
+  if (HasWildcards(path)) return kBadName;
+  if (Parts(path).size() < 2) return kDenied;  // never a drive root
   std::string leaf;
   Node* parent = Parent(path, leaf);
   Node* n = Lookup(path);
-  if (!parent || !n || !n->IsDir()) return false;
-  if (!DeleteTree(*n, force)) return false;
+  if (!parent || !n) return Missing(path);
+  if (!n->IsDir()) return IoStatus{ERR_DIRECTORY};
+  if (IoStatus emptied = DeleteTree(*n, force); !emptied) return emptied;
   parent->children.erase(Upper(leaf));
-  return true;
+  return {};
 }
 
 std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
@@ -270,34 +326,36 @@ std::optional<std::string> FakeFileSystem::ReadFile(const std::string& path) {
   return n->bytes;
 }
 
-bool FakeFileSystem::WriteFile(const std::string& path, const std::string& bytes) {
+IoStatus FakeFileSystem::Store(const std::string& path, const std::string& bytes, bool append) {
+  if (HasWildcards(path)) return kBadName;
+  if (writeFailure) return IoStatus{writeFailure};
   if (Node* n = Lookup(path)) {
-    if (n->IsDir() || n->inUse || (n->attrs & FA_READONLY)) return false;
-    n->bytes = bytes;
-    return true;
+    if (n->IsDir() || (n->attrs & FA_READONLY)) return kDenied;
+    if (n->inUse) return kInUse;
+    n->bytes = append ? n->bytes + bytes : bytes;
+    return {};
   }
   std::string leaf;
   Node* parent = Parent(path, leaf);
-  if (!parent || HasWildcards(leaf)) return false;
+  if (!parent) return IoStatus{ERR_PATH_NOT_FOUND};
   auto node = std::make_unique<Node>();
   node->name = leaf;
   node->attrs = FA_ARCHIVE;
   node->bytes = bytes;
   parent->children[Upper(leaf)] = std::move(node);
-  return true;
+  return {};
 }
 
-bool FakeFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
-  if (Node* n = Lookup(path)) {
-    if (n->IsDir() || n->inUse || (n->attrs & FA_READONLY)) return false;
-    n->bytes += bytes;
-    return true;
-  }
-  return WriteFile(path, bytes);
+IoStatus FakeFileSystem::WriteFile(const std::string& path, const std::string& bytes) {
+  return Store(path, bytes, false);
+}
+
+IoStatus FakeFileSystem::AppendFile(const std::string& path, const std::string& bytes) {
+  return Store(path, bytes, true);
 }
 
 void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, uint32_t attrs) {
-  auto parts = SplitPath(path);
+  auto parts = Parts(path);
   if (parts.size() < 2 || !IsDriveSpec(parts[0])) return;
   Node* dir = MakeFolders(parts, parts.size() - 1);
   auto& slot = dir->children[Upper(parts.back())];
@@ -308,7 +366,7 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, 
 }
 
 void FakeFileSystem::AddFolder(const std::string& path, uint32_t attrs) {
-  auto parts = SplitPath(path);
+  auto parts = Parts(path);
   if (parts.empty() || !IsDriveSpec(parts[0])) return;
   Node* n = MakeFolders(parts, parts.size());
   if (parts.size() > 1) n->attrs = (attrs | FA_DIRECTORY) & ~static_cast<uint32_t>(FA_NORMAL);

@@ -57,7 +57,7 @@ RegStatus FakeRegistry::QueryValue(Hive hive, const std::string& path, const std
   return RegStatus::Ok;
 }
 
-RegStatus FakeRegistry::SetValue(Hive hive, const std::string& path, const std::string& name,
+RegResult FakeRegistry::SetValue(Hive hive, const std::string& path, const std::string& name,
                                  const RegValue& value) {
   Key* k = Find(hive, path);
   if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
@@ -68,7 +68,7 @@ RegStatus FakeRegistry::SetValue(Hive hive, const std::string& path, const std::
   return RegStatus::Ok;
 }
 
-RegStatus FakeRegistry::CreateKey(Hive hive, const std::string& path) {
+RegResult FakeRegistry::CreateKey(Hive hive, const std::string& path) {
   Key* k = Find(hive, "");
   for (const auto& part : SplitPath(path)) {
     auto it = k->subkeys.find(Upper(part));
@@ -85,7 +85,7 @@ RegStatus FakeRegistry::CreateKey(Hive hive, const std::string& path) {
   return Check(k, REGA_QUERY_VALUE);
 }
 
-RegStatus FakeRegistry::DeleteValue(Hive hive, const std::string& path, const std::string& name) {
+RegResult FakeRegistry::DeleteValue(Hive hive, const std::string& path, const std::string& name) {
   Key* k = Find(hive, path);
   if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
   for (auto it = k->values.begin(); it != k->values.end(); ++it) {
@@ -97,19 +97,25 @@ RegStatus FakeRegistry::DeleteValue(Hive hive, const std::string& path, const st
   return RegStatus::NotFound;
 }
 
-RegStatus FakeRegistry::DeleteTree(Hive hive, const std::string& path) {
-  auto parts = SplitPath(path);
-  if (parts.empty()) return RegStatus::Failed;  // a hive itself is never deleted
-  Key* k = Find(hive, path);
-  if (!k) return RegStatus::NotFound;
+// Depth first, subkeys in their listed order, stopping at the first key that refuses:
+// what went before it is gone, the refusing key and what follows stay.
+RegStatus FakeRegistry::DeleteBelow(Key& parent, const std::string& upperName) {
+  Key& k = *parent.subkeys.at(upperName);
   // Deleting needs the right to delete the key and to list what is below it.
-  if (RegStatus s = Check(k, 0x10000u | REGA_ENUMERATE_SUB_KEYS | REGA_QUERY_VALUE); s != RegStatus::Ok)
-    return s;
+  if (RegStatus s = Check(&k, 0x10000u | REGA_ENUMERATE_SUB_KEYS | REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
+  while (!k.subkeys.empty())
+    if (RegStatus s = DeleteBelow(k, k.subkeys.begin()->first); s != RegStatus::Ok) return s;
+  parent.subkeys.erase(upperName);
+  return RegStatus::Ok;
+}
+
+RegResult FakeRegistry::DeleteTree(Hive hive, const std::string& path) {
+  auto parts = SplitPath(path);
+  if (parts.empty()) return {RegStatus::Failed, ERR_INVALID_PARAMETER};  // a hive itself is never deleted
+  if (!Find(hive, path)) return RegStatus::NotFound;
   std::string parentPath;
   for (size_t i = 0; i + 1 < parts.size(); ++i) parentPath += parts[i] + "\\";
-  Key* parent = Find(hive, parentPath);
-  parent->subkeys.erase(Upper(parts.back()));
-  return RegStatus::Ok;
+  return DeleteBelow(*Find(hive, parentPath), Upper(parts.back()));
 }
 
 RegStatus FakeRegistry::EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) {

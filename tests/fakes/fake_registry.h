@@ -1,7 +1,7 @@
 // An in-memory registry with the Windows rules callers rely on: key and value names
 // compare without regard to case, values keep their type and raw bytes, and a key can
-// refuse some rights (the key a user may read but not write) while a missing key is
-// simply not found.
+// refuse some rights (the key a user may read but not write, or below which nothing may
+// be created) while a missing key is simply not found (ERR_FILE_NOT_FOUND).
 #pragma once
 
 #include <map>
@@ -19,11 +19,11 @@ class FakeRegistry final : public Registry {
   RegStatus OpenKey(Hive hive, const std::string& path, uint32_t access) override;
   RegStatus QueryValue(Hive hive, const std::string& path, const std::string& name,
                        RegValue& out) override;
-  RegStatus SetValue(Hive hive, const std::string& path, const std::string& name,
+  RegResult SetValue(Hive hive, const std::string& path, const std::string& name,
                      const RegValue& value) override;
-  RegStatus CreateKey(Hive hive, const std::string& path) override;
-  RegStatus DeleteValue(Hive hive, const std::string& path, const std::string& name) override;
-  RegStatus DeleteTree(Hive hive, const std::string& path) override;
+  RegResult CreateKey(Hive hive, const std::string& path) override;
+  RegResult DeleteValue(Hive hive, const std::string& path, const std::string& name) override;
+  RegResult DeleteTree(Hive hive, const std::string& path) override;
   RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) override;
   RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) override;
 
@@ -54,6 +54,7 @@ class FakeRegistry final : public Registry {
   Key* Find(Hive hive, const std::string& path) const;
   Key* Make(Hive hive, const std::string& path);
   static RegStatus Check(const Key* key, uint32_t access);
+  static RegStatus DeleteBelow(Key& parent, const std::string& upperName);
 
   mutable std::map<uint32_t, std::unique_ptr<Key>> hives_;
 };

@@ -256,6 +256,23 @@ TEST_F(LanguagesTest, WrittenFileHoldsEveryControlAndMessageAndReadsBack) {
   EXPECT_EQ(engine.getMessages("MSG_UMLAUT"), "Gr\xFC\xDF" "e");
 }
 
+TEST_F(LanguagesTest, AFailedWriteKeepsTheOldFile) {
+  const std::string old = File({Block("English", {"<MSG_SURE>Sure?</MSG_SURE>"}), Block("Deutsch", kGermanItems)});
+  Plant(old, FA_HIDDEN);
+  files.writeFailure = 112;  // the disk is full
+  EXPECT_FALSE(engine.makeLocalizationFile({}));
+  EXPECT_EQ(files.ReadFile(kPath), old);
+  files.writeFailure = 0;
+  files.SetInUse(kPath);  // being read: it cannot be replaced
+  EXPECT_FALSE(engine.makeLocalizationFile({}));
+  EXPECT_EQ(files.ReadFile(kPath), old);
+  EXPECT_FALSE(files.Exists(kPath + ".new"));
+  files.SetInUse(kPath, false);
+  ASSERT_TRUE(engine.makeLocalizationFile({}));
+  EXPECT_NE(files.ReadFile(kPath), old);
+  EXPECT_EQ(engine.LanguageNames(), std::vector<std::string>{"English"});
+}
+
 TEST_F(LanguagesTest, WritingAfterALanguageChangeKeepsPlaceholders) {
   Plant(File({Block("Deutsch", kGermanItems)}));
   engine.LoadBuiltInMessages();

@@ -176,6 +176,18 @@ class Win32Env final : public Env {
     return rc == ERROR_ACCESS_DENIED;
   }
 
+  std::unique_ptr<Hold> HoldOpen(const std::string& path) override {
+    struct Win32Hold final : Hold {
+      HANDLE h;
+      explicit Win32Hold(HANDLE x) : h(x) {}
+      ~Win32Hold() override { CloseHandle(h); }
+    };
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return nullptr;
+    return std::make_unique<Win32Hold>(h);
+  }
+
   uint32_t StartChild() override {
     // This very program, suspended: it never runs a line of its own.
     char exe[MAX_PATH + 1] = {};

@@ -1,8 +1,12 @@
 // Windows-only behaviour of the win32 services, beyond what the fakes share.
 #include <windows.h>
 
+#include <algorithm>
+#include <cstring>
+
 #include <gtest/gtest.h>
 
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/services_win32.h"
 
 namespace kx::win32 {
@@ -43,6 +47,28 @@ TEST(Win32Files, ReadsAFileAnotherHandleHasOpenForWriting) {
   EXPECT_EQ(fs.ReadFile(path), "busy");
   CloseHandle(h);
   EXPECT_TRUE(fs.DeleteFolder(dir, true));
+}
+
+TEST(Win32Names, ALongNameIsReadWholeWhicheverWayTheApiCutsIt) {
+  const std::string name = "C:\\" + std::string(700, 'n') + ".exe";
+  for (bool xpStyle : {false, true}) {
+    int calls = 0;
+    auto got = ReadGrowingName([&](char* buf, uint32_t size) -> uint32_t {
+      ++calls;
+      // XP fills the buffer without a NUL and returns its size; later systems cut one
+      // short to end it with a NUL.
+      uint32_t n = static_cast<uint32_t>(std::min<size_t>(name.size(), xpStyle ? size : size - 1));
+      memcpy(buf, name.data(), n);
+      if (n < size) buf[n] = '\0';
+      return n;
+    });
+    EXPECT_EQ(got, name) << xpStyle;
+    EXPECT_GT(calls, 1);
+  }
+  EXPECT_FALSE(ReadGrowingName([](char*, uint32_t) -> uint32_t { return 0; }));
+  char exe[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  EXPECT_EQ(OwnModulePath(), exe);
 }
 
 TEST(Win32Registry, DeleteTreeRemovesManySubkeysDepthFirst) {

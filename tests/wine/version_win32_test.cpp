@@ -6,6 +6,7 @@
 
 #include "app/app.h"
 #include "core/version_info.h"
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/version_win32.h"
 
 namespace kx::win32 {

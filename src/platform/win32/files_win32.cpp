@@ -35,15 +35,16 @@ struct Handle {
   bool ok() const { return h != INVALID_HANDLE_VALUE; }
 };
 
-bool WriteAll(HANDLE h, const std::string& bytes) {
+IoStatus WriteAll(HANDLE h, const std::string& bytes) {
   size_t at = 0;
   while (at < bytes.size()) {
     DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - at, 1u << 30));
     DWORD wrote = 0;
-    if (!::WriteFile(h, bytes.data() + at, chunk, &wrote, nullptr) || wrote == 0) return false;
+    if (!::WriteFile(h, bytes.data() + at, chunk, &wrote, nullptr)) return IoStatus::Fail(GetLastError());
+    if (wrote == 0) return IoStatus{ERROR_WRITE_FAULT};
     at += wrote;
   }
-  return true;
+  return {};
 }
 
 std::vector<WIN32_FIND_DATAA> List(const std::string& pattern) {
@@ -51,57 +52,92 @@ std::vector<WIN32_FIND_DATAA> List(const std::string& pattern) {
   WIN32_FIND_DATAA fd;
   HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
   if (h == INVALID_HANDLE_VALUE) return out;
+  // A pattern with wildcards ending in "." ("*.") takes only names without a dot on
+  // Windows; Wine ignores that dot.
+  size_t leaf = pattern.find_last_of("\\/") + 1;
+  bool noDot = pattern.size() > leaf && pattern.back() == '.' && HasWildcards(pattern.substr(leaf));
   do {
     if (strcmp(fd.cFileName, ".") == 0 || strcmp(fd.cFileName, "..") == 0) continue;
+    if (noDot && strchr(fd.cFileName, '.')) continue;
     out.push_back(fd);
   } while (FindNextFileA(h, &fd));
   FindClose(h);
   return out;
 }
 
-bool CopyTree(const std::string& from, const std::string& to, bool overwrite) {
-  if (!IsFolder(to) && !CreateDirectoryA(to.c_str(), nullptr)) return false;
-  bool ok = true;
+IoStatus LastError() { return IoStatus::Fail(GetLastError()); }
+IoStatus Done(BOOL ok) { return ok ? IoStatus{} : LastError(); }
+constexpr IoStatus kBadName{ERROR_INVALID_NAME};  // what Windows says of a name with wildcards
+
+// The first failure wins; later steps still run.
+void Keep(IoStatus& first, IoStatus next) {
+  if (first.ok()) first = next;
+}
+
+// Why a path is not a folder: missing (its own code) or a file (ERROR_DIRECTORY).
+IoStatus NotAFolder(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return LastError();
+  return IoStatus{ERROR_DIRECTORY};
+}
+
+// An existing read-only file, which Windows will not write, replace or rename over; Wine
+// running as root would.
+bool ReadOnlyFile(const std::string& path) {
+  DWORD a = GetFileAttributesA(path.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) && (a & FILE_ATTRIBUTE_READONLY);
+}
+
+// Windows refuses to copy onto read-only and hidden targets; Wine would replace them.
+bool RefusedTarget(DWORD existing) {
+  return existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+}
+
+IoStatus CopyTree(const std::string& from, const std::string& to, bool overwrite) {
+  if (!IsFolder(to) && !CreateDirectoryA(to.c_str(), nullptr)) return LastError();
+  IoStatus first;
   for (const auto& fd : List(from + "\\*")) {
     std::string src = from + "\\" + fd.cFileName, dst = to + "\\" + fd.cFileName;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!CopyTree(src, dst, overwrite)) ok = false;
-    } else {
-      DWORD existing = GetFileAttributesA(dst.c_str());
-      // Windows refuses to copy over hidden targets; read-only ones stay a failure.
-      if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
-        ok = false;
-        continue;
-      }
-      if (overwrite && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_HIDDEN))
-        SetFileAttributesA(dst.c_str(), existing & ~FILE_ATTRIBUTE_HIDDEN);
-      if (!::CopyFileA(src.c_str(), dst.c_str(), overwrite ? FALSE : TRUE)) ok = false;
+      Keep(first, CopyTree(src, dst, overwrite));
+      continue;
     }
+    DWORD existing = GetFileAttributesA(dst.c_str());
+    // A hidden target is replaced all the same; a read-only one stays a failure.
+    if (existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_READONLY)) {
+      Keep(first, IoStatus{ERROR_ACCESS_DENIED});
+      continue;
+    }
+    if (overwrite && existing != INVALID_FILE_ATTRIBUTES && (existing & FILE_ATTRIBUTE_HIDDEN))
+      SetFileAttributesA(dst.c_str(), existing & ~FILE_ATTRIBUTE_HIDDEN);  // the copy's own attributes follow
+    Keep(first, Done(::CopyFileA(src.c_str(), dst.c_str(), overwrite ? FALSE : TRUE)));
   }
-  return ok;
+  return first;
 }
 
-bool DeleteTree(const std::string& folder, bool force) {
-  bool ok = true;
+IoStatus DeleteTree(const std::string& folder, bool force) {
+  IoStatus first;
   for (const auto& fd : List(folder + "\\*")) {
     std::string p = folder + "\\" + fd.cFileName;
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      if (!DeleteTree(p, force)) ok = false;
+      Keep(first, DeleteTree(p, force));
       continue;
     }
-    if (force && (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY))
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) {
+      if (!force) {
+        Keep(first, IoStatus{ERROR_ACCESS_DENIED});
+        continue;
+      }
+      // Should clearing fail, the delete below says why.
       SetFileAttributesA(p.c_str(), fd.dwFileAttributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(fd.dwFileAttributes & FILE_ATTRIBUTE_READONLY) || force) {
-      if (!::DeleteFileA(p.c_str())) ok = false;
-    } else {
-      ok = false;
     }
+    Keep(first, Done(::DeleteFileA(p.c_str())));
   }
-  if (!ok) return false;
+  if (!first.ok()) return first;
   DWORD a = GetFileAttributesA(folder.c_str());
   if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY))
-    SetFileAttributesA(folder.c_str(), a & ~FILE_ATTRIBUTE_READONLY);
-  return RemoveDirectoryA(folder.c_str()) != 0;
+    SetFileAttributesA(folder.c_str(), a & ~FILE_ATTRIBUTE_READONLY);  // else the removal says why
+  return Done(RemoveDirectoryA(folder.c_str()));
 }
 
 }  // namespace
@@ -134,55 +170,60 @@ std::optional<uint32_t> Win32FileSystem::Attributes(const std::string& path) {
   return a;
 }
 
-bool Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
-  if (HasWildcards(path)) return false;
+IoStatus Win32FileSystem::SetAttributes(const std::string& path, uint32_t attributes) {
+  if (HasWildcards(path)) return kBadName;
   uint32_t settable = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                       FILE_ATTRIBUTE_ARCHIVE;
   DWORD a = attributes & settable;
-  return SetFileAttributesA(path.c_str(), a ? a : FILE_ATTRIBUTE_NORMAL) != 0;
+  return Done(SetFileAttributesA(path.c_str(), a ? a : FILE_ATTRIBUTE_NORMAL));
 }
 
 bool Win32FileSystem::FolderExists(const std::string& path) { return IsFolder(Trimmed(path)); }
 
-bool Win32FileSystem::CreateFolder(const std::string& path) {
-  if (HasWildcards(path)) return false;
-  if (CreateDirectoryA(path.c_str(), nullptr)) return true;
-  return IsFolder(Trimmed(path));
+IoStatus Win32FileSystem::CreateFolder(const std::string& path) {
+  if (HasWildcards(path)) return kBadName;
+  if (CreateDirectoryA(path.c_str(), nullptr)) return {};
+  IoStatus why = LastError();
+  return IsFolder(Trimmed(path)) ? IoStatus{} : why;
 }
 
-bool Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
-  if (HasWildcards(from) || HasWildcards(to)) return false;
-  // Windows refuses read-only and hidden targets; Wine would replace them.
-  DWORD existing = GetFileAttributesA(to.c_str());
-  if (existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN)))
-    return false;
-  return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != 0;
+IoStatus Win32FileSystem::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+  if (HasWildcards(from) || HasWildcards(to)) return kBadName;
+  if (GetFileAttributesA(from.c_str()) == INVALID_FILE_ATTRIBUTES) return LastError();
+  if (!failIfExists && RefusedTarget(GetFileAttributesA(to.c_str()))) return IoStatus{ERROR_ACCESS_DENIED};
+  return Done(::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE));
 }
 
-bool Win32FileSystem::DeleteFile(const std::string& path) {
-  if (HasWildcards(path)) return false;
-  return ::DeleteFileA(path.c_str()) != 0;
+IoStatus Win32FileSystem::DeleteFile(const std::string& path) {
+  if (HasWildcards(path)) return kBadName;
+  return Done(::DeleteFileA(path.c_str()));
 }
 
-bool Win32FileSystem::MoveFile(const std::string& from, const std::string& to) {
-  if (HasWildcards(from) || HasWildcards(to)) return false;
-  return ::MoveFileA(from.c_str(), to.c_str()) != 0;
+IoStatus Win32FileSystem::MoveFile(const std::string& from, const std::string& to, bool replaceExisting) {
+  if (HasWildcards(from) || HasWildcards(to)) return kBadName;
+  if (replaceExisting && ReadOnlyFile(to) && GetFileAttributesA(from.c_str()) != INVALID_FILE_ATTRIBUTES)
+    return IoStatus{ERROR_ACCESS_DENIED};
+  DWORD flags = MOVEFILE_COPY_ALLOWED | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+  return Done(MoveFileExA(from.c_str(), to.c_str(), flags));
 }
 
-bool Win32FileSystem::CopyFolder(const std::string& from, const std::string& to, bool overwrite) {
+IoStatus Win32FileSystem::CopyFolder(const std::string& from, const std::string& to, bool overwrite) {
   std::string f = Trimmed(from), t = Trimmed(to);
-  if (!IsFolder(f)) return false;
+  if (HasWildcards(f) || HasWildcards(t)) return kBadName;
+  if (!IsFolder(f)) return NotAFolder(f);
   std::string fu = f, tu = t;
   CharUpperA(fu.data());
   CharUpperA(tu.data());
-  if (tu == fu || tu.rfind(fu + "\\", 0) == 0) return false;  // into itself
-  if (RawAttributes(t) != INVALID_FILE_ATTRIBUTES && !IsFolder(t)) return false;
+  if (tu == fu || tu.rfind(fu + "\\", 0) == 0) return IoStatus{ERROR_INVALID_PARAMETER};  // into itself
+  if (RawAttributes(t) != INVALID_FILE_ATTRIBUTES && !IsFolder(t)) return IoStatus{ERROR_ALREADY_EXISTS};
   return CopyTree(f, t, overwrite);
 }
 
-bool Win32FileSystem::DeleteFolder(const std::string& path, bool force) {
+IoStatus Win32FileSystem::DeleteFolder(const std::string& path, bool force) {
   std::string p = Trimmed(path);
-  if (p.size() <= 3 || !IsFolder(p)) return false;  // never a drive root
+  if (HasWildcards(p)) return kBadName;
+  if (p.size() <= 3) return IoStatus{ERROR_ACCESS_DENIED};  // never a drive root
+  if (!IsFolder(p)) return NotAFolder(p);
   return DeleteTree(p, force);
 }
 
@@ -201,20 +242,22 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
   return bytes;
 }
 
-bool Win32FileSystem::WriteFile(const std::string& path, const std::string& bytes) {
-  if (HasWildcards(path)) return false;
+IoStatus Win32FileSystem::WriteFile(const std::string& path, const std::string& bytes) {
+  if (HasWildcards(path)) return kBadName;
+  if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};
   // OPEN_ALWAYS and truncate: CREATE_ALWAYS refuses existing hidden files.
   Handle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_ARCHIVE, nullptr));
-  if (!f.ok() || !SetEndOfFile(f.h)) return false;
+  if (!f.ok() || !SetEndOfFile(f.h)) return LastError();
   return WriteAll(f.h, bytes);
 }
 
-bool Win32FileSystem::AppendFile(const std::string& path, const std::string& bytes) {
-  if (HasWildcards(path)) return false;
+IoStatus Win32FileSystem::AppendFile(const std::string& path, const std::string& bytes) {
+  if (HasWildcards(path)) return kBadName;
+  if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};
   Handle f(CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                        FILE_ATTRIBUTE_ARCHIVE, nullptr));
-  if (!f.ok()) return false;
+  if (!f.ok()) return LastError();
   return WriteAll(f.h, bytes);
 }
 

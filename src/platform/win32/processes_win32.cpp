@@ -6,6 +6,7 @@
 
 #include <cstring>
 
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/services_win32.h"
 
 namespace kx::win32 {
@@ -58,9 +59,7 @@ std::optional<std::string> FirstModuleName(HANDLE process, NameOf nameOf) {
   HMODULE mods[50];
   DWORD needed = 0;
   if (!EnumProcessModules(process, mods, sizeof mods, &needed) || needed == 0) return std::nullopt;
-  char buf[MAX_PATH + 1] = {};
-  if (!nameOf(process, mods[0], buf, MAX_PATH)) return std::nullopt;
-  return Trim(buf);
+  return ReadGrowingName([&](char* buf, uint32_t size) { return nameOf(process, mods[0], buf, size); });
 }
 
 }  // namespace

@@ -11,11 +11,11 @@ class Win32Registry final : public Registry {
   RegStatus OpenKey(Hive hive, const std::string& path, uint32_t access) override;
   RegStatus QueryValue(Hive hive, const std::string& path, const std::string& name,
                        RegValue& out) override;
-  RegStatus SetValue(Hive hive, const std::string& path, const std::string& name,
+  RegResult SetValue(Hive hive, const std::string& path, const std::string& name,
                      const RegValue& value) override;
-  RegStatus CreateKey(Hive hive, const std::string& path) override;
-  RegStatus DeleteValue(Hive hive, const std::string& path, const std::string& name) override;
-  RegStatus DeleteTree(Hive hive, const std::string& path) override;
+  RegResult CreateKey(Hive hive, const std::string& path) override;
+  RegResult DeleteValue(Hive hive, const std::string& path, const std::string& name) override;
+  RegResult DeleteTree(Hive hive, const std::string& path) override;
   RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) override;
   RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) override;
 };
@@ -25,17 +25,18 @@ class Win32FileSystem final : public FileSystem {
   std::vector<FileEntry> Find(const std::string& pattern) override;
   std::vector<std::string> ListPlainFiles(const std::string& pattern) override;
   std::optional<uint32_t> Attributes(const std::string& path) override;
-  bool SetAttributes(const std::string& path, uint32_t attributes) override;
+  IoStatus SetAttributes(const std::string& path, uint32_t attributes) override;
   bool FolderExists(const std::string& path) override;
-  bool CreateFolder(const std::string& path) override;
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-  bool DeleteFile(const std::string& path) override;
-  bool MoveFile(const std::string& from, const std::string& to) override;
-  bool CopyFolder(const std::string& from, const std::string& to, bool overwrite) override;
-  bool DeleteFolder(const std::string& path, bool force) override;
+  IoStatus CreateFolder(const std::string& path) override;
+  IoStatus CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  IoStatus DeleteFile(const std::string& path) override;
+  using FileSystem::MoveFile;
+  IoStatus MoveFile(const std::string& from, const std::string& to, bool replaceExisting) override;
+  IoStatus CopyFolder(const std::string& from, const std::string& to, bool overwrite) override;
+  IoStatus DeleteFolder(const std::string& path, bool force) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
-  bool WriteFile(const std::string& path, const std::string& bytes) override;
-  bool AppendFile(const std::string& path, const std::string& bytes) override;
+  IoStatus WriteFile(const std::string& path, const std::string& bytes) override;
+  IoStatus AppendFile(const std::string& path, const std::string& bytes) override;
 };
 
 class Win32SystemInfo final : public SystemInfo {

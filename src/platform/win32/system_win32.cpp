@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include "platform/win32/module_path_win32.h"
 #include "platform/win32/services_win32.h"
 
 namespace kx::win32 {
@@ -74,10 +75,7 @@ OsVersion Win32SystemInfo::Version() {
 }
 
 std::string Win32SystemInfo::ProgramFolder() {
-  char buf[MAX_PATH + 1] = {};
-  DWORD n = GetModuleFileNameA(nullptr, buf, MAX_PATH);
-  if (n == 0 || n >= MAX_PATH) return {};
-  std::string path(buf, n);
+  std::string path = OwnModulePath();
   size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : NoTrailingSlash(path.substr(0, slash));
 }

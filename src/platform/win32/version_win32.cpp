@@ -2,20 +2,9 @@
 
 #include "platform/win32/version_win32.h"
 
-#include <vector>
+#include "platform/win32/module_path_win32.h"
 
 namespace kx::win32 {
-
-std::string OwnModulePath() {
-  std::vector<char> buf(MAX_PATH);
-  for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, buf.data(), static_cast<DWORD>(buf.size()));
-    if (n == 0) return {};
-    if (n < buf.size()) return std::string(buf.data(), n);
-    if (buf.size() >= 32768) return {};  // longer than any Windows path
-    buf.resize(buf.size() * 2);
-  }
-}
 
 std::optional<std::string> ReadVersionResource(const std::string& path) {
   DWORD handle = 0;

@@ -1,4 +1,4 @@
-// The running program's path and the raw bytes of a version resource. Their reading is
+// The raw bytes of a version resource. Their reading is
 // core/version_info (portable, fuzzed): the program and its tests share that one path.
 #pragma once
 
@@ -7,8 +7,6 @@
 
 namespace kx::win32 {
 
-// Full path of the running executable, however long; "" when Windows cannot say.
-std::string OwnModulePath();
 // The VS_VERSIONINFO block of a file as GetFileVersionInfoA returns it; nullopt when the
 // file has none.
 std::optional<std::string> ReadVersionResource(const std::string& path);

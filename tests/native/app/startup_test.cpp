@@ -210,6 +210,21 @@ TEST_F(AppTest, StagedDefinitionsReplaceTheirFilesExceptTheFolderList) {
   EXPECT_EQ(main().registryCount(), 2);  // counted after promotion
 }
 
+TEST(StartupFiles, AStagedCopyThatCannotMoveLeavesTheOldFileAndItself) {
+  fakes::FakeFileSystem files;
+  const std::string data = "C:\\Data";
+  files.AddFile(data + "\\FileDefinition.dat", "old\r\n");
+  files.AddFile(data + "\\DLFileDefinition.dat", "new\r\n");
+  files.AddFile(data + "\\ExeDefinition.dat", "exe old\r\n", FA_HIDDEN);
+  files.AddFile(data + "\\DLExeDefinition.dat", "exe new\r\n");
+  files.SetInUse(data + "\\DLFileDefinition.dat");  // a scanner still reading it
+  PromotePendingDefinitions(files, data);
+  EXPECT_EQ(files.ReadFile(data + "\\FileDefinition.dat"), "old\r\n");
+  EXPECT_EQ(files.ReadFile(data + "\\DLFileDefinition.dat"), "new\r\n");
+  EXPECT_EQ(files.ReadFile(data + "\\ExeDefinition.dat"), "exe new\r\n");  // the others still move
+  EXPECT_FALSE(files.Exists(data + "\\DLExeDefinition.dat"));
+}
+
 TEST(StartupFiles, LinesCountAsLineInputReadsThem) {
   fakes::FakeFileSystem files;
   auto count = [&](const std::string& bytes) {

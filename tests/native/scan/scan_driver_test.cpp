@@ -123,6 +123,22 @@ TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndTheScanIsRefused) {
   EXPECT_TRUE(rig.Get("cmdScanNow").enabled());
 }
 
+TEST_F(DriverTest, HiddenAndSystemDefinitionFilesArePresent) {
+  fp.files.SetAttributes(kData + "\\FileDefinition.dat", FA_HIDDEN);
+  fp.files.SetAttributes(kData + "\\BlockedCookies.dat", FA_SYSTEM | FA_READONLY);
+  d.StartScan();
+  EXPECT_NE(rig.Get("lblDefVersion").caption(), "[MSG_MISSINGFILES]");
+  for (const char* f : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
+                        "DirectoryDefinition.dat", "date.dat"})
+    EXPECT_TRUE(fp.files.Exists(kData + "\\" + f)) << f;
+  // A folder of that name is no file.
+  fp.files.DeleteFile(kData + "\\ExeDefinition.dat");
+  fp.files.AddFolder(kData + "\\ExeDefinition.dat");
+  rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_MISSING]");
+  d.StartScan();
+  EXPECT_EQ(rig.Get("lblDefVersion").caption(), "[MSG_MISSINGFILES]");
+}
+
 TEST_F(DriverTest, StopDuringTheRegistryPhaseSkipsTheRestAndTheAutomaticDeletion) {
   std::vector<std::string> reg;
   for (int i = 0; i < 20; ++i) reg.push_back("1^Software\\K" + std::to_string(i) + "^=T");
