@@ -66,7 +66,13 @@ std::string ExpandWith(std::string_view text, FolderOf folderOf) {
 std::string LookUpRow(SystemInfo& system, size_t row) {
   const PlaceholderRow& r = kPlaceholderTable[row];
   std::string folder = SpecialFolderPath(system, r.csidl);
-  return r.profileFolder ? ReplaceAllIgnoringCase(folder, "\\Start Menu", "") : folder;
+  if (!r.profileFolder) return folder;
+  // The profile folder is the Start Menu's parent only on XP in English; elsewhere (Vista's
+  // AppData layout, a localized "Start Menu") the system says where the profile is. Systems
+  // without profiles keep the cut.
+  std::string profile = r.csidl == CSIDL_STARTMENU ? SpecialFolderPath(system, CSIDL_PROFILE) : system.AllUsersProfile();
+  if (!profile.empty() && profile.back() != '\\') profile += '\\';
+  return profile.empty() ? ReplaceAllIgnoringCase(folder, "\\Start Menu", "") : profile;
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ enum Csidl : int {
   CSIDL_APPDATA = 26, CSIDL_ALTSTARTUP = 29, CSIDL_COMMON_ALTSTARTUP = 30,
   CSIDL_COMMON_FAVORITES = 31, CSIDL_INTERNET_CACHE = 32, CSIDL_COOKIES = 33,
   CSIDL_HISTORY = 34, CSIDL_COMMON_APPDATA = 35, CSIDL_WINDOWS = 36, CSIDL_SYSTEM = 37,
-  CSIDL_PROGRAM_FILES = 38, CSIDL_PROGRAM_FILES_COMMON = 43, CSIDL_COMMON_TEMPLATES = 45,
+  CSIDL_PROGRAM_FILES = 38, CSIDL_PROFILE = 40, CSIDL_PROGRAM_FILES_COMMON = 43, CSIDL_COMMON_TEMPLATES = 45,
   CSIDL_COMMON_DOCUMENTS = 46,
 };
 
@@ -29,7 +29,7 @@ struct PlaceholderRow {
   std::string_view token;
   int csidl;
   bool exactCase;       // "[user]" and "[alluser]"; every other token ignores case
-  bool profileFolder;   // the Start Menu folder with "\Start Menu" taken out
+  bool profileFolder;   // the profile folder: the system's, or the Start Menu's with "\Start Menu" cut
 };
 
 inline constexpr size_t kPlaceholderCount = 30;

@@ -180,6 +180,9 @@ class SystemInfo {
   virtual OsVersion Version() = 0;
   virtual std::string ProgramFolder() = 0;  // folder of the running executable, no trailing "\"
   virtual std::string UserName() = 0;
+  // The all-users profile folder ("C:\Documents and Settings\All Users", "C:\ProgramData"),
+  // without trailing backslash; empty where the system has no profiles.
+  virtual std::string AllUsersProfile() = 0;
 };
 
 // ---------------------------------------------------------------- processes

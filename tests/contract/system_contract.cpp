@@ -34,6 +34,14 @@ TEST(SystemContract, FoldersAreRealPathsWithoutTrailingBackslash) {
   std::string prog = sys.ProgramFolder();
   EXPECT_TRUE(fs.FolderExists(prog)) << prog;
   EXPECT_FALSE(sys.UserName().empty());
+  // An NT system has profiles: the user's and the all-users one, which holds the common
+  // Start Menu.
+  const std::string all = sys.AllUsersProfile();
+  ASSERT_FALSE(all.empty());
+  EXPECT_NE(all.back(), '\\');
+  EXPECT_TRUE(fs.FolderExists(all)) << all;
+  EXPECT_EQ(Up(sys.SpecialFolder(22)).rfind(Up(all) + "\\", 0), 0u) << sys.SpecialFolder(22);
+  EXPECT_TRUE(fs.FolderExists(sys.SpecialFolder(40)));
 }
 
 TEST(SystemContract, SystemDriveIsAReadyFixedDriveOfAnNtSystem) {

@@ -18,6 +18,7 @@ void FakeSystemInfo::UseWin7Layout(const std::string& u) {
   const std::string menu = roaming + "\\Microsoft\\Windows\\Start Menu";
   const std::string common = "C:\\ProgramData";
   const std::string commonMenu = common + "\\Microsoft\\Windows\\Start Menu";
+  allUsersProfile = common;
   folders = {
       {CSIDL_DESKTOP, profile + "\\Desktop"},
       {CSIDL_PROGRAMS, menu + "\\Programs"},
@@ -60,6 +61,7 @@ void FakeSystemInfo::UseXpLayout(const std::string& u) {
   system = windows + "\\system32";
   const std::string profile = "C:\\Documents and Settings\\" + u;
   const std::string all = "C:\\Documents and Settings\\All Users";
+  allUsersProfile = all;
   const std::string menu = profile + "\\Start Menu";
   const std::string commonMenu = all + "\\Start Menu";
   folders = {

@@ -33,6 +33,7 @@ class FakeSystemInfo final : public SystemInfo {
   OsVersion Version() override { return version; }
   std::string ProgramFolder() override { return programFolder; }
   std::string UserName() override { return user; }
+  std::string AllUsersProfile() override { return allUsersProfile; }
 
   // Every folder of the layout on drive C:, the version set to match (6.1 or 5.1).
   void UseWin7Layout(const std::string& userName);
@@ -46,6 +47,7 @@ class FakeSystemInfo final : public SystemInfo {
   OsVersion version;
   std::string programFolder = "C:\\Program Files\\Kestrix";
   std::string user = "User";
+  std::string allUsersProfile;
 };
 
 }  // namespace kx::fakes

@@ -17,6 +17,7 @@ class CountingSystem final : public SystemInfo {
   OsVersion Version() override { return inner_.Version(); }
   std::string ProgramFolder() override { return inner_.ProgramFolder(); }
   std::string UserName() override { return inner_.UserName(); }
+  std::string AllUsersProfile() override { ++lookups; return inner_.AllUsersProfile(); }
   int lookups = 0;
 
  private:
@@ -53,8 +54,9 @@ TEST_F(PathExpansion, TokensAndTheirCaseRules) {
   EXPECT_EQ(expander.Expanded("[Windir]a"), "C:\\Windows\\a");
   EXPECT_EQ(expander.Expanded("[WINDIR]a"), "C:\\Windows\\a");
   EXPECT_EQ(expander.Expanded("[USER]a"), "[USER]a");
-  EXPECT_EQ(expander.Expanded("[user]a"), "C:\\Users\\User\\AppData\\Roaming\\Microsoft\\Windows\\a");
-  EXPECT_EQ(expander.Expanded("[alluser]"), "C:\\ProgramData\\Microsoft\\Windows\\");
+  // Vista's layout: the profiles as the system reports them, not the Start Menu's parent.
+  EXPECT_EQ(expander.Expanded("[user]a"), "C:\\Users\\User\\a");
+  EXPECT_EQ(expander.Expanded("[alluser]"), "C:\\ProgramData\\");
   EXPECT_EQ(expander.Expanded("no token [drive] here"), "no token [drive] here");
   EXPECT_EQ(expander.Expanded("[system]|[system]"), "C:\\Windows\\system32\\|C:\\Windows\\system32\\");
   EXPECT_EQ(expander.Expanded("[desktop]"), "C:\\Users\\Public\\Desktop\\");  // all users'
@@ -68,12 +70,20 @@ TEST_F(PathExpansion, TokensAndTheirCaseRules) {
   EXPECT_EQ(DataFolder(expander), "C:\\Users\\User\\AppData\\Roaming\\DideZuvurudARA");
 }
 
-TEST_F(PathExpansion, ProfileFoldersDropEveryStartMenu) {
+TEST_F(PathExpansion, ProfileFoldersComeFromTheSystemElseFromTheStartMenu) {
   system.UseXpLayout("Ann");
-  system.SetFolder(CSIDL_STARTMENU, "C:\\Documents and Settings\\Ann\\Start Menu");
   EXPECT_EQ(expander.Expanded("[user]"), "C:\\Documents and Settings\\Ann\\");
+  EXPECT_EQ(expander.Expanded("[alluser]"), "C:\\Documents and Settings\\All Users\\");
+  // A localized XP: its Start Menu is no "Start Menu", the profile is still the profile.
+  system.SetFolder(CSIDL_STARTMENU, "C:\\Documents and Settings\\Ann\\Startmen\xfc");
+  EXPECT_EQ(expander.Expanded("[user]"), "C:\\Documents and Settings\\Ann\\");
+  // Without profiles (the Windows 95 family) every "Start Menu" is cut from the Start Menu.
+  system.SetFolder(CSIDL_PROFILE, "");
+  system.allUsersProfile = "";
   system.SetFolder(CSIDL_STARTMENU, "C:\\start menu\\x\\START MENU");
   EXPECT_EQ(expander.Expanded("[user]"), "C:\\x\\");
+  system.SetFolder(CSIDL_COMMON_STARTMENU, "C:\\WINDOWS\\All Users\\Start Menu");
+  EXPECT_EQ(expander.Expanded("[alluser]"), "C:\\WINDOWS\\All Users\\");
   EXPECT_EQ(expander.Expanded("[strtmnu]"), "C:\\start menu\\x\\START MENU\\");
 }
 
@@ -96,7 +106,8 @@ TEST_F(PathExpansion, CacheGivesTheUncachedResultsWithOneLookupPerRow) {
       "[templat][windir][user][alluser][USER][Alluser]", "", "plain", "[drive]x"};
   counting.lookups = 0;
   PlaceholderCache cache(counting);
-  EXPECT_EQ(counting.lookups, static_cast<int>(kPlaceholderCount) + 1);  // + the drive root
+  // One a row, the two profile rows one more each, and the drive root.
+  EXPECT_EQ(counting.lookups, static_cast<int>(kPlaceholderCount) + 3);
   counting.lookups = 0;
   for (const std::string& t : texts) EXPECT_EQ(cache.Expanded(t), live.Expanded(t)) << t;
   EXPECT_EQ(cache.SystemDriveRoot(), live.SystemDriveRoot());

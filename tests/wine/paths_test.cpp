@@ -42,6 +42,13 @@ TEST(WinePaths, ExpandsToTheShellsFolders) {
   EXPECT_EQ(user.back(), '\\');
   EXPECT_EQ(Lower(user).find("\\start menu"), std::string::npos);
   EXPECT_EQ(Lower(expander.Expanded("[strtmnu]")).rfind(Lower(user), 0), 0u);
+  // The profiles Windows itself names (Wine reports Windows 7, whose Start Menu lies deep
+  // in AppData).
+  char env[MAX_PATH] = {};
+  ASSERT_GT(GetEnvironmentVariableA("USERPROFILE", env, MAX_PATH), 0u);
+  EXPECT_EQ(Lower(user), Lower(std::string(env) + "\\"));
+  ASSERT_GT(GetEnvironmentVariableA("ALLUSERSPROFILE", env, MAX_PATH), 0u);
+  EXPECT_EQ(Lower(expander.Expanded("[alluser]")), Lower(std::string(env) + "\\"));
 }
 
 TEST(WinePaths, CacheMatchesLiveLookups) {

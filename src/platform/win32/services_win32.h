@@ -48,6 +48,7 @@ class Win32SystemInfo final : public SystemInfo {
   OsVersion Version() override;
   std::string ProgramFolder() override;
   std::string UserName() override;
+  std::string AllUsersProfile() override;
 };
 
 class Win32Processes final : public Processes {

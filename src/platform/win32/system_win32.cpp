@@ -87,4 +87,26 @@ std::string Win32SystemInfo::UserName() {
   return buf;
 }
 
+std::string Win32SystemInfo::AllUsersProfile() {
+  // userenv is not on the Windows 95 family: asked for at run time.
+  using Fn = BOOL(WINAPI*)(LPSTR, LPDWORD);
+  std::string path;
+  HMODULE userenv = LoadLibraryA("userenv.dll");
+  if (!userenv) return path;
+  if (auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(userenv, "GetAllUsersProfileDirectoryA")))) {
+    char buf[MAX_PATH + 1] = {};
+    DWORD n = MAX_PATH;
+    if (fn(buf, &n)) path = buf;
+  }
+  FreeLibrary(userenv);
+  if (path.empty()) {
+    // Wine's userenv looks for a value Windows 7 no longer writes; the environment names it.
+    char buf[MAX_PATH + 1] = {};
+    const DWORD n = GetEnvironmentVariableA("ALLUSERSPROFILE", buf, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) path.assign(buf, n);
+  }
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  return path;
+}
+
 }  // namespace kx::win32
