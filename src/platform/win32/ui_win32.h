@@ -6,13 +6,17 @@
 #include <string>
 
 #include "platform/forms/form.h"
+#include "platform/log.h"
 
 namespace kx::win32 {
 
 class Win32Backend final : public ui::Backend {
  public:
-  Win32Backend();
+  // What the window procedures catch goes to `log` (to the debugger when null). Make it on
+  // the UI thread: posted work is delivered to the thread that made the backend.
+  explicit Win32Backend(Log* log = nullptr);
   ~Win32Backend() override;
+  void set_log(Log* log);
 
   void FormLoaded(ui::Form& form) override;
   void FormShown(ui::Form& form, bool modal) override;
@@ -29,12 +33,16 @@ class Win32Backend final : public ui::Backend {
   void RunModal(ui::Form& form) override;
   void WorkArea(int& left, int& top, int& width, int& height) override;
   void PopupMenu(ui::Control& menu) override;
+  void Post(std::function<void()> work) override;
 
   struct Impl;
 
  private:
   std::unique_ptr<Impl> impl_;
 };
+
+// OutputDebugStringA, as a Log's debug-output sink.
+void WriteDebugOutput(const std::string& line);
 
 // Writes what the form's window shows to a 24-bit BMP file; false when it has no window or
 // the file cannot be written.
