@@ -63,7 +63,8 @@ kx::AppInfo ReadAppInfo() {
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kx::win32::Win32Platform services;
   kx::Platform platform = services.platform();
-  kx::win32::Win32Backend ui;
+  kx::Log log(platform.clock, kx::win32::WriteDebugOutput);
+  kx::win32::Win32Backend ui(&log);
   kx::ScanSubsystems subsystems;
   kx::App app(platform, ui, ReadAppInfo(), &subsystems);
   subsystems.Attach(app);

@@ -66,6 +66,14 @@ Control::Control(Form& form, ControlType type, std::string name, int index)
 
 void Control::Changed(Prop p) { form_->backend().ControlChanged(*this, p); }
 
+template <class T>
+bool Control::Assign(T& field, const T& v, Prop p) {
+  if (field == v) return false;
+  field = v;
+  Changed(p);
+  return true;
+}
+
 bool Control::Usable() const {
   for (const Control* c = this; c; c = c->container_) {
     if (!c->enabled_) return false;
@@ -81,17 +89,9 @@ void Control::set_caption(const std::string& v) {
   if (isText) Fire(onChange);
 }
 
-void Control::set_enabled(bool v) {
-  if (enabled_ == v) return;
-  enabled_ = v;
-  Changed(Prop::Enabled);
-}
+void Control::set_enabled(bool v) { Assign(enabled_, v, Prop::Enabled); }
 
-void Control::set_visible(bool v) {
-  if (visible_ == v) return;
-  visible_ = v;
-  Changed(Prop::Visible);
-}
+void Control::set_visible(bool v) { Assign(visible_, v, Prop::Visible); }
 
 bool Control::shown() const {
   for (const Control* c = this; c; c = c->container_) {
@@ -109,23 +109,11 @@ void Control::Move(int left, int top, int width, int height) {
   Changed(Prop::Bounds);
 }
 
-void Control::set_bold(bool v) {
-  if (bold_ == v) return;
-  bold_ = v;
-  Changed(Prop::Font);
-}
+void Control::set_bold(bool v) { Assign(bold_, v, Prop::Font); }
 
-void Control::set_italic(bool v) {
-  if (italic_ == v) return;
-  italic_ = v;
-  Changed(Prop::Font);
-}
+void Control::set_italic(bool v) { Assign(italic_, v, Prop::Font); }
 
-void Control::set_tool_tip(const std::string& v) {
-  if (toolTip_ == v) return;
-  toolTip_ = v;
-  Changed(Prop::ToolTip);
-}
+void Control::set_tool_tip(const std::string& v) { Assign(toolTip_, v, Prop::ToolTip); }
 
 void Control::set_value(int v) {
   switch (type_) {
@@ -278,23 +266,12 @@ void Control::set_list_index(int i) {
 }
 
 void Control::set_date(std::optional<DateTime> v) {
-  if (date_ == v) return;
-  date_ = v;
-  Changed(Prop::Date);
-  Fire(onChange);
+  if (Assign(date_, v, Prop::Date)) Fire(onChange);
 }
 
-void Control::set_checked(bool v) {
-  if (checked_ == v) return;
-  checked_ = v;
-  Changed(Prop::Checked);
-}
+void Control::set_checked(bool v) { Assign(checked_, v, Prop::Checked); }
 
-void Control::set_color(uint32_t rgb) {
-  if (color_ == rgb) return;
-  color_ = rgb;
-  Changed(Prop::Color);
-}
+void Control::set_color(uint32_t rgb) { Assign(color_, rgb, Prop::Color); }
 
 void Control::Click() {
   if (!Usable()) return;

@@ -175,6 +175,9 @@ class Control {
 
  private:
   void Changed(Prop p);
+  // Sets a property and tells the backend, only when the value differs.
+  template <class T>
+  bool Assign(T& field, const T& v, Prop p);
   bool Usable() const;  // enabled, and every container enabled
 
   Form* form_;

@@ -47,5 +47,7 @@ void WriteDebugOutput(const std::string& line);
 // Writes what the form's window shows to a 24-bit BMP file; false when it has no window or
 // the file cannot be written.
 bool SaveWindowBitmap(ui::Form& form, const std::string& path);
+// The same for any window (an HWND), as the screen shows it now, without asking it to redraw.
+bool SaveWindowBitmap(void* window, const std::string& path);
 
 }  // namespace kx::win32

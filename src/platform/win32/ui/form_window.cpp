@@ -19,9 +19,10 @@ LRESULT CALLBACK FormTrampoline(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   }
   auto* w = reinterpret_cast<FormWin*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
   if (!w || !w->form || !w->owner) return DefWindowProcA(hwnd, msg, wp, lp);
+  // Closing stays the model's decision: the default would destroy the window under it.
   return Guarded(
       *w->owner, msg, [&] { return w->owner->FormProc(*w, msg, wp, lp); },
-      [&] { return DefWindowProcA(hwnd, msg, wp, lp); });
+      [&] { return msg == WM_CLOSE ? 0 : DefWindowProcA(hwnd, msg, wp, lp); });
 }
 
 // Every control is subclassed for mouse moves, key presses and its kind's own messages.

@@ -7,8 +7,9 @@
 namespace kx::win32 {
 namespace {
 
-void ShowColumns(Win32Backend::Impl& impl, Control& c) {
+void ShowColumns(Win32Backend::Impl& impl, FormWin& w, Control& c) {
   HWND h = H(c);
+  Syncing s(w);  // the header reports our own widths back as changes
   std::vector<ui::ListColumn> cols = c.columns();
   if (cols.empty()) cols.push_back({"", c.width()});  // report view shows nothing without one
   HWND header = ListView_GetHeader(h);
@@ -95,7 +96,7 @@ void Created(Win32Backend::Impl& impl, FormWin& w, Control& c) {
   ListView_SetExtendedListViewStyle(h, LVS_EX_FULLROWSELECT | (c.checkboxes() ? LVS_EX_CHECKBOXES : 0));
   impl.CreateImages();
   if (impl.images) ListView_SetImageList(h, impl.images, LVSIL_SMALL);
-  ShowColumns(impl, c);
+  ShowColumns(impl, w, c);
   ShowRows(w, c);
 }
 
@@ -103,7 +104,7 @@ bool Changed(Win32Backend::Impl& impl, FormWin& w, Control& c, Prop what) {
   switch (what) {
     case Prop::Columns:
       if (w.syncing) return true;  // our own read-back of the widths
-      ShowColumns(impl, c);
+      ShowColumns(impl, w, c);
       ShowRows(w, c);
       return true;
     case Prop::ListItems: ShowRows(w, c); return true;

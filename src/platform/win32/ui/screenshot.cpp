@@ -9,6 +9,12 @@ bool SaveWindowBitmap(ui::Form& form, const std::string& path) {
   HWND hwnd = static_cast<HWND>(form.native);
   if (!hwnd || !IsWindow(hwnd)) return false;
   RedrawWindow(hwnd, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN | RDW_FRAME);
+  return SaveWindowBitmap(static_cast<void*>(hwnd), path);
+}
+
+bool SaveWindowBitmap(void* window, const std::string& path) {
+  HWND hwnd = static_cast<HWND>(window);
+  if (!hwnd || !IsWindow(hwnd)) return false;
   RECT r;
   GetWindowRect(hwnd, &r);
   const int cx = r.right - r.left, cy = r.bottom - r.top;
