@@ -230,6 +230,9 @@ void Win32Backend::Impl::ApplyIcon(FormWin& w) {
     SendMessageA(h, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
     SendMessageA(h, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
   }
+  // The class is the form's own; what the shell (and Wine, across processes) reads is there.
+  SetClassLongPtrA(w.hwnd, GCLP_HICON, reinterpret_cast<LONG_PTR>(big));
+  SetClassLongPtrA(w.hwnd, GCLP_HICONSM, reinterpret_cast<LONG_PTR>(small));
   w.iconSet = true;
 }
 
