@@ -13,7 +13,8 @@ namespace kx::win32 {
 class Win32Backend final : public ui::Backend {
  public:
   // What the window procedures catch goes to `log` (to the debugger when null). Make it on
-  // the UI thread: posted work is delivered to the thread that made the backend.
+  // the UI thread: posted work is delivered to the thread that made the backend. Workers must
+  // stop posting before it is destroyed; work still queued then is dropped.
   explicit Win32Backend(Log* log = nullptr);
   ~Win32Backend() override;
   void set_log(Log* log);

@@ -38,6 +38,7 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   Control* c = w && w->form ? w->ById(GetDlgCtrlID(hwnd)) : nullptr;
   if (!c) return CallWindowProcA(old, hwnd, msg, wp, lp);
   Win32Backend::Impl& owner = *w->owner;
+  bool passedOn = false;  // the class has had the message: a later failure must not repeat it
   return Guarded(
       owner, msg,
       [&]() -> LRESULT {
@@ -49,10 +50,11 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
           wp = static_cast<WPARAM>(key);
         }
         const ControlKind& kind = KindOf(c->type());
+        passedOn = true;
         if (kind.message) return kind.message(owner, *w, *c, old, msg, wp, lp);
         return CallWindowProcA(old, hwnd, msg, wp, lp);
       },
-      [&] { return CallWindowProcA(old, hwnd, msg, wp, lp); });
+      [&] { return passedOn ? 0 : CallWindowProcA(old, hwnd, msg, wp, lp); });
 }
 
 bool UsableChain(const Control& c) {
