@@ -23,6 +23,16 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return true;
 }
 
+// A new position and size (never negative); false when nothing changed.
+bool StoreBounds(int& l, int& t, int& w, int& h, int left, int top, int width, int height) {
+  if (left == l && top == t && width == w && height == h) return false;
+  l = left;
+  t = top;
+  w = std::max(0, width);
+  h = std::max(0, height);
+  return true;
+}
+
 }  // namespace
 
 const char* TypeName(ControlType type) {
@@ -101,12 +111,7 @@ bool Control::shown() const {
 }
 
 void Control::Move(int left, int top, int width, int height) {
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  left_ = left;
-  top_ = top;
-  width_ = std::max(0, width);
-  height_ = std::max(0, height);
-  Changed(Prop::Bounds);
+  if (StoreBounds(left_, top_, width_, height_, left, top, width, height)) Changed(Prop::Bounds);
 }
 
 void Control::set_bold(bool v) { Assign(bold_, v, Prop::Font); }
@@ -364,12 +369,7 @@ void Form::set_caption(const std::string& v) {
 }
 
 void Form::Move(int left, int top, int width, int height) {
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  left_ = left;
-  top_ = top;
-  width_ = std::max(0, width);
-  height_ = std::max(0, height);
-  backend_->FormChanged(*this);
+  if (StoreBounds(left_, top_, width_, height_, left, top, width, height)) backend_->FormChanged(*this);
 }
 
 void Form::set_window_state(WindowState s) {
