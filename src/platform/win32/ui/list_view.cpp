@@ -159,10 +159,11 @@ void Win32Backend::Impl::CreateImages() {
   if (!images) return;
   // Slot 0 is "no picture"; a missing resource leaves its slot blank so the numbers hold.
   HINSTANCE inst = GetModuleHandleA(nullptr);
+  const std::vector<BYTE> clearMask(32, 0xFF), noColour(32, 0);  // a fully transparent 16x16
   for (int i = 0; i <= kRowIconCount; ++i) {
     HICON icon = i == 0 ? nullptr
                         : static_cast<HICON>(LoadImageA(inst, MAKEINTRESOURCEA(kFirstRowIcon + i - 1), IMAGE_ICON, 16, 16, 0));
-    if (!icon) icon = CreateIcon(inst, 16, 16, 1, 1, std::vector<BYTE>(32, 0xFF).data(), std::vector<BYTE>(32, 0).data());
+    if (!icon) icon = CreateIcon(inst, 16, 16, 1, 1, clearMask.data(), noColour.data());
     ImageList_AddIcon(images, icon);
     DestroyIcon(icon);
   }
