@@ -13,9 +13,10 @@
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kx::win32::Win32Platform services;
   kx::Platform platform = services.platform();
-  kx::win32::Win32Backend ui;
+  kx::Log log(platform.clock, kx::win32::WriteDebugOutput);
+  kx::win32::Win32Backend ui(&log);
   const std::string self = kx::win32::OwnModulePath();
-  kx::App app(platform, ui, kx::AppInfoFromVersionResource(kx::win32::ReadVersionResource(self), self));
+  kx::App app(platform, ui, kx::AppInfoFromVersionResource(kx::win32::ReadVersionResource(self), self), {}, &log);
   app.onEnd = [] { PostQuitMessage(0); };
   app.Start();
   MSG m;

@@ -33,12 +33,17 @@ W* App::AddWindow(bool unloadsWithMain, Args&&... args) {
   return w;
 }
 
-App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given)
+App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Log* log)
     : platform_(platform),
       ui_(ui),
       info_(std::move(info)),
       settings_(platform.registry, ui, info_.branding.companyName, info_.branding.productName),
+      log_(log),
       subsystems_(given) {
+  if (!log_) {
+    ownLog_ = std::make_unique<Log>(platform.clock, nullptr);
+    log_ = ownLog_.get();
+  }
   if (!subsystems_.scan) {
     ownScan_ = std::make_unique<ScanWiring>(*this);
     subsystems_.scan = ownScan_.get();
@@ -112,6 +117,12 @@ AppInfo AppInfoFromVersionResource(const std::optional<std::string>& versionBloc
     info.minor = parsed->fileMinor;
   }
   return info;
+}
+
+void App::StartLogFile(const std::string& dataFolder) {
+  // Off unless asked for: "1" in Settings\DiagnosticsLog.
+  if (settings_.ReadSetting("Settings", "DiagnosticsLog", "0") != "1") return;
+  log_->SetFile(platform_.files, dataFolder + "\\Diagnostics.log");
 }
 
 bool App::AcquireInstanceLock() {

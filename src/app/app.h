@@ -11,6 +11,7 @@
 #include "core/branding.h"
 #include "localization/languages.h"
 #include "platform/forms/form.h"
+#include "platform/log.h"
 #include "platform/services.h"
 #include "app/settings.h"
 #include "app/subsystems.h"
@@ -36,7 +37,9 @@ class App {
  public:
   // given: the features a caller supplies (tests record them); every null entry is taken
   // by the program's own subsystem for it, or stays idle where none is built yet.
-  App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given = {});
+  // log: the program's diagnostics log; null gives the program one of its own that only
+  // its file (when turned on) receives.
+  App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given = {}, Log* log = nullptr);
   ~App();
   App(const App&) = delete;
   App& operator=(const App&) = delete;
@@ -58,6 +61,9 @@ class App {
   Platform& platform() { return platform_; }
   ui::Backend& ui() { return ui_; }
   Settings& settings() { return settings_; }
+  Log& log() { return *log_; }
+  // The log's text file in the data folder, when the settings ask for it.
+  void StartLogFile(const std::string& dataFolder);
   const AppInfo& info() const { return info_; }
   // Every entry set.
   const Subsystems& subsystems() const { return subsystems_; }
@@ -95,6 +101,8 @@ class App {
   ui::Backend& ui_;
   AppInfo info_;
   Settings settings_;
+  std::unique_ptr<Log> ownLog_;
+  Log* log_;
   template <class W, class... Args>
   W* AddWindow(bool unloadsWithMain, Args&&... args);
 

@@ -164,7 +164,7 @@ void FrmMain::Form_Resize() {
 }
 
 void FrmMain::StepFailed(const char* where, int line, const char* what) {
-  (void)where, (void)line, (void)what;  // logged once the log is in
+  app_.log().Write(std::string("FrmMain::") + where + ", step at line " + std::to_string(line) + ": " + what);
 }
 
 // ------------------------------------------------------------------ ways out

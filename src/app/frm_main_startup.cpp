@@ -88,6 +88,7 @@ void FrmMain::Form_Load() {
   // The skin component's start call is left out: no skin is used.
   Step([&] { icon = 1; });
   Step([&] { dataFolder_ = app_.DataFolder(); });
+  Step([&] { app_.StartLogFile(dataFolder_); });
   Step([&] { firstStart = s.ReadSetting(kSettings, "Language", "").empty(); });
   Step([&] {
     clsLanguages& languages = app_.CreateLanguages();
@@ -106,7 +107,7 @@ void FrmMain::Form_Load() {
     app_.End();
     return;
   }
-  Step([&] { PromotePendingDefinitions(app_.platform().files, dataFolder_); });
+  Step([&] { PromotePendingDefinitions(app_.platform().files, dataFolder_, &app_.log()); });
   Step([&] { CountDefinitions(); });
   Step([&] { ShowStatusPanelValues(); });
   Step([&] { app_.subsystems().scan->LoadExclusions(); });

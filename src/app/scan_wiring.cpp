@@ -16,6 +16,7 @@ Scanning& ScanWiring::Get() {
     };
     setup.productName = app_.info().branding.productName;
     setup.dataFolder = app_.DataFolder();
+    setup.log = &app_.log();
     // The quarantine log takes these once it exists; until then nothing is recorded.
     setup.writeQuarantineRegistryRecord = nullptr;
     ScanHost& host = *this;

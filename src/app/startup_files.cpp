@@ -4,14 +4,15 @@
 
 namespace kx {
 
-void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder) {
+void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder, Log* log) {
   // DirectoryDefinition.dat is not staged by a download.
   for (DefinitionFile file : kStagedDefinitionFiles) {
     const std::string plain = dataFolder + "\\" + std::string(DefinitionFileName(file));
     const std::string staged = dataFolder + "\\" + StagingFileName(file).value_or("");
     if (!FileExistsAnyAttributes(files, staged)) continue;
     // One step, so a failure keeps the old file and the staged one for the next start.
-    files.MoveFile(staged, plain, true);
+    if (const IoStatus moved = files.MoveFile(staged, plain, true); !moved && log)
+      log->Write("definitions: " + staged + " not installed, error " + std::to_string(moved.error));
   }
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "core/paths.h"
+#include "platform/log.h"
 #include "platform/services.h"
 
 namespace kx {
@@ -12,7 +13,8 @@ namespace kx {
 inline constexpr const char* kDefaultDefinitionsDate = "3/16/2006 12:00:00 AM";
 
 // Replaces each definition file that has a staged "DL" copy by that copy.
-void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder);
+// A copy that cannot be moved in stays staged for the next start; log hears of it.
+void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder, Log* log = nullptr);
 // Lines as Line Input reads them: every CR LF (or lone CR) ends one; a last line without
 // an end counts too. A missing file has 0.
 long CountFileLines(FileSystem& files, const std::string& path);

@@ -63,14 +63,6 @@ void Range(ui::Control* c, int max) {
   if (c) c->set_range(0, max);
 }
 
-// One step of the driver: a failure in it is skipped and the next step runs.
-template <class F>
-void Step(F&& f) {
-  try {
-    f();
-  } catch (...) {
-  }
-}
 }  // namespace
 
 void ScanDriver::Frozen(const std::function<void()>& changes) {
@@ -281,10 +273,17 @@ bool ScanDriver::CheckDefinitionsPresent() {
 }
 
 void ScanDriver::DeleteDefinitionFiles() {
+  // Whatever cannot be deleted is only logged: Live Update rebuilds the set either way.
+  auto remove = [this](std::string_view name) {
+    const std::string path = services_.dataFolder + "\\" + std::string(name);
+    const IoStatus deleted = services_.files.DeleteFile(path);
+    if (!deleted && deleted.error != ERR_FILE_NOT_FOUND && services_.log)
+      services_.log->Write("definitions: " + path + " not deleted, error " + std::to_string(deleted.error));
+  };
   for (DefinitionFile file : {DefinitionFile::Directory, DefinitionFile::BlockedCookies, DefinitionFile::Exe,
                               DefinitionFile::Registry, DefinitionFile::File})
-    services_.files.DeleteFile(services_.dataFolder + "\\" + std::string(DefinitionFileName(file)));
-  services_.files.DeleteFile(services_.dataFolder + "\\" + std::string(kDefinitionsDateFileName));
+    remove(DefinitionFileName(file));
+  remove(kDefinitionsDateFileName);
 }
 
 void ScanDriver::lblStart_Click() {

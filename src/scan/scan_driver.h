@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/forms/form.h"
+#include "platform/log.h"
 #include "platform/services.h"
 #include "scan/registry_related.h"
 #include "scan/scan_state.h"
@@ -66,6 +67,7 @@ struct ScanServices {
   std::function<std::string(const std::string&)> message;
   std::string productName;
   std::string dataFolder;  // no trailing "\"
+  Log* log = nullptr;      // where a failing step of the scan is reported
 };
 
 struct ScanOptions {
@@ -99,6 +101,11 @@ class ScanDriver {
   // False when the scan was refused (definitions missing).
   bool RunScanPhases();
   void Frozen(const std::function<void()>& changes);
+  // A step that goes on whatever happens to it; what it throws is logged with its line.
+  template <typename F>
+  void Step(F&& f, int line = __builtin_LINE()) {
+    GuardedStep(services_.log, ("scan step at line " + std::to_string(line)).c_str(), std::forward<F>(f));
+  }
   std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
   void PlaceCircleBeside(ui::Control* label);
 

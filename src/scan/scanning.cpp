@@ -11,7 +11,7 @@ Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, Sc
       registry(platform.registry, setup.writeQuarantineRegistryRecord),
       driver(view,
              ScanServices{platform.files, platform.system, platform.clock, ui, setup.message, setup.productName,
-                          setup.dataFolder},
+                          setup.dataFolder, setup.log},
              host, threats, state, registry) {}
 
 void Scanning::mnuQuarItem_Click(int index) {

@@ -20,6 +20,7 @@ struct ScanningSetup {
   std::string productName;
   std::string dataFolder;
   RegistryRecordWriter writeQuarantineRegistryRecord;  // the quarantine log's registry records
+  Log* log = nullptr;
 };
 
 class Scanning {

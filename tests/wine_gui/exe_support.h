@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/ui_win32.h"
+
 namespace kx::exe_test {
 
 // A Unix path as this Windows process sees it.
@@ -53,40 +55,15 @@ inline std::string Text(HWND h) {
   return buf;
 }
 
-// Saves what the screen shows of the window as a 24-bit BMP.
-inline bool Capture(HWND h, const std::string& path) {
-  RECT r;
-  if (!GetWindowRect(h, &r)) return false;
-  const int w = r.right - r.left, hgt = r.bottom - r.top;
-  if (w <= 0 || hgt <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
-  HBITMAP bmp = CreateCompatibleBitmap(screen, w, hgt);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, w, hgt, screen, r.left, r.top, SRCCOPY);
-  SelectObject(mem, old);
-  BITMAPINFOHEADER bi{};
-  bi.biSize = sizeof(bi);
-  bi.biWidth = w;
-  bi.biHeight = hgt;
-  bi.biPlanes = 1;
-  bi.biBitCount = 24;
-  const int stride = (w * 3 + 3) & ~3;
-  std::vector<char> pixels(static_cast<size_t>(stride) * hgt);
-  GetDIBits(mem, bmp, 0, hgt, pixels.data(), reinterpret_cast<BITMAPINFO*>(&bi), DIB_RGB_COLORS);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(nullptr, screen);
-  BITMAPFILEHEADER fh{};
-  fh.bfType = 0x4D42;
-  fh.bfOffBits = sizeof(fh) + sizeof(bi);
-  fh.bfSize = fh.bfOffBits + static_cast<DWORD>(pixels.size());
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) return false;
-  std::fwrite(&fh, sizeof(fh), 1, f);
-  std::fwrite(&bi, sizeof(bi), 1, f);
-  std::fwrite(pixels.data(), 1, pixels.size(), f);
-  return std::fclose(f) == 0;
+// Whether the process is built for the same word size as this one: structures handed to
+// its windows through its memory (LVITEMA with pointers) must have its layout.
+inline bool SameBitness(HANDLE process) {
+  BOOL ours = FALSE, theirs = FALSE;
+  if (!IsWow64Process(GetCurrentProcess(), &ours) || !IsWow64Process(process, &theirs)) return false;
+  return ours == theirs;
 }
+
+// Saves what the screen shows of the window as a 24-bit BMP.
+inline bool Capture(HWND h, const std::string& path) { return kx::win32::SaveWindowBitmap(h, path); }
 
 }  // namespace kx::exe_test

@@ -4,11 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "fakes/fake_misc.h"
+#include "platform/log.h"
 #include "platform/win32/ui_win32.h"
 
 namespace kx::win32 {
@@ -343,6 +348,139 @@ TEST_F(FormGuiTest, SavesAScreenshot) {
   EXPECT_EQ(static_cast<DWORD>(size), fh.bfSize);
   Form hidden("frmNever", backend);
   EXPECT_FALSE(SaveWindowBitmap(hidden, folder + "\\never.bmp"));
+}
+
+int ScreenDpi() {
+  HDC dc = GetDC(nullptr);
+  const int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+  ReleaseDC(nullptr, dc);
+  return dpi;
+}
+
+TEST_F(FormGuiTest, WorkPostedFromWorkersRunsOnTheUiThreadInOrder) {
+  const DWORD uiThread = GetCurrentThreadId();
+  std::vector<DWORD> ranOn;
+  std::vector<std::pair<int, int>> order;  // touched on the UI thread only
+  std::vector<std::thread> workers;
+  for (int t = 0; t < 2; ++t) {
+    workers.emplace_back([&, t] {
+      for (int i = 0; i < 200; ++i)
+        backend.Post([&, t, i] {
+          ranOn.push_back(GetCurrentThreadId());
+          order.emplace_back(t, i);
+        });
+    });
+  }
+  for (auto& w : workers) w.join();
+  EXPECT_TRUE(order.empty());  // nothing runs before the UI thread pumps
+  ASSERT_TRUE(PumpUntil([&] { return order.size() == 400; }));
+  int next[2] = {0, 0};
+  for (auto [t, i] : order) EXPECT_EQ(i, next[t]++) << "worker " << t;
+  for (DWORD id : ranOn) ASSERT_EQ(id, uiThread);
+
+  // A modal window waiting on a worker: the worker's report closes it through the modal loop.
+  Form dialog("frmDownload", backend);
+  dialog.set_caption("Downloading");
+  std::thread download([&] {
+    Sleep(100);
+    backend.Post([&] { dialog.Hide(); });
+  });
+  dialog.Show(true);  // returns only once the posted work hid it
+  download.join();
+  EXPECT_FALSE(dialog.visible());
+}
+
+TEST_F(FormGuiTest, WhatHandlersThrowIsLoggedAndTheMessageGetsItsDefault) {
+  fakes::FakeClock clock;
+  std::vector<std::string> lines;
+  Log log(clock, [&](const std::string& line) { lines.push_back(line); });
+  backend.set_log(&log);
+  Control& txt = form->Add(ControlType::TextBox, "txtName");
+  txt.Move(120, 3700, 3000, 300);
+  txt.onKeyPress = [](int&) { throw std::runtime_error("key handler failed"); };
+  form->cmdScan->onClick = [] { throw std::runtime_error("scan failed"); };
+  form->Show();
+
+  SendMessageA(H(*form->cmdScan), BM_CLICK, 0, 0);
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("0x0111"), std::string::npos) << lines[0];  // WM_COMMAND
+  EXPECT_NE(lines[0].find("scan failed"), std::string::npos) << lines[0];
+  // The edit box's own handling still runs: the key is typed.
+  SendMessageA(H(txt), WM_CHAR, 'k', 0);
+  EXPECT_EQ(Text(H(txt)), "k");
+  EXPECT_EQ(txt.caption(), "k");
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_NE(lines[1].find("0x0102"), std::string::npos) << lines[1];  // WM_CHAR
+
+  // Failing posted work is logged too and does not cost the next its turn.
+  bool next = false;
+  backend.Post([] { throw std::runtime_error("posted failed"); });
+  backend.Post([&] { next = true; });
+  EXPECT_TRUE(PumpUntil([&] { return next; }));
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_NE(lines[2].find("posted failed"), std::string::npos);
+  backend.set_log(nullptr);
+}
+
+TEST_F(FormGuiTest, TheProgramIconAskedForAtLoadReachesTheWindow) {
+  // As the main window gets it: asked for in the load handler, loaded and shown in two steps.
+  // (Wine answers neither WM_GETICON nor the class icon across processes, so the real
+  // Kestrix.exe cannot be asked from here.)
+  form->onLoad = [&] { form->icon = 1; };
+  form->Load();
+  form->Show();
+  HWND top = static_cast<HWND>(form->native);
+  const HICON aaa = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), "AAA", IMAGE_ICON,
+                                                  GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  ASSERT_NE(aaa, nullptr) << "the test program carries kestrix.rc";
+  EXPECT_NE(SendMessageA(top, WM_GETICON, ICON_BIG, 0), 0);
+  EXPECT_EQ(reinterpret_cast<HICON>(SendMessageA(top, WM_GETICON, ICON_SMALL, 0)), aaa);
+  EXPECT_EQ(reinterpret_cast<HICON>(GetClassLongPtrA(top, GCLP_HICONSM)), aaa);
+  // The list pictures come from the resources too: "no picture" and the five row kinds.
+  HIMAGELIST images = ListView_GetImageList(H(*form->lvw), LVSIL_SMALL);
+  ASSERT_NE(images, nullptr);
+  EXPECT_EQ(ImageList_GetImageCount(images), 6);
+}
+
+TEST_F(FormGuiTest, ColumnWidthsSetOnTheWindowAreInTheModelWhenItUnloads) {
+  std::vector<int> atUnload;
+  form->onUnload = [&](int&) {
+    for (const auto& c : form->lvw->columns()) atUnload.push_back(c.width);
+  };
+  form->Show();
+  HWND lv = H(*form->lvw);
+  // What a drag does: the header item gets a new width; and the list view's own call.
+  HDITEMA item = {};
+  item.mask = HDI_WIDTH;
+  item.cxy = 150;
+  SendMessageA(ListView_GetHeader(lv), HDM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+  ListView_SetColumnWidth(lv, 1, 123);
+  backend.DoEvents();
+  // A caption change (a language switch) keeps the widths the user chose.
+  form->lvw->set_column_caption(1, "Path");
+  EXPECT_EQ(ListView_GetColumnWidth(lv, 0), 150);
+  EXPECT_EQ(ListView_GetColumnWidth(lv, 1), 123);
+  ASSERT_TRUE(form->Unload());
+  const int dpi = ScreenDpi();
+  EXPECT_EQ(atUnload, (std::vector<int>{MulDiv(150, 1440, dpi), MulDiv(123, 1440, dpi)}));
+}
+
+TEST_F(FormGuiTest, FreezingNeverShowsAHiddenWindow) {
+  form->Load();
+  HWND top = static_cast<HWND>(form->native);
+  form->FreezeRedraw(true);
+  form->FreezeRedraw(false);
+  EXPECT_FALSE(IsWindowVisible(top));
+  // Hidden to the notification area while frozen: thawing must not bring it back.
+  form->Show();
+  form->FreezeRedraw(true);
+  form->Hide();
+  form->FreezeRedraw(false);
+  EXPECT_FALSE(IsWindowVisible(top));
+  form->Show();
+  form->FreezeRedraw(true);
+  form->FreezeRedraw(false);
+  EXPECT_TRUE(IsWindowVisible(top));
 }
 
 }  // namespace

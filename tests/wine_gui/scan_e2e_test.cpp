@@ -55,6 +55,10 @@ HWND Button(HWND main, const std::string& caption) {
 // through a buffer in that process.
 Rows ReadListView(HANDLE process, HWND lv) {
   Rows rows;
+  if (!SameBitness(process)) {
+    ADD_FAILURE() << "Kestrix.exe and the tests differ in bitness: LVITEMA would not match";
+    return rows;
+  }
   int count = int(SendMessageA(lv, LVM_GETITEMCOUNT, 0, 0));
   HWND header = reinterpret_cast<HWND>(SendMessageA(lv, LVM_GETHEADER, 0, 0));
   int columns = header ? std::max(1, int(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0))) : 1;

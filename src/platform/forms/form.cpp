@@ -23,6 +23,16 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return true;
 }
 
+// A new position and size (never negative); false when nothing changed.
+bool StoreBounds(int& l, int& t, int& w, int& h, int left, int top, int width, int height) {
+  if (left == l && top == t && width == w && height == h) return false;
+  l = left;
+  t = top;
+  w = std::max(0, width);
+  h = std::max(0, height);
+  return true;
+}
+
 }  // namespace
 
 const char* TypeName(ControlType type) {
@@ -66,6 +76,14 @@ Control::Control(Form& form, ControlType type, std::string name, int index)
 
 void Control::Changed(Prop p) { form_->backend().ControlChanged(*this, p); }
 
+template <class T>
+bool Control::Assign(T& field, const T& v, Prop p) {
+  if (field == v) return false;
+  field = v;
+  Changed(p);
+  return true;
+}
+
 bool Control::Usable() const {
   for (const Control* c = this; c; c = c->container_) {
     if (!c->enabled_) return false;
@@ -81,17 +99,9 @@ void Control::set_caption(const std::string& v) {
   if (isText) Fire(onChange);
 }
 
-void Control::set_enabled(bool v) {
-  if (enabled_ == v) return;
-  enabled_ = v;
-  Changed(Prop::Enabled);
-}
+void Control::set_enabled(bool v) { Assign(enabled_, v, Prop::Enabled); }
 
-void Control::set_visible(bool v) {
-  if (visible_ == v) return;
-  visible_ = v;
-  Changed(Prop::Visible);
-}
+void Control::set_visible(bool v) { Assign(visible_, v, Prop::Visible); }
 
 bool Control::shown() const {
   for (const Control* c = this; c; c = c->container_) {
@@ -101,31 +111,14 @@ bool Control::shown() const {
 }
 
 void Control::Move(int left, int top, int width, int height) {
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  left_ = left;
-  top_ = top;
-  width_ = std::max(0, width);
-  height_ = std::max(0, height);
-  Changed(Prop::Bounds);
+  if (StoreBounds(left_, top_, width_, height_, left, top, width, height)) Changed(Prop::Bounds);
 }
 
-void Control::set_bold(bool v) {
-  if (bold_ == v) return;
-  bold_ = v;
-  Changed(Prop::Font);
-}
+void Control::set_bold(bool v) { Assign(bold_, v, Prop::Font); }
 
-void Control::set_italic(bool v) {
-  if (italic_ == v) return;
-  italic_ = v;
-  Changed(Prop::Font);
-}
+void Control::set_italic(bool v) { Assign(italic_, v, Prop::Font); }
 
-void Control::set_tool_tip(const std::string& v) {
-  if (toolTip_ == v) return;
-  toolTip_ = v;
-  Changed(Prop::ToolTip);
-}
+void Control::set_tool_tip(const std::string& v) { Assign(toolTip_, v, Prop::ToolTip); }
 
 void Control::set_value(int v) {
   switch (type_) {
@@ -278,23 +271,12 @@ void Control::set_list_index(int i) {
 }
 
 void Control::set_date(std::optional<DateTime> v) {
-  if (date_ == v) return;
-  date_ = v;
-  Changed(Prop::Date);
-  Fire(onChange);
+  if (Assign(date_, v, Prop::Date)) Fire(onChange);
 }
 
-void Control::set_checked(bool v) {
-  if (checked_ == v) return;
-  checked_ = v;
-  Changed(Prop::Checked);
-}
+void Control::set_checked(bool v) { Assign(checked_, v, Prop::Checked); }
 
-void Control::set_color(uint32_t rgb) {
-  if (color_ == rgb) return;
-  color_ = rgb;
-  Changed(Prop::Color);
-}
+void Control::set_color(uint32_t rgb) { Assign(color_, rgb, Prop::Color); }
 
 void Control::Click() {
   if (!Usable()) return;
@@ -387,12 +369,7 @@ void Form::set_caption(const std::string& v) {
 }
 
 void Form::Move(int left, int top, int width, int height) {
-  if (left == left_ && top == top_ && width == width_ && height == height_) return;
-  left_ = left;
-  top_ = top;
-  width_ = std::max(0, width);
-  height_ = std::max(0, height);
-  backend_->FormChanged(*this);
+  if (StoreBounds(left_, top_, width_, height_, left, top, width, height)) backend_->FormChanged(*this);
 }
 
 void Form::set_window_state(WindowState s) {

@@ -175,6 +175,9 @@ class Control {
 
  private:
   void Changed(Prop p);
+  // Sets a property and tells the backend, only when the value differs.
+  template <class T>
+  bool Assign(T& field, const T& v, Prop p);
   bool Usable() const;  // enabled, and every container enabled
 
   Form* form_;
@@ -247,7 +250,7 @@ class Form {
   void Hide();
   // Runs onQueryUnload and onUnload; either may cancel. True when the form was unloaded.
   bool Unload(int unloadMode = 1);
-  // Redraw frozen while visible.
+  // Redraw frozen while the window is visible; a hidden window is left as it is.
   void FreezeRedraw(bool frozen);
   // Shows a Menu control's items as a context menu at the mouse (the menu may be hidden).
   void PopupMenu(Control& menu);
@@ -263,7 +266,9 @@ class Form {
   void BackendClosed();  // the user closed it: query unload with mode 0
 
   void* native = nullptr;
-  int icon = 0;  // icon resource number shown in the title bar
+  // Nonzero: the window (and its owner, if any) shows the program's icon, the resource
+  // "AAA". Backends apply it when the window is shown or the form changes.
+  int icon = 0;
 
  private:
   std::string name_;
@@ -315,6 +320,9 @@ class Backend {
   // Screen work area (without the task bar) in twips.
   virtual void WorkArea(int& left, int& top, int& width, int& height) = 0;
   virtual void PopupMenu(Control& menu) {}
+  // Runs `work` on the UI thread, after the handler now running returns: callable from any
+  // thread, so a worker can report back without the UI waiting in DoEvents. Posts run in order.
+  virtual void Post(std::function<void()> work) = 0;
 };
 
 }  // namespace kx::ui

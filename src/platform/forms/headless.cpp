@@ -118,7 +118,24 @@ MsgResult HeadlessBackend::MsgBox(const std::string& text, uint32_t style, const
 
 void HeadlessBackend::DoEvents() {
   ++doEvents_;
+  std::deque<std::function<void()>> batch;
+  {
+    std::lock_guard<std::mutex> lock(postMutex_);
+    batch.swap(posted_);
+  }
+  for (auto& work : batch) work();
   if (onDoEvents) onDoEvents();
+}
+
+void HeadlessBackend::Post(std::function<void()> work) {
+  if (!work) return;
+  std::lock_guard<std::mutex> lock(postMutex_);
+  posted_.push_back(std::move(work));
+}
+
+size_t HeadlessBackend::pending_posts() const {
+  std::lock_guard<std::mutex> lock(postMutex_);
+  return posted_.size();
 }
 
 std::optional<std::string> HeadlessBackend::OpenFileDialog(const std::string& title,

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +38,11 @@ class HeadlessBackend : public Backend {
   void ExpectOpenFile(std::optional<std::string> path);
   int open_file_dialogs() const { return openFileCalls_; }
 
+  // --- posted work: runs at the next DoEvents (what that work posts waits for the one after)
+  size_t pending_posts() const;
+
   // --- hooks and counters
+  // Runs at every DoEvents, after the posted work.
   std::function<void()> onDoEvents;
   int do_events_count() const { return doEvents_; }
   // Runs inside a modal Show so a test can work the modal form (and hide it).
@@ -68,6 +73,7 @@ class HeadlessBackend : public Backend {
   void RunModal(Form& form) override;
   void WorkArea(int& left, int& top, int& width, int& height) override;
   void PopupMenu(Control& menu) override { popups_.push_back(menu.name()); }
+  void Post(std::function<void()> work) override;
 
  private:
   struct Answer {
@@ -91,6 +97,8 @@ class HeadlessBackend : public Backend {
   int freezeCount_ = 0;
   int controlChanges_ = 0;
   int workArea_[4] = {0, 0, 1024 * 15, 738 * 15};
+  mutable std::mutex postMutex_;
+  std::deque<std::function<void()>> posted_;
 };
 
 }  // namespace kx::ui

@@ -6,13 +6,18 @@
 #include <string>
 
 #include "platform/forms/form.h"
+#include "platform/log.h"
 
 namespace kx::win32 {
 
 class Win32Backend final : public ui::Backend {
  public:
-  Win32Backend();
+  // What the window procedures catch goes to `log` (to the debugger when null). Make it on
+  // the UI thread: posted work is delivered to the thread that made the backend. Workers must
+  // stop posting before it is destroyed; work still queued then is dropped.
+  explicit Win32Backend(Log* log = nullptr);
   ~Win32Backend() override;
+  void set_log(Log* log);
 
   void FormLoaded(ui::Form& form) override;
   void FormShown(ui::Form& form, bool modal) override;
@@ -29,6 +34,7 @@ class Win32Backend final : public ui::Backend {
   void RunModal(ui::Form& form) override;
   void WorkArea(int& left, int& top, int& width, int& height) override;
   void PopupMenu(ui::Control& menu) override;
+  void Post(std::function<void()> work) override;
 
   struct Impl;
 
@@ -36,8 +42,13 @@ class Win32Backend final : public ui::Backend {
   std::unique_ptr<Impl> impl_;
 };
 
+// OutputDebugStringA, as a Log's debug-output sink.
+void WriteDebugOutput(const std::string& line);
+
 // Writes what the form's window shows to a 24-bit BMP file; false when it has no window or
 // the file cannot be written.
 bool SaveWindowBitmap(ui::Form& form, const std::string& path);
+// The same for any window (an HWND), as the screen shows it now, without asking it to redraw.
+bool SaveWindowBitmap(void* window, const std::string& path);
 
 }  // namespace kx::win32

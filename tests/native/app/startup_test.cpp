@@ -1,7 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "app/frm_splash.h"
 #include "app/startup_files.h"
+
 #include "app_fixture.h"
 
 namespace kx::testing_app {
@@ -66,6 +69,29 @@ TEST_F(AppTest, HelpFileMissingStillClearsTheFirstStartFlag) {
   EXPECT_TRUE(fake.shell.opened.empty());
   EXPECT_EQ(User("Settings", "showHelp"), "0");
   EXPECT_EQ(Machine("Settings", "showHelp"), "<none>");
+}
+
+// A failing step of the load is logged under its place and the load goes on; with the
+// setting on, the log also goes to a file in the data folder.
+TEST_F(AppTest, AFailingLoadStepIsLoggedAndTheNextStepRuns) {
+  SeenBefore();
+  PutUser("Settings", "DiagnosticsLog", "1");
+  std::vector<std::string> lines;
+  Log log(fake.clock, [&](const std::string& line) { lines.push_back(line); });
+  sub.onCall = [](const std::string& name) {
+    if (name == "LoadExclusions") throw std::runtime_error("exclusions unreadable");
+  };
+  app = std::make_unique<App>(platform, ui, AppInfo{}, sub.bundle(), &log);
+  app->Start();
+  ui.Advance(400);
+  EXPECT_EQ(sub.Count("LoadSchedule"), 1);  // a later step still ran
+  EXPECT_EQ(User("OptionAndSettings", "STATUS"), "RUNNING");
+  ASSERT_EQ(lines.size(), 1u);
+  EXPECT_NE(lines[0].find("Form_Load"), std::string::npos) << lines[0];
+  EXPECT_NE(lines[0].find("exclusions unreadable"), std::string::npos) << lines[0];
+  auto file = fake.files.ReadFile(dataFolder + "\\Diagnostics.log");
+  ASSERT_TRUE(file);
+  EXPECT_NE(file->find("exclusions unreadable"), std::string::npos);
 }
 
 TEST_F(AppTest, SplashLoadsTheMainWindowOnItsSeventyFifthTick) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/forms/headless.h"
@@ -412,6 +413,28 @@ TEST_F(FormTest, ScriptedDialogsPointerWorkAreaAndFreeze) {
   form.FreezeRedraw(false);
   EXPECT_EQ(backend.freeze_depth(form), 1);
   EXPECT_EQ(backend.freeze_count(), 2);
+}
+
+TEST_F(FormTest, PostedWorkRunsAtTheNextDoEventsInOrder) {
+  std::vector<std::string> ran;
+  std::thread worker([&] {
+    backend.Post([&] { ran.push_back("download done"); });
+    backend.Post([&] {
+      ran.push_back("second");
+      // Posted while the queue runs: waits for the next pump, so a loop cannot starve.
+      backend.Post([&] { ran.push_back("follow-up"); });
+    });
+  });
+  worker.join();
+  EXPECT_TRUE(ran.empty());  // nothing runs inside Post
+  EXPECT_EQ(backend.pending_posts(), 2u);
+  backend.onDoEvents = [&] { ran.push_back("hook"); };
+  backend.DoEvents();
+  EXPECT_EQ(ran, (std::vector<std::string>{"download done", "second", "hook"}));
+  backend.DoEvents();
+  EXPECT_EQ(ran.back(), "hook");
+  EXPECT_EQ(ran[ran.size() - 2], "follow-up");
+  EXPECT_EQ(backend.pending_posts(), 0u);
 }
 
 }  // namespace
