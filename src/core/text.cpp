@@ -15,19 +15,17 @@ std::string Trim(std::string_view s) {
   return std::string(s.substr(b, e - b + 1));
 }
 
-std::vector<std::string> Split(std::string_view s, char sep) {
-  std::vector<std::string> out;
-  size_t i = 0;
-  for (size_t at; (at = s.find(sep, i)) != std::string_view::npos; i = at + 1) out.emplace_back(s.substr(i, at - i));
-  out.emplace_back(s.substr(i));
-  return out;
-}
-
 std::vector<std::string_view> SplitViews(std::string_view s, char sep) {
   std::vector<std::string_view> out;
   size_t i = 0;
   for (size_t at; (at = s.find(sep, i)) != std::string_view::npos; i = at + 1) out.push_back(s.substr(i, at - i));
   out.push_back(s.substr(i));
+  return out;
+}
+
+std::vector<std::string> Split(std::string_view s, char sep) {
+  std::vector<std::string> out;
+  for (std::string_view piece : SplitViews(s, sep)) out.emplace_back(piece);
   return out;
 }
 

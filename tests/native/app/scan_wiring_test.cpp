@@ -11,23 +11,32 @@
 namespace kx {
 namespace {
 
-// The scan wired into the real main window, on fakes.
-TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
+// A program that has run before, on fakes, with these definition lines; the other files
+// hold one line that matches nothing.
+struct WiredApp {
   fakes::FakePlatform fake;
   Platform platform = fake.platform();
   ui::HeadlessBackend ui;
   const std::string key = "Software\\Kestrix Labs\\Kestrix\\";
-  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "Language", "English");
-  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "showHelp", "0");
-  fake.registry.PutString(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime", "Yes");
+  std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
+
+  WiredApp(const std::vector<std::string>& fileLines, const std::vector<std::string>& registryLines) {
+    fake.registry.PutString(Hive::CurrentUser, key + "Settings", "Language", "English");
+    fake.registry.PutString(Hive::CurrentUser, key + "Settings", "showHelp", "0");
+    fake.registry.PutString(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime", "Yes");
+    fake.files.AddFolder(data);
+    fake.files.AddFile(data + "\\FileDefinition.dat", scantest::EncodeFile(fileLines));
+    fake.files.AddFile(data + "\\RegistryDefinition.dat", scantest::EncodeFile(registryLines));
+    for (const char* f : {"ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
+      fake.files.AddFile(data + "\\" + f, scantest::EncodeFile({"x"}));
+  }
+};
+
+// The scan wired into the real main window, on fakes.
+TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
+  WiredApp w({"bad.exe=Bad|[windir]", "bad2.exe=Bad|[windir]"}, {"1^Software\\BadCo^=BadKey"});
+  auto& [fake, platform, ui, key, data] = w;
   fake.registry.PutString(Hive::CurrentUser, key + "OptionAndSettings", "chkScanCookies", "0");
-  const std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
-  fake.files.AddFolder(data);
-  using scantest::EncodeFile;
-  fake.files.AddFile(data + "\\FileDefinition.dat", EncodeFile({"bad.exe=Bad|[windir]", "bad2.exe=Bad|[windir]"}));
-  fake.files.AddFile(data + "\\RegistryDefinition.dat", EncodeFile({"1^Software\\BadCo^=BadKey"}));
-  for (const char* f : {"ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
-    fake.files.AddFile(data + "\\" + f, EncodeFile({"x"}));
   fake.files.AddFile("C:\\Windows\\bad.exe", "MZ");
   fake.files.AddFile("C:\\Windows\\bad2.exe", "MZ");
   fake.registry.AddKey(Hive::CurrentUser, "Software\\BadCo");
@@ -69,22 +78,11 @@ TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
 // Minimising the window during a scan must not start the shields inside the scan's
 // message-loop turns; the end of the scan arms them.
 TEST(ScanWiring, AResizeDuringAScanLeavesTheProtectionTimersStopped) {
-  fakes::FakePlatform fake;
-  Platform platform = fake.platform();
-  ui::HeadlessBackend ui;
-  const std::string key = "Software\\Kestrix Labs\\Kestrix\\";
-  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "Language", "English");
-  fake.registry.PutString(Hive::CurrentUser, key + "Settings", "showHelp", "0");
-  fake.registry.PutString(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime", "Yes");
-  const std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
-  fake.files.AddFolder(data);
   std::vector<std::string> lines;
   for (int i = 0; i < 50; ++i) lines.push_back("f" + std::to_string(i) + ".exe=T|[windir]");
-  fake.files.AddFile(data + "\\FileDefinition.dat", scantest::EncodeFile(lines));
-  for (const char* f : {"RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
-    fake.files.AddFile(data + "\\" + f, scantest::EncodeFile({"x"}));
-
-  App app(platform, ui, AppInfo{});
+  WiredApp w(lines, {"x"});
+  auto& ui = w.ui;
+  App app(w.platform, ui, AppInfo{});
   app.Start();
   ui.Advance(400);
   FrmMain& main = app.main();
