@@ -163,9 +163,7 @@ void FrmMain::Form_Resize() {
   }
 }
 
-void FrmMain::StepFailed(const char* where, int line, const char* what) {
-  app_.log().Write(std::string("FrmMain::") + where + ", step at line " + std::to_string(line) + ": " + what);
-}
+kx::Log& FrmMain::DiagnosticsLog() { return app_.log(); }
 
 // ------------------------------------------------------------------ ways out
 

@@ -2,10 +2,10 @@
 // buttons, the side bar, the menus, the working lists and the window's timers.
 #pragma once
 
-#include <exception>
 #include <string>
 
 #include "platform/forms/form.h"
+#include "platform/log.h"
 
 namespace kx {
 
@@ -56,16 +56,10 @@ class FrmMain : public ui::Form {
   // One step of a handler that goes on whatever happens to it: what it throws is logged
   // with where the step stands, and the next step runs.
   template <typename F>
-  void Step(F&& f, const char* where = __builtin_FUNCTION(), int line = __builtin_LINE()) {
-    try {
-      f();
-    } catch (const std::exception& e) {
-      StepFailed(where, line, e.what());
-    } catch (...) {
-      StepFailed(where, line, "unknown exception");
-    }
+  void Step(F&& f, const char* function = __builtin_FUNCTION(), int line = __builtin_LINE()) {
+    GuardedStepHere(&DiagnosticsLog(), std::forward<F>(f), function, line);
   }
-  void StepFailed(const char* where, int line, const char* what);
+  kx::Log& DiagnosticsLog();
 
   void BuildMenus();
   void BuildPanels();

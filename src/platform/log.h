@@ -7,6 +7,7 @@
 #include <exception>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/services.h"
 
@@ -38,17 +39,33 @@ class Log {
 
 // Runs one step of a longer handler; what it throws is logged under the step's name and the
 // handler goes on with the next step, as the program's "on error resume next" handlers did.
-template <class F>
-bool GuardedStep(Log* log, const char* name, F&& step) {
+namespace detail {
+// The step's label is made only when it failed: guarded steps run on every start and scan.
+template <class F, class Label>
+bool Guarded(Log* log, const Label& label, F&& step) {
   try {
     step();
     return true;
   } catch (const std::exception& e) {
-    if (log) log->Write(std::string(name) + ": " + e.what());
+    if (log) log->Write(label() + ": " + e.what());
   } catch (...) {
-    if (log) log->Write(std::string(name) + ": unknown exception");
+    if (log) log->Write(label() + ": unknown exception");
   }
   return false;
+}
+}  // namespace detail
+
+template <class F>
+bool GuardedStep(Log* log, const char* name, F&& step) {
+  return detail::Guarded(log, [name] { return std::string(name); }, std::forward<F>(step));
+}
+
+// The same, named by where it stands: the enclosing function and the step's line, which the
+// defaults take from the caller.
+template <class F>
+bool GuardedStepHere(Log* log, F&& step, const char* function = __builtin_FUNCTION(), int line = __builtin_LINE()) {
+  return detail::Guarded(
+      log, [&] { return std::string(function) + ", step at line " + std::to_string(line); }, std::forward<F>(step));
 }
 
 }  // namespace kx

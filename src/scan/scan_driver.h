@@ -103,8 +103,8 @@ class ScanDriver {
   void Frozen(const std::function<void()>& changes);
   // A step that goes on whatever happens to it; what it throws is logged with its line.
   template <typename F>
-  void Step(F&& f, int line = __builtin_LINE()) {
-    GuardedStep(services_.log, ("scan step at line " + std::to_string(line)).c_str(), std::forward<F>(f));
+  void Step(F&& f, const char* function = __builtin_FUNCTION(), int line = __builtin_LINE()) {
+    GuardedStepHere(services_.log, std::forward<F>(f), function, line);
   }
   std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
   void PlaceCircleBeside(ui::Control* label);
