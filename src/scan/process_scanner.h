@@ -1,0 +1,101 @@
+// The memory phase: running processes against the executable definitions. During a scan a
+// threat is stopped and listed; outside one (the memory shield) the user is asked. Also the
+// process operations other parts of the program share: stopping a threat by name, the
+// process list and the running program names sent with the anonymous data.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/forms/form.h"
+#include "platform/log.h"
+#include "platform/services.h"
+#include "scan/scan_state.h"
+#include "scan/threat_list.h"
+
+namespace kx {
+
+// One matched process.
+struct MemoryThreat {
+  std::string fileName;  // upper case, as matched
+  std::string company;   // from the file's version resource; may be empty
+  std::string path;      // the executable's full path, upper case (the definition's)
+  uint32_t pid = 0;
+};
+
+// Outside a scan a threat goes to the user. Implemented by the memory shield's alert.
+class MemoryThreatPrompt {
+ public:
+  virtual ~MemoryThreatPrompt() = default;
+  // Shows the alert for the threat and returns once it was answered (or closed).
+  virtual void AskAboutThreat(const MemoryThreat& threat) = 0;
+};
+
+struct ProcessScanServices {
+  Processes& processes;
+  SystemInfo& system;
+  FileSystem& files;
+  ui::Backend& ui;
+  std::function<std::string(const std::string&)> message;  // the message table
+  std::string productName;
+  std::string dataFolder;  // no trailing "\"
+  Log* log = nullptr;
+};
+
+// The main window's controls the phase touches; any may be null.
+struct ProcessScanControls {
+  ui::Control* lblTotalNoOfRunningItems = nullptr;
+  ui::Control* cmdScan = nullptr;  // disabled while a scan runs
+
+  static ProcessScanControls FromForm(ui::Form& form);
+};
+
+// The running processes as GetProcessList gives them (the arrays run from 0 here).
+struct ProcessList {
+  std::vector<std::string> names;  // base names
+  std::vector<uint32_t> ids;
+  std::vector<std::string> paths;  // full image path read with the name ("" when unknown)
+};
+
+class ProcessScanner {
+ public:
+  ProcessScanner(ProcessScanServices services, ProcessScanControls controls, ThreatList& threats, ScanState& state);
+
+  // Outside a scan the threats go to this prompt; without one they are only counted.
+  void SetPrompt(MemoryThreatPrompt* prompt) { prompt_ = prompt; }
+
+  // The platform switch: toolhelp on the Windows 95 family, the process API on NT.
+  void ScanMemory();
+  void ScanProcessList();
+  void ScanModuleList95();
+  void ReportMemoryThreat(const MemoryThreat& threat);
+
+  // Stops a threat's process, found by file name (with the short-name and 15-character
+  // rules). A process whose full path can be read and is not threatPath is never touched;
+  // an empty threatPath leaves the name rules alone to decide. True when stopped, or when
+  // no such process runs.
+  bool KillProcessByName(const std::string& fileName, const std::string& threatPath = "");
+  bool KillProcessById(uint32_t pid, uint32_t exitCode);
+  void KillProcess95(uint32_t pid);
+
+  // -1 when the system cannot list processes.
+  long GetProcessList(ProcessList& out);
+  std::string GetProcessName(uint32_t pid);
+  std::string MapSystem32Path(const std::string& path);
+  // The encoded running program names for the anonymous data ("" when none).
+  std::string GetRunningProgramList();
+
+  bool ScanRunning() const { return controls_.cmdScan && !controls_.cmdScan->enabled(); }
+
+ private:
+  ProcessScanServices services_;
+  ProcessScanControls controls_;
+  ThreatList& threats_;
+  ScanState& state_;
+  MemoryThreatPrompt* prompt_ = nullptr;
+  std::string list95_;  // the toolhelp variant's executable list, kept while not blank
+};
+
+}  // namespace kx
