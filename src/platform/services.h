@@ -204,9 +204,10 @@ class Processes {
   virtual std::vector<uint32_t> EnumIds() = 0;  // grows its buffer until every id fits
   virtual std::optional<std::string> ModulePath(uint32_t pid) = 0;      // first module's full path
   virtual std::optional<std::string> ModuleBaseName(uint32_t pid) = 0;  // first module's name
-  // Name and path from one opening of the process. Where its modules cannot be read (a
-  // 64-bit process seen from this 32-bit program) the image name the system keeps for it
-  // stands in (Vista and later); nullopt when neither can be had.
+  // The executable's name and full path: the image name the system keeps for the process
+  // (Vista and later), which names the same file as the first module and can be had where
+  // the modules cannot be read (a 64-bit process seen from this 32-bit program); else the
+  // first module's. nullopt when neither can be had.
   virtual std::optional<ProcessImage> Image(uint32_t pid) = 0;
   virtual bool Terminate(uint32_t pid, uint32_t exitCode) = 0;
   // Exit code of an ended process; nullopt while it runs or when it cannot be opened.

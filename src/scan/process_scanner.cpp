@@ -70,12 +70,29 @@ void ProcessScanner::Progress(const std::string& lastExeName, long base) {
                             Percentage(state_.counters.memoryInspected + base, d.total));
 }
 
+bool ProcessScanner::ExecutableListHolds(const std::string& path) const {
+  // The list's entries lie between bars and a path holds no bar, so looking the path up
+  // among the entries finds exactly what searching the list for "|" path "|" finds.
+  return exeCache_.entries.count(path) != 0;
+}
+
 std::string ProcessScanner::BuildExecutableList(std::string& lastExeName) {
   DefinitionStore store(services_.files, services_.dataFolder);
   if (!store.Present(DefinitionFile::Exe)) return "";
+  std::optional<std::string> bytes = services_.files.ReadFile(store.PathOf(DefinitionFile::Exe));
+  if (!bytes) return "";
+  // A shield check between scans reads the file and, when it is what the last run read,
+  // takes that run's list: expanding ten thousand lines every few seconds would cost more
+  // than the rest of the check. A scan always reads and counts every line.
+  const bool scanning = ScanRunning();
+  if (!scanning && exeCache_.valid && exeCache_.bytes == *bytes) {
+    lastExeName = exeCache_.lastExeName;
+    return exeCache_.list;
+  }
+  exeCache_.valid = false;
   PlaceholderCache placeholders(services_.system);
   std::string list = "|";
-  for (const std::string& raw : store.RawLines(DefinitionFile::Exe)) {
+  for (const std::string& raw : SplitTextLines(*bytes)) {
     if (StopRequested()) return "";
     const std::string line = DecodeDefinitionLine(raw);
     ExeDefinition exe = ReadExeDefinition(line, placeholders);
@@ -84,13 +101,18 @@ std::string ProcessScanner::BuildExecutableList(std::string& lastExeName) {
       list += '|';
       lastExeName = exe.exeName;
     }
-    if (ScanRunning()) {
+    if (scanning) {
       state_.counters.memoryInspected += 1;
       Progress(lastExeName, state_.definitions.cookie);
     }
     state_.YieldToMessageLoop();
   }
-  return UpperAnsi(list);
+  list = UpperAnsi(list);
+  exeCache_ = {true, std::move(*bytes), list, lastExeName, {}};
+  std::string_view all = exeCache_.list;
+  for (size_t at = 1, bar; (bar = all.find('|', at)) != std::string_view::npos; at = bar + 1)
+    exeCache_.entries.insert(all.substr(at, bar - at));
+  return list;
 }
 
 void ProcessScanner::ScanProcessList() {
@@ -113,7 +135,7 @@ void ProcessScanner::ExamineProcess(uint32_t pid, const std::string& imagePath, 
   if (imagePath.empty()) return;  // could not be opened
   const std::string path = MatchedPath(imagePath);
   const std::string fileName = FileNameOfPath(path);
-  if (list.find("|" + path + "|") == std::string::npos) return;
+  if (list.empty() || !ExecutableListHolds(path)) return;
   const std::string company = GetCompanyName(services_.files, path);
   if (IsMicrosoft(company)) return;
   if (threats_.IsExcluded(fileName)) {

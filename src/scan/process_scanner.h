@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <vector>
 
 #include "platform/forms/form.h"
@@ -95,6 +97,7 @@ class ProcessScanner {
   void Progress(const std::string& lastExeName, long base);
   // "|PATH|PATH|...|", upper case; "" without the file or when stopped while reading.
   std::string BuildExecutableList(std::string& lastExeName);
+  bool ExecutableListHolds(const std::string& path) const;
   void ExamineProcess(uint32_t pid, const std::string& imagePath, const std::string& list);
   void Examine95(uint32_t pid, const std::string& name, const std::string& upperList);
   // A process path as the executable list holds paths: trimmed, upper case, system folder mapped.
@@ -109,6 +112,13 @@ class ProcessScanner {
   ScanState& state_;
   MemoryThreatPrompt* prompt_ = nullptr;
   std::string list95_;  // the toolhelp variant's executable list, kept while not blank
+  struct ExeListCache {
+    bool valid = false;
+    std::string bytes;  // ExeDefinition.dat as read
+    std::string list;
+    std::string lastExeName;
+    std::unordered_set<std::string_view> entries;  // into list
+  } exeCache_;
 };
 
 }  // namespace kx

@@ -27,7 +27,7 @@ struct Children {
     si.cb = sizeof si;
     PROCESS_INFORMATION pi{};
     std::string line = "\"" + exe + "\"";
-    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags | CREATE_NO_WINDOW, nullptr, nullptr,
+    if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, flags | DETACHED_PROCESS, nullptr, nullptr,
                         &si, &pi))
       return 0;
     started.push_back(pi);
@@ -112,6 +112,23 @@ TEST_F(ProcessScannerWin32, OnlyTheMatchedOneOfTwoSameNamedProcessesIsStopped) {
   EXPECT_TRUE(children.Running(keep));
   EXPECT_TRUE(children.Running(keep2));
   EXPECT_FALSE(children.Running(again));
+}
+
+TEST_F(ProcessScannerWin32, TheImageNameNamesTheSameFileAsTheFirstModule) {
+  Children children;
+  ASSERT_NE(children.Start(Plant("Images", "image test.exe")), 0u);
+  Sleep(300);
+  int compared = 0;
+  for (uint32_t pid : wp.processes.EnumIds()) {
+    auto module = wp.processes.ModulePath(pid);
+    if (!module) continue;
+    auto image = wp.processes.Image(pid);
+    ASSERT_TRUE(image) << *module;
+    EXPECT_EQ(_stricmp(image->path.c_str(), module->c_str()), 0) << image->path << " / " << *module;
+    EXPECT_EQ(_stricmp(image->baseName.c_str(), wp.processes.ModuleBaseName(pid).value_or("").c_str()), 0);
+    ++compared;
+  }
+  EXPECT_GE(compared, 3);  // this program, the sleeper and the system's own
 }
 
 TEST_F(ProcessScannerWin32, EveryProcessIsListedPastTheFirstHundredAndTwentyEight) {

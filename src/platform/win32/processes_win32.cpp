@@ -97,15 +97,14 @@ std::optional<std::string> ImageNameOf(uint32_t pid) {
 }  // namespace
 
 std::optional<ProcessImage> Win32Processes::Image(uint32_t pid) {
-  {
-    Proc p(kQueryRead, pid);
-    if (p.h) {
-      auto path = FirstModuleName(p.h, GetModuleFileNameExA);
-      auto base = path ? FirstModuleName(p.h, GetModuleBaseNameA) : std::nullopt;
-      if (path && base) return ProcessImage{*base, *path};
-    }
-  }
+  // The system's own record of the image is one request; the module list means reading the
+  // other process's memory, several times slower, and impossible across bitness. Both name
+  // the same file; the module list stays for systems before Vista.
   auto path = ImageNameOf(pid);
+  if (!path || path->empty()) {
+    Proc p(kQueryRead, pid);
+    if (p.h) path = FirstModuleName(p.h, GetModuleFileNameExA);
+  }
   if (!path || path->empty()) return std::nullopt;
   const size_t slash = path->find_last_of('\\');
   return ProcessImage{slash == std::string::npos ? *path : path->substr(slash + 1), *path};

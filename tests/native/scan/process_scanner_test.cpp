@@ -121,6 +121,14 @@ TEST_F(ProcessScannerTest, TheShieldAsksInsteadAndIsNotBlindedByAnEarlierCancell
   EXPECT_TRUE(rig.Rows("lvwSpywareFound").empty());
   // Outside a scan only the processes count, not the definition lines.
   EXPECT_EQ(rig.state.counters.memoryInspected, static_cast<long>(fp.processes.EnumIds().size()));
+
+  // New definitions take effect at the next check.
+  const uint32_t fresh = Run("C:\\Program Files\\New\\fresh.exe");
+  ExeDefinitions({"fresh.exe=Fresh|[progfil]New\\"});
+  prompt.asked.clear();
+  scanner.ScanMemory();
+  ASSERT_EQ(prompt.asked.size(), 1u);
+  EXPECT_EQ(prompt.asked[0].pid, fresh);
 }
 
 TEST_F(ProcessScannerTest, StoppingByNameNeverTouchesAnotherProgramOfTheSameName) {
