@@ -13,7 +13,7 @@ wineboot -i >/dev/null 2>&1
 wineserver -w
 echo "== cookie phase under Wine =="
 status=0
-wine "$here/build/windows/cookie_bench.exe" "${1:-5000}" "${2:-2000}" || status=$?
+wine "$here/build/windows/tests/cookie_bench.exe" "${1:-5000}" "${2:-2000}" || status=$?
 wineserver -k 2>/dev/null || true
 if [ "${KESTRIX_BENCH_NATIVE:-1}" = 1 ]; then
   echo "== native (fakes) =="
