@@ -60,8 +60,11 @@ void ScanWiring::WriteScanReport() { app_.main().MakeReport(); }
 void ScanWiring::ShowResultsPanel() { app_.main().Get("cmdRemove").Click(); }
 void ScanWiring::RunAutomaticDeletion() { app_.subsystems().removal->DeleteSelected(); }
 void ScanWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
-void ScanWiring::ResetCookieScanResultCount() {}
-void ScanWiring::ScanCookies() {}
+void ScanWiring::ResetCookieScanResultCount() { Get().cookieFiles = 0; }
+void ScanWiring::ScanCookies() {
+  Scanning& s = Get();
+  s.cookies.ScanCookies(s.cookieFiles);
+}
 void ScanWiring::ScanMemory() { Get().processes.ScanMemory(); }
 
 }  // namespace kx

@@ -12,6 +12,8 @@ Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, Sc
       processes(ProcessScanServices{platform.processes, platform.system, platform.files, ui, setup.message,
                                     setup.productName, setup.dataFolder, setup.log},
                 ProcessScanControls::FromForm(mainWindow), threats, state),
+      cookies(CookieScanServices{platform.files, platform.system, setup.dataFolder, setup.log},
+              mainWindow.Find("cmdScan"), threats, state),
       driver(view,
              ScanServices{platform.files, platform.system, platform.clock, ui, setup.message, setup.productName,
                           setup.dataFolder, setup.log},

@@ -8,6 +8,7 @@
 
 #include "platform/forms/form.h"
 #include "platform/services.h"
+#include "scan/cookie_scanner.h"
 #include "scan/process_scanner.h"
 #include "scan/registry_related.h"
 #include "scan/scan_driver.h"
@@ -46,6 +47,8 @@ class Scanning {
   ThreatList threats;
   ModRegistryRelated registry;
   ProcessScanner processes;
+  CookieScanner cookies;
+  long cookieFiles = 0;  // the cookie phase's file count, reset before every scan
   ScanDriver driver;
 };
 
