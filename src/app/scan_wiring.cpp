@@ -60,5 +60,8 @@ void ScanWiring::WriteScanReport() { app_.main().MakeReport(); }
 void ScanWiring::ShowResultsPanel() { app_.main().Get("cmdRemove").Click(); }
 void ScanWiring::RunAutomaticDeletion() { app_.subsystems().removal->DeleteSelected(); }
 void ScanWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
+void ScanWiring::ResetCookieScanResultCount() {}
+void ScanWiring::ScanCookies() {}
+void ScanWiring::ScanMemory() { Get().processes.ScanMemory(); }
 
 }  // namespace kx

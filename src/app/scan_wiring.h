@@ -40,6 +40,9 @@ class ScanWiring final : public ScanFeature, private ScanHost {
   void ShowResultsPanel() override;
   void RunAutomaticDeletion() override;
   void ShowStatusPanelValues() override;
+  void ResetCookieScanResultCount() override;
+  void ScanCookies() override;
+  void ScanMemory() override;
 
   App& app_;
   std::unique_ptr<Scanning> scanning_;

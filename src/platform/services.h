@@ -192,17 +192,28 @@ struct ProcessEntry {
   std::string exeFile;  // the toolhelp base name, "notepad.exe"
 };
 
+// A process's executable: its first module's name and full path.
+struct ProcessImage {
+  std::string baseName;  // "notepad.exe"
+  std::string path;      // "C:\Windows\notepad.exe"
+};
+
 class Processes {
  public:
   virtual ~Processes() = default;
   virtual std::vector<uint32_t> EnumIds() = 0;  // grows its buffer until every id fits
   virtual std::optional<std::string> ModulePath(uint32_t pid) = 0;      // first module's full path
   virtual std::optional<std::string> ModuleBaseName(uint32_t pid) = 0;  // first module's name
+  // Name and path from one opening of the process. Where its modules cannot be read (a
+  // 64-bit process seen from this 32-bit program) the image name the system keeps for it
+  // stands in (Vista and later); nullopt when neither can be had.
+  virtual std::optional<ProcessImage> Image(uint32_t pid) = 0;
   virtual bool Terminate(uint32_t pid, uint32_t exitCode) = 0;
   // Exit code of an ended process; nullopt while it runs or when it cannot be opened.
   virtual std::optional<uint32_t> ExitCode(uint32_t pid) = 0;
   virtual bool WaitForExit(uint32_t pid, uint32_t milliseconds) = 0;  // true when it ended
   virtual bool EnableDebugPrivilege() = 0;                            // "SeDebugPrivilege"
+  virtual void DisableDebugPrivilege() = 0;
   virtual std::vector<ProcessEntry> Snapshot() = 0;                   // toolhelp
   virtual std::optional<std::vector<std::string>> WmiProcessNames() = 0;  // Win32_Process Name
   virtual uint32_t CurrentId() = 0;

@@ -90,6 +90,19 @@ class ProcessScanner {
   bool ScanRunning() const { return controls_.cmdScan && !controls_.cmdScan->enabled(); }
 
  private:
+  bool StopRequested() const;
+  void SetRunningItems(const std::string& text);
+  void Progress(const std::string& lastExeName, long base);
+  // "|PATH|PATH|...|", upper case; "" without the file or when stopped while reading.
+  std::string BuildExecutableList(std::string& lastExeName);
+  void ExamineProcess(uint32_t pid, const std::string& imagePath, const std::string& list);
+  void Examine95(uint32_t pid, const std::string& name, const std::string& upperList);
+  // A process path as the executable list holds paths: trimmed, upper case, system folder mapped.
+  std::string MatchedPath(const std::string& imagePath);
+  // The one process, with the retries a dying process may need.
+  bool StopProcess(uint32_t pid);
+  std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
+
   ProcessScanServices services_;
   ProcessScanControls controls_;
   ThreatList& threats_;

@@ -8,6 +8,7 @@
 
 #include "platform/forms/form.h"
 #include "platform/services.h"
+#include "scan/process_scanner.h"
 #include "scan/registry_related.h"
 #include "scan/scan_driver.h"
 #include "scan/scan_state.h"
@@ -44,6 +45,7 @@ class Scanning {
   ScanState state;
   ThreatList threats;
   ModRegistryRelated registry;
+  ProcessScanner processes;
   ScanDriver driver;
 };
 

@@ -37,6 +37,9 @@ struct Env {
   virtual std::unique_ptr<Hold> HoldOpen(const std::string& path) = 0;
   // Starts a process that runs until it is terminated; its id, or 0 on failure.
   virtual uint32_t StartChild() = 0;
+  // Starts a running 64-bit program (on Windows, a process whose modules this 32-bit
+  // program cannot read); its id and the full path it was started from, or 0.
+  virtual uint32_t StartChild64(std::string& imagePath) = 0;
   // An http:// address that answers GET with this status and body.
   virtual std::string ServeBody(const std::string& body, int status = 200) = 0;
   // An address whose server accepts the connection and then never answers.

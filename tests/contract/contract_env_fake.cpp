@@ -46,6 +46,12 @@ class FakeEnv final : public Env {
     return std::make_unique<FakeHold>(p_.files, path);
   }
   uint32_t StartChild() override { return p_.processes.Add("C:\\Windows\\system32\\child.exe"); }
+  uint32_t StartChild64(std::string& imagePath) override {
+    imagePath = "C:\\Program Files\\Tools\\sleeper64.exe";
+    uint32_t pid = p_.processes.Add(imagePath);
+    p_.processes.Get(pid)->modulesReadable = false;
+    return pid;
+  }
   std::string ServeBody(const std::string& body, int status) override {
     std::string url = "http://127.0.0.1/body" + std::to_string(++n_);
     p_.web.Serve(url, body, status);

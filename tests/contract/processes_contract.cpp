@@ -56,6 +56,25 @@ TEST(ProcessesContract, TerminatesAChildAndKeepsItsExitCode) {
   EXPECT_FALSE(p.Terminate(child, 8));  // already gone
 }
 
+TEST(ProcessesContract, ImageNamesEveryProcessEvenOneOfTheOtherBitness) {
+  auto env = MakeEnv();
+  Processes& p = env->processes();
+  uint32_t self = p.CurrentId();
+  auto own = p.Image(self);
+  ASSERT_TRUE(own);
+  EXPECT_EQ(Up(own->path), Up(p.ModulePath(self).value_or("?")));
+  EXPECT_EQ(Up(own->baseName), Up(p.ModuleBaseName(self).value_or("?")));
+
+  std::string started;
+  uint32_t child = env->StartChild64(started);
+  ASSERT_NE(child, 0u) << "the 64-bit sleeper could not be started";
+  auto image = p.Image(child);
+  ASSERT_TRUE(image) << "a 64-bit process must still be examined";
+  EXPECT_EQ(Up(image->path), Up(started));
+  EXPECT_EQ(Up(image->baseName), Up(started.substr(started.find_last_of('\\') + 1)));
+  EXPECT_TRUE(p.Terminate(child, 0));
+}
+
 TEST(ProcessesContract, AnUnknownProcessCannotBeOpened) {
   auto env = MakeEnv();
   Processes& p = env->processes();
@@ -63,6 +82,7 @@ TEST(ProcessesContract, AnUnknownProcessCannotBeOpened) {
   ASSERT_FALSE(Contains(p.EnumIds(), none));
   EXPECT_FALSE(p.ModulePath(none));
   EXPECT_FALSE(p.ModuleBaseName(none));
+  EXPECT_FALSE(p.Image(none));
   EXPECT_FALSE(p.Terminate(none, 0));
   EXPECT_FALSE(p.ExitCode(none));
 }

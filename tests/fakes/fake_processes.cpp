@@ -46,14 +46,20 @@ std::vector<uint32_t> FakeProcesses::EnumIds() {
 
 std::optional<std::string> FakeProcesses::ModulePath(uint32_t pid) {
   Proc* p = Get(pid);
-  if (!p || !p->openable) return std::nullopt;
+  if (!p || !p->openable || !p->modulesReadable) return std::nullopt;
   return p->path;
 }
 
 std::optional<std::string> FakeProcesses::ModuleBaseName(uint32_t pid) {
   Proc* p = Get(pid);
-  if (!p || !p->openable) return std::nullopt;
+  if (!p || !p->openable || !p->modulesReadable) return std::nullopt;
   return BaseName(p->path);
+}
+
+std::optional<ProcessImage> FakeProcesses::Image(uint32_t pid) {
+  Proc* p = Get(pid);
+  if (!p || !p->openable) return std::nullopt;
+  return ProcessImage{BaseName(p->path), p->path};
 }
 
 bool FakeProcesses::Terminate(uint32_t pid, uint32_t exitCode) {
@@ -74,6 +80,7 @@ bool FakeProcesses::WaitForExit(uint32_t pid, uint32_t) { return !IsRunning(pid)
 
 bool FakeProcesses::EnableDebugPrivilege() {
   ++debugPrivilegeRequests;
+  debugPrivilegeHeld = debugPrivilege;
   return debugPrivilege;
 }
 

@@ -19,10 +19,12 @@ class FakeProcesses final : public Processes {
   std::vector<uint32_t> EnumIds() override;
   std::optional<std::string> ModulePath(uint32_t pid) override;
   std::optional<std::string> ModuleBaseName(uint32_t pid) override;
+  std::optional<ProcessImage> Image(uint32_t pid) override;
   bool Terminate(uint32_t pid, uint32_t exitCode) override;
   std::optional<uint32_t> ExitCode(uint32_t pid) override;
   bool WaitForExit(uint32_t pid, uint32_t milliseconds) override;
   bool EnableDebugPrivilege() override;
+  void DisableDebugPrivilege() override { debugPrivilegeHeld = false; }
   std::vector<ProcessEntry> Snapshot() override;
   std::optional<std::vector<std::string>> WmiProcessNames() override;
   uint32_t CurrentId() override { return selfId; }
@@ -36,6 +38,9 @@ class FakeProcesses final : public Processes {
   struct Proc {
     std::string path;
     bool openable = true;  // false: OpenProcess is refused, modules unreadable
+    // false: the modules cannot be read (a 64-bit process seen from a 32-bit one), only
+    // the image name the system keeps
+    bool modulesReadable = true;
     bool killable = true;
   };
   Proc* Get(uint32_t pid);
@@ -46,6 +51,7 @@ class FakeProcesses final : public Processes {
   bool snapshotFullPaths = false;   // the Windows 95 toolhelp gives full paths
   std::vector<std::pair<uint32_t, uint32_t>> terminations;  // (pid, exit code) that succeeded
   int debugPrivilegeRequests = 0;
+  bool debugPrivilegeHeld = false;  // enabled and not yet disabled
 
  private:
   std::map<uint32_t, Proc> running_;

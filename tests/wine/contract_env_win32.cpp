@@ -203,6 +203,28 @@ class Win32Env final : public Env {
     return pi.dwProcessId;
   }
 
+  uint32_t StartChild64(std::string& imagePath) override {
+    // Built beside the tests with the 64-bit compiler.
+    char exe[MAX_PATH + 1] = {};
+    GetModuleFileNameA(nullptr, exe, MAX_PATH);
+    std::string path = exe;
+    path = path.substr(0, path.find_last_of('\\') + 1) + "kestrix_sleeper64.exe";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi{};
+    std::string line = "\"" + path + "\"";
+    if (!CreateProcessA(path.c_str(), line.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr, &si,
+                        &pi))
+      return 0;
+    CloseHandle(pi.hThread);
+    children_.push_back(pi.hProcess);
+    // Running, not merely created: its loader has set it up.
+    WaitForInputIdle(pi.hProcess, 2000);
+    Sleep(200);
+    imagePath = path;
+    return pi.dwProcessId;
+  }
+
   std::string ServeBody(const std::string& body, int status) override { return server_.Add(body, status); }
   std::string SilentUrl() override { return server_.Silent(); }
   std::string RefusedUrl() override {

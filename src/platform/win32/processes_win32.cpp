@@ -76,6 +76,41 @@ std::optional<std::string> Win32Processes::ModuleBaseName(uint32_t pid) {
   return FirstModuleName(p.h, GetModuleBaseNameA);
 }
 
+namespace {
+
+// QueryFullProcessImageNameA is Vista's; looked up so the program still loads on XP.
+std::optional<std::string> ImageNameOf(uint32_t pid) {
+  using QueryFn = BOOL(WINAPI*)(HANDLE, DWORD, LPSTR, PDWORD);
+  static const auto query = reinterpret_cast<QueryFn>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "QueryFullProcessImageNameA")));
+  if (!query) return std::nullopt;
+  constexpr DWORD kQueryLimited = 0x1000;  // PROCESS_QUERY_LIMITED_INFORMATION
+  Proc p(kQueryLimited, pid);
+  if (!p.h) return std::nullopt;
+  return ReadGrowingName([&](char* buf, uint32_t size) -> uint32_t {
+    DWORD n = size;
+    if (!query(p.h, 0, buf, &n)) return GetLastError() == ERROR_INSUFFICIENT_BUFFER ? size : 0;
+    return n;
+  });
+}
+
+}  // namespace
+
+std::optional<ProcessImage> Win32Processes::Image(uint32_t pid) {
+  {
+    Proc p(kQueryRead, pid);
+    if (p.h) {
+      auto path = FirstModuleName(p.h, GetModuleFileNameExA);
+      auto base = path ? FirstModuleName(p.h, GetModuleBaseNameA) : std::nullopt;
+      if (path && base) return ProcessImage{*base, *path};
+    }
+  }
+  auto path = ImageNameOf(pid);
+  if (!path || path->empty()) return std::nullopt;
+  const size_t slash = path->find_last_of('\\');
+  return ProcessImage{slash == std::string::npos ? *path : path->substr(slash + 1), *path};
+}
+
 bool Win32Processes::Terminate(uint32_t pid, uint32_t exitCode) {
   Proc p(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_INFORMATION, pid);
   if (!p.h) return false;
@@ -113,6 +148,18 @@ bool Win32Processes::EnableDebugPrivilege() {
   }
   CloseHandle(token);
   return ok;
+}
+
+void Win32Processes::DisableDebugPrivilege() {
+  HANDLE token = nullptr;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return;
+  TOKEN_PRIVILEGES tp{};
+  if (LookupPrivilegeValueA(nullptr, "SeDebugPrivilege", &tp.Privileges[0].Luid)) {
+    tp.PrivilegeCount = 1;
+    tp.Privileges[0].Attributes = 0;
+    AdjustTokenPrivileges(token, FALSE, &tp, sizeof tp, nullptr, nullptr);
+  }
+  CloseHandle(token);
 }
 
 std::vector<ProcessEntry> Win32Processes::Snapshot() {

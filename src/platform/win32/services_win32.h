@@ -56,10 +56,12 @@ class Win32Processes final : public Processes {
   std::vector<uint32_t> EnumIds() override;
   std::optional<std::string> ModulePath(uint32_t pid) override;
   std::optional<std::string> ModuleBaseName(uint32_t pid) override;
+  std::optional<ProcessImage> Image(uint32_t pid) override;
   bool Terminate(uint32_t pid, uint32_t exitCode) override;
   std::optional<uint32_t> ExitCode(uint32_t pid) override;
   bool WaitForExit(uint32_t pid, uint32_t milliseconds) override;
   bool EnableDebugPrivilege() override;
+  void DisableDebugPrivilege() override;
   std::vector<ProcessEntry> Snapshot() override;
   std::optional<std::vector<std::string>> WmiProcessNames() override;
   uint32_t CurrentId() override;
