@@ -24,8 +24,9 @@ bool ReadRegistryText(Registry& registry, Hive root, const std::string& key, con
 
 std::string HomePageAlertText(const std::string& productName, const std::string& acceptedPage,
                               const std::string& currentPage) {
-  return productName + " has detected that your Homepage has been changed." + "\r\n\r\nClick YES to keep your homepage as:\r\n" +
-         acceptedPage + "\r\n\r\nClick No to change your homepage to:\r\n" + currentPage;
+  return productName + " has detected that your Homepage has been changed." +
+         "\r\n\r\nClick YES to keep your homepage as:\r\n" + acceptedPage +
+         "\r\n\r\nClick No to change your homepage to:\r\n" + currentPage;
 }
 
 HomePageShield::HomePageShield(Registry& registry, std::string productName, ShieldHost& host,

@@ -48,10 +48,9 @@ void MemoryShield::AskAboutThreat(const MemoryThreat& threat) {
   // goes on without acting, and the next one asks again.
   while (!alert_.answered() && alert_.visible() && !host_.ProgramEnding()) {
     ui.DoEvents();
-    if (alert_.answered() || !alert_.visible()) break;
     // The user takes seconds to answer; spinning through the message loop meanwhile
     // would hold a whole processor.
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (!alert_.answered() && alert_.visible()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
 

@@ -2,9 +2,12 @@
 // map, and ApplyTimerSettings as the settings describe it.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "platform/forms/headless.h"
 #include "protection/shield_host.h"
@@ -14,30 +17,27 @@ namespace kx::shieldtest {
 class TestHost : public ShieldHost {
  public:
   explicit TestHost(ui::Backend& backend) : window("FrmMain", backend) {
-    for (auto [name, ms] : {std::pair{"tmrCheckHomePage", 5000}, {"tmrMemoryInspected", 10000}, {"tmrScheduler", 10}}) {
-      auto& t = window.Add(ui::ControlType::Timer, name);
-      t.set_interval(ms);
-    }
+    window.Add(ui::ControlType::Timer, "tmrCheckHomePage").set_interval(5000);
+    window.Add(ui::ControlType::Timer, "tmrMemoryInspected").set_interval(10000);
+    window.Add(ui::ControlType::Timer, "tmrScheduler").set_interval(10);
     window.Load();
   }
-
   std::string ReadSetting(const std::string& section, const std::string& key, const std::string& def) override {
-    auto it = settings.find(section + "\\" + key);
-    return it == settings.end() ? def : it->second;
+    EXPECT_EQ(section, "OptionAndSettings") << key;
+    return settings.count(key) ? settings[key] : def;
   }
   void WriteSetting(const std::string& section, const std::string& key, const std::string& value) override {
-    settings[section + "\\" + key] = value;
-    writes.push_back(key + "=" + value);
+    EXPECT_EQ(section, "OptionAndSettings") << key;
+    settings[key] = value;
   }
   void ApplyTimerSettings(bool enable) override {
     applied.push_back(enable);
     auto on = [&](const char* key, const char* def) {
-      const std::string v = ReadSetting("OptionAndSettings", key, def);
-      return v == "True" || v == "1";
+      return enable && ReadSetting(kShieldSection, key, def) == "True";
     };
-    Timer("tmrScheduler").set_enabled(enable && on("chkAutomaticScanYesOrNo", "0"));
-    Timer("tmrCheckHomePage").set_enabled(enable && on("optIEHomePageSheildOn", "True"));
-    Timer("tmrMemoryInspected").set_enabled(enable && on("optMemorySheildOn", "True"));
+    Timer("tmrScheduler").set_enabled(on("chkAutomaticScanYesOrNo", "False"));
+    Timer("tmrCheckHomePage").set_enabled(on("optIEHomePageSheildOn", "True"));
+    Timer("tmrMemoryInspected").set_enabled(on("optMemorySheildOn", "True"));
   }
   ui::Control* CheckHomePageTimer() override { return &Timer("tmrCheckHomePage"); }
   void MemoryShieldTick() override {
@@ -47,16 +47,15 @@ class TestHost : public ShieldHost {
   bool ProgramEnding() const override { return ending; }
 
   ui::Control& Timer(const char* name) { return window.Get(name); }
-  bool AnyProtectionTimerRunning() {
-    return Timer("tmrCheckHomePage").enabled() || Timer("tmrMemoryInspected").enabled() ||
-           Timer("tmrScheduler").enabled();
+  bool AnyTimerRunning() {
+    for (const char* t : {"tmrCheckHomePage", "tmrMemoryInspected", "tmrScheduler"})
+      if (Timer(t).enabled()) return true;
+    return false;
   }
-  void Option(const std::string& key, const std::string& value) { settings["OptionAndSettings\\" + key] = value; }
-  std::string Stored(const std::string& key) { return ReadSetting("OptionAndSettings", key, "<absent>"); }
+  std::string Stored(const std::string& key) { return settings.count(key) ? settings[key] : "<absent>"; }
 
   ui::Form window;
-  std::map<std::string, std::string> settings;
-  std::vector<std::string> writes;
+  std::map<std::string, std::string> settings;  // section OptionAndSettings
   std::vector<bool> applied;
   int memoryTicks = 0;
   std::function<void()> onMemoryTick;
