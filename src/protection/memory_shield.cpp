@@ -11,15 +11,8 @@ namespace kx {
 MemoryShield::MemoryShield(MemoryShieldServices services, ShieldHost& host, ProcessScanner& scanner,
                            ThreatList& threats, FrmSpywareFoundAlert& alert, ShieldGate& gate)
     : services_(std::move(services)), host_(host), scanner_(scanner), threats_(threats), alert_(alert), gate_(gate) {
-  scanner_.SetPrompt(this);
   alert_.onStop = [this] { Stop(); };
   alert_.onAllow = [this] { Allow(); };
-}
-
-MemoryShield::~MemoryShield() {
-  scanner_.SetPrompt(nullptr);
-  alert_.onStop = nullptr;
-  alert_.onAllow = nullptr;
 }
 
 void MemoryShield::Tick() {

@@ -20,11 +20,10 @@ struct MemoryShieldServices {
 
 class MemoryShield final : public MemoryThreatPrompt {
  public:
-  // Becomes the scanner's prompt and takes the alert's buttons; lets go of the scanner
-  // again when it goes.
+  // Takes the alert's buttons. Whoever joins the two makes the shield the scanner's prompt
+  // (ProcessScanner::SetPrompt), and takes it back before the shield goes.
   MemoryShield(MemoryShieldServices services, ShieldHost& host, ProcessScanner& scanner, ThreatList& threats,
                FrmSpywareFoundAlert& alert, ShieldGate& gate);
-  ~MemoryShield() override;
   MemoryShield(const MemoryShield&) = delete;
   MemoryShield& operator=(const MemoryShield&) = delete;
 

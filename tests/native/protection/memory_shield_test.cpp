@@ -29,6 +29,7 @@ struct MemoryShieldTest : ::testing::Test {
   uint32_t bad = 0, tray = 0;
 
   void SetUp() override {
+    scanner.SetPrompt(&shield);
     rig.state.yield.intervalMs = 0;
     fp.files.AddFile(kData + "\\ExeDefinition.dat",
                      scantest::EncodeFile({"bad.exe=Bad Adware|C:\\Program Files\\Bad\\", "tray.exe=Tray|C:\\Tools"}));
