@@ -5,19 +5,18 @@
 #include "app/frm_download.h"
 #include "app/frm_help.h"
 #include "app/frm_hidden.h"
-#include "app/frm_home_page_changed_alert.h"
 #include "app/frm_language.h"
 #include "app/frm_main.h"
 #include "app/frm_menu_popup.h"
 #include "app/frm_report.h"
 #include "app/frm_signature_updated.h"
 #include "app/frm_splash.h"
-#include "app/frm_spyware_found_alert.h"
 #include "app/frm_website.h"
-#include "core/paths.h"
 #include "app/scan_wiring.h"
 #include "core/paths.h"
 #include "core/version_info.h"
+#include "protection/frm_home_page_changed_alert.h"
+#include "protection/frm_spyware_found_alert.h"
 
 namespace kx {
 namespace {
@@ -62,7 +61,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   help_ = AddWindow<FrmHelp>(true, ui, *this);
   about_ = AddWindow<FrmAbout>(true, ui);
   download_ = AddWindow<FrmDownload>(true, ui);
-  homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui);
+  homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui, info_.branding.productName);
   menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui);
   report_ = AddWindow<FrmReport>(true, ui);
   signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
@@ -75,7 +74,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   for (ui::Form* f : {about_, download_, homePageChangedAlert_, menuPopUp_, report_, signatureUpdated_,
                       spywareFoundAlert_, delete_, website_, language_}) {
     f->set_caption(info_.branding.productName);
-    f->Move(0, 0, 6000, 4000);
+    // The alerts lay themselves out.
+    if (f != homePageChangedAlert_ && f != spywareFoundAlert_) f->Move(0, 0, 6000, 4000);
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {
