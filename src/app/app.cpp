@@ -13,6 +13,7 @@
 #include "app/frm_splash.h"
 #include "app/frm_website.h"
 #include "app/scan_wiring.h"
+#include "app/shields_wiring.h"
 #include "core/paths.h"
 #include "core/version_info.h"
 #include "protection/frm_home_page_changed_alert.h"
@@ -52,7 +53,15 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   if (!subsystems_.update) subsystems_.update = &idle_;
   if (!subsystems_.tray) subsystems_.tray = &idle_;
   if (!subsystems_.submission) subsystems_.submission = &idle_;
-  if (!subsystems_.shields) subsystems_.shields = &idle_;
+  if (!subsystems_.shields) {
+    // The memory shield asks through the scan's process scanner: the program's own scan.
+    if (ownScan_) {
+      ownShields_ = std::make_unique<ShieldsWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      subsystems_.shields = ownShields_.get();
+    } else {
+      subsystems_.shields = &idle_;
+    }
+  }
   if (!subsystems_.schedule) subsystems_.schedule = &idle_;
 
   splash_ = AddWindow<FrmSplash>(false, ui, *this);
@@ -71,11 +80,13 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   website_ = AddWindow<FrmWebsite>(false, ui);
   language_ = AddWindow<FrmLanguage>(false, ui);
 
-  for (ui::Form* f : {about_, download_, homePageChangedAlert_, menuPopUp_, report_, signatureUpdated_,
-                      spywareFoundAlert_, delete_, website_, language_}) {
+  ui::Form* homeAlert = homePageChangedAlert_;
+  ui::Form* memoryAlert = spywareFoundAlert_;
+  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, report_, signatureUpdated_, memoryAlert, delete_,
+                      website_, language_}) {
     f->set_caption(info_.branding.productName);
     // The alerts lay themselves out.
-    if (f != homePageChangedAlert_ && f != spywareFoundAlert_) f->Move(0, 0, 6000, 4000);
+    if (f != homeAlert && f != memoryAlert) f->Move(0, 0, 6000, 4000);
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {
@@ -87,6 +98,7 @@ App::~App() {
   // Windows go before the subsystems, services and engine their handlers use, the last
   // made first.
   while (!windows_.empty()) windows_.pop_back();
+  ownShields_.reset();
   ownScan_.reset();
 }
 

@@ -15,6 +15,8 @@
 #include "platform/services.h"
 #include "app/settings.h"
 #include "app/subsystems.h"
+#include "protection/frm_home_page_changed_alert.h"
+#include "protection/frm_spyware_found_alert.h"
 
 namespace kx {
 
@@ -86,11 +88,11 @@ class App {
   FrmHelp& help() { return *help_; }
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
-  ui::Form& homePageChangedAlert() { return *homePageChangedAlert_; }
+  FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }
   ui::Form& menuPopUp() { return *menuPopUp_; }
   ui::Form& report() { return *report_; }
   ui::Form& signatureUpdated() { return *signatureUpdated_; }
-  ui::Form& spywareFoundAlert() { return *spywareFoundAlert_; }
+  FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
   ui::Form& deleteFailed() { return *delete_; }
   ui::Form& website() { return *website_; }
@@ -111,6 +113,7 @@ class App {
                       SubmissionFeature, ShieldsFeature, ScheduleFeature {};
   Idle idle_;
   std::unique_ptr<ScanFeature> ownScan_;
+  std::unique_ptr<ShieldsFeature> ownShields_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
@@ -121,8 +124,10 @@ class App {
   FrmSplash* splash_ = nullptr;
   FrmMain* main_ = nullptr;
   FrmHelp* help_ = nullptr;
-  ui::Form *about_ = nullptr, *download_ = nullptr, *homePageChangedAlert_ = nullptr, *menuPopUp_ = nullptr,
-           *report_ = nullptr, *signatureUpdated_ = nullptr, *spywareFoundAlert_ = nullptr, *hidden_ = nullptr,
+  FrmHomePageChangedAlert* homePageChangedAlert_ = nullptr;
+  FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
+  ui::Form *about_ = nullptr, *download_ = nullptr, *menuPopUp_ = nullptr,
+           *report_ = nullptr, *signatureUpdated_ = nullptr, *hidden_ = nullptr,
            *delete_ = nullptr, *website_ = nullptr, *language_ = nullptr;
 };
 

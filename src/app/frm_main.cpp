@@ -3,6 +3,8 @@
 
 #include "app/app.h"
 #include "app/frm_main_parts.h"
+#include "protection/frm_home_page_changed_alert.h"
+#include "protection/frm_spyware_found_alert.h"
 #include "app/frm_help.h"
 
 namespace kx {

@@ -26,6 +26,8 @@ class ScanWiring final : public ScanFeature, private ScanHost {
   bool Busy() const override { return scanning_ && scanning_->driver.Running(); }
 
   Scanning* scanning() { return scanning_.get(); }
+  // The scan's modules, built when first needed.
+  Scanning& modules() { return Get(); }
 
  private:
   Scanning& Get();

@@ -97,6 +97,27 @@ inline std::string ShellFolder(int csidl) {
   return buf;
 }
 
+// How many colours a saved 24-bit screenshot holds (0 when it cannot be read): a window
+// that drew its controls has text, faces and edges, a blank capture one or two.
+inline size_t DistinctColours(const std::string& path) {
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return 0;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER bi{};
+  std::vector<unsigned char> pixels;
+  if (std::fread(&fh, sizeof fh, 1, f) == 1 && std::fread(&bi, sizeof bi, 1, f) == 1 && bi.biBitCount == 24) {
+    pixels.resize(fh.bfSize > fh.bfOffBits ? fh.bfSize - fh.bfOffBits : 0);
+    std::fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET);
+    pixels.resize(std::fread(pixels.data(), 1, pixels.size(), f));
+  }
+  std::fclose(f);
+  std::vector<uint32_t> colours;
+  for (size_t i = 0; i + 2 < pixels.size(); i += 3)
+    colours.push_back(pixels[i] | pixels[i + 1] << 8 | pixels[i + 2] << 16);
+  std::sort(colours.begin(), colours.end());
+  return static_cast<size_t>(std::unique(colours.begin(), colours.end()) - colours.begin());
+}
+
 // Kestrix.exe started on the prefix as it is, driven through its window.
 struct RunningKestrix {
   PROCESS_INFORMATION pi{};
@@ -195,27 +216,6 @@ struct RunningKestrix {
     CloseHandle(pi.hProcess);
   }
 };
-
-// How many colours a saved 24-bit screenshot holds (0 when it cannot be read): a window
-// that drew its controls has text, faces and edges, a blank capture one or two.
-inline size_t DistinctColours(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return 0;
-  BITMAPFILEHEADER fh{};
-  BITMAPINFOHEADER bi{};
-  std::vector<unsigned char> pixels;
-  if (std::fread(&fh, sizeof fh, 1, f) == 1 && std::fread(&bi, sizeof bi, 1, f) == 1 && bi.biBitCount == 24) {
-    pixels.resize(fh.bfSize > fh.bfOffBits ? fh.bfSize - fh.bfOffBits : 0);
-    std::fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET);
-    pixels.resize(std::fread(pixels.data(), 1, pixels.size(), f));
-  }
-  std::fclose(f);
-  std::vector<uint32_t> colours;
-  for (size_t i = 0; i + 2 < pixels.size(); i += 3)
-    colours.push_back(pixels[i] | pixels[i + 1] << 8 | pixels[i + 2] << 16);
-  std::sort(colours.begin(), colours.end());
-  return static_cast<size_t>(std::unique(colours.begin(), colours.end()) - colours.begin());
-}
 
 inline std::string Dump(const std::vector<Rows>& lists) {
   std::string dump;  // what the window's lists hold, for a failure message

@@ -78,7 +78,12 @@ TEST(ShieldsInTheRunningProgram, TheMemoryAlertStopsOrAllowsAKnownProgram) {
   const std::string threat = dir + "\\e2eshield.exe";
   ASSERT_TRUE(CopyFileA((here + "\\kestrix_sleeper.exe").c_str(), threat.c_str(), FALSE));
   WriteString(HKEY_CURRENT_USER, kOptions, "optMemorySheildOn", "True");
-  WriteString(HKEY_CURRENT_USER, kOptions, "optIEHomePageSheildOn", "False");
+  // With the window open its memory timer rests; the home page shield runs a memory check
+  // on every third of its ticks. Its own check finds the start page as accepted.
+  WriteString(HKEY_CURRENT_USER, kOptions, "optIEHomePageSheildOn", "True");
+  WriteString(HKEY_CURRENT_USER, kOptions, "Homepage", "http://same.example/");
+  WriteString(HKEY_CURRENT_USER, kIeMain, "Start Page", "http://same.example/");
+  WriteString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\Settings", "DiagnosticsLog", "1");
 
   Program first;
   ASSERT_TRUE(first.Start(threat));
@@ -86,7 +91,8 @@ TEST(ShieldsInTheRunningProgram, TheMemoryAlertStopsOrAllowsAKnownProgram) {
   ASSERT_NO_FATAL_FAILURE(k.Start());
   HWND alert = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (alert = k.WindowWithButton("STOP")) != nullptr; }, 40000))
-      << "no memory alert for the running program";
+      << "no memory alert for the running program; it " << (first.Ended(0) ? "ended" : "runs") << "\n"
+      << Dump(k.Lists()) << ReadFileText(data + "\\Diagnostics.log");
   EXPECT_TRUE(Button(alert, "ALLOW"));
   EXPECT_TRUE(HasText(alert, "E2ESHIELD.EXE"));
   Sleep(300);
