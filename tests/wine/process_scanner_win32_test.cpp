@@ -128,7 +128,7 @@ TEST_F(ProcessScannerWin32, TheImageNameNamesTheSameFileAsTheFirstModule) {
     EXPECT_EQ(_stricmp(image->baseName.c_str(), wp.processes.ModuleBaseName(pid).value_or("").c_str()), 0);
     ++compared;
   }
-  EXPECT_GE(compared, 3);  // this program, the sleeper and the system's own
+  EXPECT_GE(compared, 2);  // this program and the sleeper (the system's own are 64-bit here)
 }
 
 TEST_F(ProcessScannerWin32, EveryProcessIsListedPastTheFirstHundredAndTwentyEight) {
