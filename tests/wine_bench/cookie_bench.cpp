@@ -11,28 +11,15 @@
 #include <string>
 
 #include "core/paths.h"
+#include "bench_support.h"
 #include "platform/win32/services_win32.h"
 #include "scan/cookie_scanner.h"
 #include "scan_support/cookie_machine.h"
 #include "scan_support/scan_kit.h"
 
 using namespace kx;
-
-namespace {
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-double Seconds(std::chrono::steady_clock::time_point since) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-}  // namespace
+using kx::bench::PumpMessages;
+using kx::bench::Seconds;
 
 int main(int argc, char** argv) {
   long cookies = argc > 1 ? std::atol(argv[1]) : 5000;

@@ -12,27 +12,14 @@
 
 #include "core/paths.h"
 #include "definitions/codec.h"
+#include "bench_support.h"
 #include "platform/win32/services_win32.h"
 #include "scan/process_scanner.h"
 #include "scan_support/scan_kit.h"
 
 using namespace kx;
-
-namespace {
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
-}
-
-double Seconds(std::chrono::steady_clock::time_point t0) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
-}  // namespace
+using kx::bench::PumpMessages;
+using kx::bench::Seconds;
 
 int main(int argc, char** argv) {
   const long lines = argc > 1 ? std::atol(argv[1]) : 10000;

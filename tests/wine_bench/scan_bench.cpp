@@ -13,11 +13,14 @@
 #include <tuple>
 #include <vector>
 
+#include "bench_support.h"
 #include "platform/win32/services_win32.h"
 #include "scan_support/scan_kit.h"
 #include "scan_support/scan_machine.h"
 
 using namespace kx;
+using kx::bench::PumpMessages;
+using kx::bench::Seconds;
 
 namespace {
 
@@ -26,14 +29,6 @@ size_t PeakWorkingSetMb() {
   pmc.cb = sizeof pmc;
   GetProcessMemoryInfo(GetCurrentProcess(), &pmc, sizeof pmc);
   return pmc.PeakWorkingSetSize / (1024 * 1024);
-}
-
-void PumpMessages() {
-  MSG msg;
-  while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-    TranslateMessage(&msg);
-    DispatchMessageA(&msg);
-  }
 }
 
 struct Result {
