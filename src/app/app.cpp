@@ -1,7 +1,6 @@
 #include "app/app.h"
 
 #include "app/frm_about.h"
-#include "app/frm_delete.h"
 #include "app/frm_download.h"
 #include "app/frm_help.h"
 #include "app/frm_hidden.h"
@@ -11,6 +10,7 @@
 #include "app/frm_report.h"
 #include "app/frm_signature_updated.h"
 #include "app/frm_splash.h"
+#include "app/removal_wiring.h"
 #include "app/frm_website.h"
 #include "app/scan_wiring.h"
 #include "app/shields_wiring.h"
@@ -48,7 +48,14 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
     ownScan_ = std::make_unique<ScanWiring>(*this);
     subsystems_.scan = ownScan_.get();
   }
-  if (!subsystems_.removal) subsystems_.removal = &idle_;
+  if (!subsystems_.removal) {
+    if (ownScan_) {
+      ownRemoval_ = std::make_unique<RemovalWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      subsystems_.removal = ownRemoval_.get();
+    } else {
+      subsystems_.removal = &idle_;
+    }
+  }
   if (!subsystems_.report) subsystems_.report = &idle_;
   if (!subsystems_.update) subsystems_.update = &idle_;
   if (!subsystems_.tray) subsystems_.tray = &idle_;
@@ -76,13 +83,13 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
   spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
   hidden_ = AddWindow<FrmHidden>(true, ui);
-  delete_ = AddWindow<FrmDelete>(true, ui);
+  delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
   website_ = AddWindow<FrmWebsite>(false, ui);
   language_ = AddWindow<FrmLanguage>(false, ui);
 
   ui::Form* homeAlert = homePageChangedAlert_;
   ui::Form* memoryAlert = spywareFoundAlert_;
-  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, report_, signatureUpdated_, memoryAlert, delete_,
+  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, report_, signatureUpdated_, memoryAlert,
                       website_, language_}) {
     f->set_caption(info_.branding.productName);
     // The alerts lay themselves out.
@@ -99,6 +106,7 @@ App::~App() {
   // made first.
   while (!windows_.empty()) windows_.pop_back();
   ownShields_.reset();
+  ownRemoval_.reset();
   ownScan_.reset();
 }
 

@@ -17,6 +17,7 @@
 #include "app/subsystems.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
+#include "removal/frm_delete.h"
 
 namespace kx {
 
@@ -94,7 +95,7 @@ class App {
   ui::Form& signatureUpdated() { return *signatureUpdated_; }
   FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
-  ui::Form& deleteFailed() { return *delete_; }
+  FrmDelete& deleteFailed() { return *delete_; }
   ui::Form& website() { return *website_; }
   ui::Form& language() { return *language_; }
 
@@ -114,6 +115,7 @@ class App {
   Idle idle_;
   std::unique_ptr<ScanFeature> ownScan_;
   std::unique_ptr<ShieldsFeature> ownShields_;
+  std::unique_ptr<RemovalFeature> ownRemoval_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
@@ -126,9 +128,10 @@ class App {
   FrmHelp* help_ = nullptr;
   FrmHomePageChangedAlert* homePageChangedAlert_ = nullptr;
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
+  FrmDelete* delete_ = nullptr;
   ui::Form *about_ = nullptr, *download_ = nullptr, *menuPopUp_ = nullptr,
            *report_ = nullptr, *signatureUpdated_ = nullptr, *hidden_ = nullptr,
-           *delete_ = nullptr, *website_ = nullptr, *language_ = nullptr;
+           *website_ = nullptr, *language_ = nullptr;
 };
 
 }  // namespace kx

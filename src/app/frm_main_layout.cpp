@@ -327,7 +327,7 @@ void FrmMain::Wire() {
   on("lblStart", [this] { lblStart_Click(); });
   on("lblHide", [this] { lblHide_Click(); });
   on("lblExit", [this] { Unload(); });
-  on("lblRemove", [&sub] { sub.removal->DeleteSelected(); });
+  on("lblRemove", [&sub] { sub.removal->Remove(); });
   on("lblPause", [&sub] { sub.scan->PauseScan(); });
   on("lblStop", [&sub] { sub.scan->StopScan(); });
   on("lblViewLogFile", [&sub] { sub.report->ShowReport(); });

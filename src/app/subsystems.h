@@ -25,7 +25,8 @@ class ScanFeature {
 class RemovalFeature {
  public:
   virtual ~RemovalFeature() = default;
-  virtual void DeleteSelected() {}  // Command4, lblRemove
+  virtual void DeleteSelected() {}  // Command4: asks first
+  virtual void Remove() {}          // lblRemove: the run itself, unasked
   virtual bool Busy() const { return false; }
 };
 

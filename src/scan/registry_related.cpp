@@ -53,7 +53,8 @@ bool ModRegistryRelated::DeleteRegistryKey(int64_t hive, const std::string& key)
 }
 
 void ModRegistryRelated::DeleteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName) {
-  registry_.DeleteValue(ToHive(hive), key, valueName);
+  // The log says what was deleted: a value that stayed, or was never there, gets no record.
+  if (!registry_.DeleteValue(ToHive(hive), key, valueName).ok()) return;
   Record(HiveName(hive) + "\\" + key, valueName);
 }
 

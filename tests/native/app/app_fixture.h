@@ -43,6 +43,7 @@ class RecordingSubsystems final : public ScanFeature, public RemovalFeature, pub
   KX_RECORD(QuarantineMenu, (int))
   KX_RECORD(FileProperties, ())
   KX_RECORD(DeleteSelected, ())
+  KX_RECORD(Remove, ())
   KX_RECORD(ShowReport, ())
   KX_RECORD(MakeReport, ())
   KX_RECORD(RunLiveUpdate, ())

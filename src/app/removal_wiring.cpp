@@ -1,0 +1,46 @@
+#include "app/removal_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "app/scan_wiring.h"
+
+namespace kx {
+
+RemovalRun& RemovalWiring::Get() {
+  if (run_) return *run_;
+  App* app = &app_;
+  RemovalServices services{app_.platform(),
+                           app_.ui(),
+                           [app](const std::string& key) {
+                             clsLanguages* l = app->languages();
+                             return l ? l->getMessages(key) : key;
+                           },
+                           app_.info().branding.productName,
+                           app_.DataFolder(),
+                           &app_.log()};
+  RemovalHost& host = *this;
+  run_ = std::make_unique<RemovalRun>(std::move(services), RemovalControls::FromForm(app_.main()), host,
+                                      app_.deleteFailed(), scan_.modules().processes);
+  return *run_;
+}
+
+void RemovalWiring::DeleteSelected() { Get().Command4_Click(); }
+void RemovalWiring::Remove() { Get().lblRemove_Click(); }
+
+bool RemovalWiring::AutomaticDeletion() const {
+  Scanning* s = scan_.scanning();
+  return s && s->driver.autoDelete;
+}
+void RemovalWiring::ShowResultsPanel() { app_.main().ShowPanels(false, false, true, false); }
+void RemovalWiring::ApplyTimerSettings(bool enable) { app_.main().ApplyTimerSettings(enable); }
+std::string RemovalWiring::ReadSetting(const std::string& section, const std::string& key, const std::string& def) {
+  return app_.settings().ReadSetting(section, key, def);
+}
+void RemovalWiring::WriteSetting(const std::string& section, const std::string& key, const std::string& value) {
+  app_.settings().WriteSetting(section, key, value);
+}
+void RemovalWiring::SendData() { app_.subsystems().submission->SendRunningPrograms(); }
+void RemovalWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
+void RemovalWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
+
+}  // namespace kx

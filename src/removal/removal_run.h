@@ -1,0 +1,110 @@
+// The removal run: the Delete command's confirmation, then two passes over the ticked rows
+// of the three deletion queues (files and folders, registry entries, cookies), the first
+// backing up, logging and deleting, the second retrying what is left and listing the files
+// that resisted in the "Delete Failed" window. A System Restore point covers the run where
+// Windows offers one, and the registry entries about to go are exported to a .reg file.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/forms/form.h"
+#include "platform/log.h"
+#include "platform/services.h"
+#include "removal/frm_delete.h"
+#include "removal/quarantine.h"
+#include "scan/process_scanner.h"
+#include "scan/registry_related.h"
+
+namespace kx {
+
+struct RemovalControls {
+  ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
+  ui::Control* lvwFilesToBeDeleted = nullptr;
+  ui::Control* lvwRegistryToBeDeleted = nullptr;
+  ui::Control* lvwCookiesToDelete = nullptr;
+  ui::Control* lvwSpywareFound = nullptr;
+  ui::Control* pgbDeleteSpywaresFound = nullptr;
+  ui::Control* lblDeletingPercentageCompleted = nullptr;
+  ui::Control* lblDeletingCaption = nullptr;
+  ui::Control *lblSweepNow = nullptr, *lblOptions = nullptr, *lblResult = nullptr, *lblExit = nullptr,
+              *lblRemove = nullptr;
+  ui::Control *lblRemovePicSoftwareFound = nullptr, *lbltracesFound = nullptr, *lblSoftwareFound = nullptr;
+  ui::Control* chkSendData = nullptr;
+
+  static RemovalControls FromForm(ui::Form& form);
+};
+
+// What the run asks of the main window and of the subsystems beside it.
+class RemovalHost {
+ public:
+  virtual ~RemovalHost() = default;
+  virtual bool AutomaticDeletion() const = 0;  // a scheduled scan asked for it
+  virtual void ShowResultsPanel() = 0;         // the results panel alone
+  virtual void ApplyTimerSettings(bool enable) = 0;
+  virtual std::string ReadSetting(const std::string& section, const std::string& key, const std::string& def) = 0;
+  virtual void WriteSetting(const std::string& section, const std::string& key, const std::string& value) = 0;
+  virtual void SendData() = 0;  // the anonymous data submission
+  virtual void ShowStatusPanelValues() = 0;
+  virtual void HandleWindowMessages() = 0;  // one turn of the message loop
+};
+
+struct RemovalServices {
+  Platform& platform;
+  ui::Backend& ui;
+  std::function<std::string(const std::string&)> message;  // the message table
+  std::string productName;
+  std::string dataFolder;  // no trailing "\"
+  Log* log = nullptr;
+};
+
+class RemovalRun {
+ public:
+  RemovalRun(RemovalServices services, RemovalControls controls, RemovalHost& host, FrmDelete& failures,
+             ProcessScanner& processes);
+
+  void Command4_Click();   // Delete
+  void lblRemove_Click();  // the run itself; the side bar's "Remove" starts it unasked
+  void RemovalPass();
+  // -1 not present, 2 its process could not be stopped, 1 quarantined and deleted, 0 otherwise.
+  int RemoveExecutable(const std::string& path);
+
+  bool IsSystemRestoreAvailable();
+  bool StartRestorePoint(const std::string& description, uint32_t restorePointType);
+  bool EndRestorePoint();
+
+  bool Busy() const { return running_; }
+  Quarantine& quarantine() { return quarantine_; }
+  ModRegistryRelated& registry() { return registry_; }
+  // The .reg file the last run wrote, "" when it had nothing to export.
+  const std::string& lastRegistryExport() const { return lastExport_; }
+  // The fixed pause at the start of a run, in message-loop turns.
+  int pauseTurns = 20001;
+
+ private:
+  std::string Msg(const std::string& key) const;
+  void Yield() { host_.HandleWindowMessages(); }
+  void SetStatus(const std::string& text);
+  void SetCaption(const std::string& text);
+  void ShowBar(bool visible);
+  void Progress(size_t row, size_t rows, int barValue);
+  void FilesPass(bool second, long& failures);
+  void RegistryPass();
+  void CookiesPass();
+  void ExportRegistry();
+  void AddToRemovedTotal();
+
+  RemovalServices s_;
+  RemovalControls c_;
+  RemovalHost& host_;
+  FrmDelete& failures_;
+  ProcessScanner& processes_;
+  Quarantine quarantine_;
+  ModRegistryRelated registry_;
+  int64_t restoreSequence_ = 0;
+  bool running_ = false;
+  std::string lastExport_;
+};
+
+}  // namespace kx
