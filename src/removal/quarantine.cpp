@@ -120,8 +120,9 @@ std::optional<std::string> Quarantine::BackUpFolder(const std::string& path, con
     }
     CopyTree(path, target);
     if (SameTree(path, target)) return slot;
-    // Keep what was copied; the folder itself stays where it is.
+    // The folder stays where it is; a part copy would later pass for its backup.
     Note("quarantine: folder " + path + " not copied whole; left in place");
+    s_.files.DeleteFolder(target, true);
     return std::nullopt;
   }
   return std::nullopt;

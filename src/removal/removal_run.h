@@ -51,7 +51,7 @@ class RemovalHost {
 };
 
 struct RemovalServices {
-  Platform& platform;
+  Platform platform;  // references, copied
   ui::Backend& ui;
   std::function<std::string(const std::string&)> message;  // the message table
   std::string productName;

@@ -30,7 +30,8 @@ class ScanTestForm : public ui::Form {
     for (const char* l : {"lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected", "lblSoftwareFound",
                           "lblRemovePicSoftwareFound", "lbltracesFound", "lblPercentageCompleted", "lblStatus",
                           "lblTotalNoOfRunningItems", "lblDefVersion", "lblDeletingCaption", "lblPause", "lblStop",
-                          "lblStart"})
+                          "lblStart", "lblDeletingPercentageCompleted", "lblSweepNow", "lblOptions", "lblResult",
+                          "lblExit", "lblRemove"})
       Add(T::Label, l);
     Add(T::Label, "Label4").Move(600, 2000, 2400, 255);
     Add(T::Label, "Label5").Move(600, 2400, 2400, 255);
@@ -40,7 +41,8 @@ class ScanTestForm : public ui::Form {
     Add(T::OptionButton, "optScanAllSelectedHardDrive");
     Add(T::OptionButton, "optQuickScan");
     Add(T::CheckBox, "chkMakeLog");
-    for (const char* p : {"pbgMain", "pb1", "pb2"}) Add(T::ProgressBar, p);
+    Add(T::CheckBox, "chkSendData");
+    for (const char* p : {"pbgMain", "pb1", "pb2", "pgbDeleteSpywaresFound"}) Add(T::ProgressBar, p);
     Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").set_checkboxes(true);
   }
 };

@@ -1,0 +1,288 @@
+#include "removal/removal_run.h"
+
+#include <gtest/gtest.h>
+
+#include "core/paths.h"
+#include "fakes/fake_platform.h"
+#include "scan_support/scan_kit.h"
+
+namespace kx {
+namespace {
+
+const std::string kData = "C:\\Users\\User\\AppData\\Roaming\\DideZuvurudARA";
+const std::string kQ = kData + "\\quarantine";
+const std::string kStamp = "3/16/2006 10:15:02 AM";  // the fake clock's time, US general date
+constexpr int64_t kUser = -2147483647;                // HKEY_CURRENT_USER
+
+std::string FileRecord(const std::string& name, const std::string& path) {
+  return kStamp + " - File: " + name + "\r\n - Location: " + path + "\r\n\r\n\r\n";
+}
+std::string KeyRecord(const std::string& key, const std::string& value) {
+  return kStamp + " - Key: " + key + "\r\nValue: " + value + "\r\n\r\n\r\n";
+}
+
+class Host : public RemovalHost {
+ public:
+  explicit Host(ui::Backend& ui) : ui_(ui) {}
+  bool automatic = false;
+  std::map<std::string, std::string> settings;
+  std::vector<std::string> calls;
+
+  bool AutomaticDeletion() const override { return automatic; }
+  void ShowResultsPanel() override { calls.push_back("results"); }
+  void ApplyTimerSettings(bool enable) override { calls.push_back(enable ? "timers on" : "timers off"); }
+  std::string ReadSetting(const std::string& s, const std::string& k, const std::string& def) override {
+    auto it = settings.find(s + "/" + k);
+    return it == settings.end() ? def : it->second;
+  }
+  void WriteSetting(const std::string& s, const std::string& k, const std::string& v) override {
+    settings[s + "/" + k] = v;
+  }
+  void SendData() override { calls.push_back("send"); }
+  void ShowStatusPanelValues() override { calls.push_back("status"); }
+  void HandleWindowMessages() override { ui_.DoEvents(); }
+
+ private:
+  ui::Backend& ui_;
+};
+
+struct RemovalTest : ::testing::Test {
+  fakes::FakePlatform fp;
+  scantest::ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
+  ProcessScanner processes{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend, scantest::KeyAsMessage,
+                                               "Kestrix", kData},
+                           ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+  Host host{rig.backend};
+  FrmDelete failed{rig.backend, fp.shell};
+  RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
+                 RemovalControls::FromForm(rig.form), host, failed, processes};
+
+  void SetUp() override {
+    rig.state.yield.intervalMs = 0;
+    run.pauseTurns = 5;
+    fp.files.AddFolder(kData);
+  }
+  void File(const std::string& threat, const std::string& path, const std::string& bytes = "x") {
+    if (!bytes.empty()) fp.files.AddFile(path, bytes);
+    ui::ListItem row;
+    row.text = path;
+    row.SetSubItem(1, threat);
+    rig.threats.ReportThreat(KIND_FILE, threat, path, "", rig.Get("lvwFilesToBeDeleted"), std::move(row));
+  }
+  void Reg(const std::string& threat, const std::string& key, const std::string& value) {
+    ui::ListItem row;
+    row.text = std::to_string(kUser);
+    row.SetSubItem(1, key);
+    row.SetSubItem(2, value);
+    row.SetSubItem(3, threat);
+    rig.threats.ReportThreat(KIND_REGISTRY, threat, "HKEY_CURRENT_USER\\" + key, "", rig.Get("lvwRegistryToBeDeleted"),
+                             std::move(row));
+  }
+  void Cookie(const std::string& path) {
+    fp.files.AddFile(path, "cookie");
+    ui::ListItem row;
+    row.text = path;
+    rig.threats.ReportThreat(KIND_COOKIE, "Cookie:" + FileNameOfPath(path), path, "",
+                             rig.Get("lvwCookiesToDelete"), std::move(row));
+  }
+  std::string Stored(const std::string& name) { return fp.files.ReadFile(kQ + "\\" + name).value_or("<none>"); }
+  std::string Log() { return fp.files.ReadFile(kQ + "\\QuarantineLog.txt").value_or(""); }
+  std::vector<std::string> Problems() {
+    std::vector<std::string> out;
+    for (const auto& r : failed.Get("lstProblem").items()) out.push_back(r.text);
+    return out;
+  }
+};
+
+TEST_F(RemovalTest, DeleteBacksUpLogsAndRemovesEveryTickedThreat) {
+  File("Bad Ini", "C:\\Bad1\\config.ini", "one");
+  File("Bad Ini", "C:\\Bad2\\config.ini", "two");  // same name, different file: its own slot
+  File("Bar", "C:\\Program Files\\Bar\\TOOLBAR.Dll", "MZdll");
+  fp.com.AddLibrary("C:\\Program Files\\Bar\\TOOLBAR.Dll");
+  File("Bad Exe", "C:\\Bad1\\bad.exe", "MZexe");
+  const uint32_t pid = fp.processes.Add("C:\\Bad1\\bad.exe");
+  const uint32_t namesake = fp.processes.Add("C:\\Tools\\bad.exe");  // same name, not the threat
+  fp.files.AddFile("C:\\Program Files\\BadDir\\a.txt", "a");
+  fp.files.AddFile("C:\\Program Files\\BadDir\\sub\\b.txt", "bb", FA_READONLY);
+  File("Bad Dir", "C:\\Program Files\\BadDir", "");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Run", "Bad", "x");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\BadKey", "", "default");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\BadKey\\Sub", "S", "s");
+  Reg("Bad Run", "Software\\Run", "Bad");
+  Reg("Bad Key", "Software\\BadKey", "");
+  Cookie("C:\\Users\\User\\Cookies\\user@bad[1].txt");
+  rig.threats.cmdSelectAll_Click();
+  rig.Get("lblRemovePicSoftwareFound").set_caption("7");
+  rig.Get("lbltracesFound").set_caption("9");
+  rig.Get("lblSoftwareFound").set_caption("7");
+  rig.Get("chkSendData").set_value(1);
+  host.settings["Settings/lblDefRemoved"] = "3";
+
+  rig.backend.ExpectMsgBox(ui::MsgResult::Yes, "[MSG_CONFIRM1]\r\n\r\n[MSG_CONFIRM2]\r\n\r\n" + kQ +
+                                                   "\r\n\r\n[MSG_CONFIRM3]\r\n\r\n[MSG_CONFIRM4]");
+  run.Command4_Click();
+  ASSERT_EQ(rig.backend.pending_msgboxes(), 0u);
+  EXPECT_EQ(rig.backend.msgboxes().at(0).title, "[MSG_REALLY]");
+
+  for (const char* gone : {"C:\\Bad1\\config.ini", "C:\\Bad2\\config.ini", "C:\\Program Files\\Bar\\TOOLBAR.Dll",
+                           "C:\\Bad1\\bad.exe", "C:\\Program Files\\BadDir", "C:\\Users\\User\\Cookies\\user@bad[1].txt"})
+    EXPECT_FALSE(fp.files.Exists(gone)) << gone;
+  EXPECT_EQ(Stored("config.ini"), "one");
+  EXPECT_EQ(Stored("config (2).ini"), "two");
+  EXPECT_EQ(Stored("TOOLBAR.Dll"), "MZdll");
+  EXPECT_EQ(Stored("bad.exe"), "MZexe");
+  EXPECT_EQ(Stored("BadDir\\a.txt"), "a");
+  EXPECT_EQ(Stored("BadDir\\sub\\b.txt"), "bb");
+  EXPECT_EQ(Stored("user@bad[1].txt"), "cookie");
+  EXPECT_FALSE(fp.processes.IsRunning(pid));
+  EXPECT_TRUE(fp.processes.IsRunning(namesake));
+  EXPECT_FALSE(fp.com.calls.empty());
+  EXPECT_FALSE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Bad"));
+  EXPECT_FALSE(fp.registry.HasKey(Hive::CurrentUser, "Software\\BadKey"));
+
+  // First pass only; no record for a folder; the key's default value, then the key.
+  EXPECT_EQ(Log(), FileRecord("config.ini", "C:\\Bad1\\config.ini") +
+                       FileRecord("config (2).ini", "C:\\Bad2\\config.ini") +
+                       FileRecord("TOOLBAR.Dll", "C:\\Program Files\\Bar\\TOOLBAR.Dll") +
+                       FileRecord("bad.exe", "C:\\Bad1\\bad.exe") +
+                       KeyRecord("HKEY_CURRENT_USER\\Software\\Run", "Bad") +
+                       KeyRecord("HKEY_CURRENT_USER\\Software\\BadKey", "") +
+                       KeyRecord("HKEY_CURRENT_USER\\Software\\BadKey", "All Values") +
+                       FileRecord("user@bad[1].txt", "C:\\Users\\User\\Cookies\\user@bad[1].txt"));
+
+  EXPECT_EQ(rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").item_count(), 0u);
+  EXPECT_EQ(rig.Get("lvwFilesToBeDeleted").item_count(), 0u);
+  EXPECT_EQ(rig.Get("lvwRegistryToBeDeleted").item_count(), 0u);
+  EXPECT_EQ(rig.Get("lvwCookiesToDelete").item_count(), 1u);  // the cookie queue keeps its rows
+  EXPECT_EQ(host.settings["Settings/lblDefRemoved"], "26");
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"results", "timers off", "timers on", "send", "status"}));
+  ASSERT_EQ(fp.restore.points.size(), 1u);
+  EXPECT_EQ(fp.restore.points[0].description, "Kestrix Restore Point " + kStamp);
+  EXPECT_EQ(fp.restore.points[0].type, 6u);
+  EXPECT_TRUE(fp.restore.points[0].ended);
+  EXPECT_FALSE(failed.visible());
+  EXPECT_EQ(rig.Get("lblDeletingPercentageCompleted").caption(), "100% [MSG_COMPLETE]");
+  EXPECT_FALSE(rig.Get("pgbDeleteSpywaresFound").visible());
+  EXPECT_TRUE(rig.Get("lblRemove").enabled());
+}
+
+TEST_F(RemovalTest, NothingIsDeletedWithoutABackupAndWhatStaysIsListed) {
+  File("Locked", "C:\\Bad\\locked.dat", "held");
+  fp.files.SetInUse("C:\\Bad\\locked.dat");  // readable, so backed up, but not deletable
+  File("Stuck Exe", "C:\\Bad\\stuck.exe", "MZ");
+  fp.processes.Get(fp.processes.Add("C:\\Bad\\stuck.exe"))->killable = false;
+  File("Plain", "C:\\Bad\\plain.txt", "p");
+  File("Untouched", "C:\\Bad\\keep.txt", "k");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Guarded", "V", "x");
+  fp.registry.Restrict(Hive::CurrentUser, "Software\\Guarded", REGA_READ);
+  Reg("Guarded", "Software\\Guarded", "V");
+  rig.threats.cmdSelectAll_Click();
+  auto& results = rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+  const size_t untouched = *results.FindItem("Untouched");
+  results.SetItemChecked(untouched, false);
+  rig.threats.PropagateCheck(untouched);
+  fp.restore.failBegin = true;  // no restore point: the run goes on
+
+  run.lblRemove_Click();  // the side bar's entry asks nothing
+  EXPECT_TRUE(rig.backend.msgboxes().empty());
+
+  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\locked.dat", "C:\\Bad\\stuck.exe"}));
+  EXPECT_TRUE(failed.visible());
+  EXPECT_EQ(Stored("locked.dat"), "held");
+  EXPECT_EQ(Stored("stuck.exe"), "<none>");  // its process never stopped: not touched
+  EXPECT_FALSE(fp.files.Exists("C:\\Bad\\plain.txt"));
+  EXPECT_TRUE(fp.files.Exists("C:\\Bad\\keep.txt"));
+  EXPECT_EQ(Stored("keep.txt"), "<none>");
+  EXPECT_TRUE(fp.registry.Get(Hive::CurrentUser, "Software\\Guarded", "V"));
+  // Records for what was backed up and gone (or backed up and locked), none for the
+  // registry value that stayed.
+  EXPECT_EQ(Log(), FileRecord("locked.dat", "C:\\Bad\\locked.dat") + FileRecord("plain.txt", "C:\\Bad\\plain.txt"));
+  // The failures' rows stay, unticked, for another attempt; so does the unticked one. A
+  // registry entry that resisted is not reported: its row goes.
+  std::vector<std::string> left;
+  for (const auto& r : results.items()) left.push_back(r.text + (r.checked ? "+" : ""));
+  EXPECT_EQ(left, (std::vector<std::string>{"Locked", "Stuck Exe", "Untouched"}));
+
+  failed.Get("Command2").Click();
+  EXPECT_EQ(fp.shell.ClipboardText(), "C:\\Bad\\locked.dat\r\nC:\\Bad\\stuck.exe\r\n");
+  failed.Get("Command1").Click();
+  EXPECT_FALSE(failed.visible());
+}
+
+TEST_F(RemovalTest, AFullDiskKeepsEveryOriginal) {
+  File("A", "C:\\Bad\\a.txt", "a");
+  fp.files.AddFile("C:\\Bad\\Dir\\f.txt", "f");
+  File("Dir", "C:\\Bad\\Dir", "");
+  Cookie("C:\\Users\\User\\Cookies\\user@ads[2].txt");
+  rig.threats.cmdSelectAll_Click();
+  fp.files.writeFailure = 112;  // ERROR_DISK_FULL: no copy, no log record
+  run.lblRemove_Click();
+  fp.files.writeFailure = 0;
+  EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\a.txt"), "a");
+  EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\Dir\\f.txt"), "f");
+  EXPECT_TRUE(fp.files.Exists("C:\\Users\\User\\Cookies\\user@ads[2].txt"));
+  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\a.txt"}));  // folders and cookies go unreported
+  EXPECT_EQ(Log(), "");
+  // No part copy left to pass for a backup.
+  EXPECT_FALSE(fp.files.Exists(kQ + "\\a.txt"));
+  EXPECT_FALSE(fp.files.Exists(kQ + "\\Dir"));
+}
+
+TEST_F(RemovalTest, DeleteAsksOnlyWhenItShould) {
+  File("A", "C:\\Bad\\a.txt", "a");
+  // Nothing ticked.
+  rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_SELECTED]");
+  run.Command4_Click();
+  host.automatic = true;
+  run.Command4_Click();  // silent
+  EXPECT_EQ(rig.backend.msgboxes().size(), 1u);
+  EXPECT_TRUE(host.calls.empty());
+
+  // Windows 2000 has no System Restore: the text ends with the folder; "No" does nothing.
+  host.automatic = false;
+  rig.threats.cmdSelectAll_Click();
+  fp.system.version = OsVersion{2, 5, 0};
+  rig.backend.ExpectMsgBox(ui::MsgResult::No);
+  run.Command4_Click();
+  ASSERT_EQ(rig.backend.msgboxes().size(), 2u);
+  const std::string text = rig.backend.msgboxes()[1].text;
+  EXPECT_EQ(text.substr(text.size() - kQ.size() - 4), "\r\n\r\n" + kQ);
+  EXPECT_TRUE(fp.files.Exists("C:\\Bad\\a.txt"));
+
+  // A scheduled scan's deletion goes ahead unasked, and without a restore point here.
+  host.automatic = true;
+  run.Command4_Click();
+  EXPECT_EQ(rig.backend.msgboxes().size(), 2u);
+  EXPECT_FALSE(fp.files.Exists("C:\\Bad\\a.txt"));
+  EXPECT_TRUE(fp.restore.points.empty());
+}
+
+TEST(SystemRestoreRule, MeXpAndLaterOnly) {
+  struct Case {
+    OsVersion v;
+    bool available;
+  } cases[] = {{{1, 4, 90}, true}, {{1, 4, 10}, false}, {{2, 5, 0}, false}, {{2, 5, 1}, true},
+               {{2, 5, 2}, false}, {{2, 6, 0}, true}, {{2, 10, 0}, true}, {{2, 4, 0}, false}};
+  for (const Case& c : cases) {
+    fakes::FakePlatform fp;
+    fp.system.version = c.v;
+    scantest::ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
+    ProcessScanner processes{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend,
+                                                 scantest::KeyAsMessage, "Kestrix", kData},
+                             ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+    Host host{rig.backend};
+    FrmDelete failed{rig.backend, fp.shell};
+    RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
+                   RemovalControls::FromForm(rig.form), host, failed, processes};
+    EXPECT_EQ(run.IsSystemRestoreAvailable(), c.available) << c.v.platformId << "." << c.v.major << "." << c.v.minor;
+    if (c.available) {
+      EXPECT_TRUE(run.StartRestorePoint("one", 6));
+      EXPECT_FALSE(run.StartRestorePoint("two", 6));  // the first is still open
+      EXPECT_TRUE(run.EndRestorePoint());
+      EXPECT_TRUE(run.StartRestorePoint("three", 6));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kx
