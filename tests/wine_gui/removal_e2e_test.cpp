@@ -1,0 +1,171 @@
+// A scan and a removal through the real window: Kestrix.exe finds planted files, a folder,
+// registry entries and cookies; Select All, Delete and Yes remove them. Checked on the
+// prefix afterwards: the originals are gone, the quarantine holds every copy (two files of
+// one name both kept), the log has its records, the registry entries were exported, and
+// a file another program holds open is listed in "Delete Failed" and copied to the
+// clipboard.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "running_kestrix.h"
+#include "scan_support/scan_kit.h"
+
+namespace {
+
+using namespace kx::exe_test;
+
+std::string ReadAll(const std::string& path) {
+  std::string out;
+  if (FILE* f = std::fopen(path.c_str(), "rb")) {
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) out.append(buf, n);
+    std::fclose(f);
+  }
+  return out;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool KeyExists(const char* path) {
+  HKEY k = nullptr;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &k) != ERROR_SUCCESS) return false;
+  RegCloseKey(k);
+  return true;
+}
+
+std::string Clipboard() {
+  std::string text;
+  if (!OpenClipboard(nullptr)) return text;
+  if (HANDLE h = GetClipboardData(CF_TEXT))
+    if (const char* p = static_cast<const char*>(GlobalLock(h))) {
+      text = p;
+      GlobalUnlock(h);
+    }
+  CloseClipboard();
+  return text;
+}
+
+// The names of the files in a folder matching a pattern.
+std::vector<std::string> Listed(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return names;
+  do names.push_back(fd.cFileName);
+  while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return names;
+}
+
+TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
+#ifndef KESTRIX_EXE
+  GTEST_SKIP() << "Kestrix.exe is not part of this build";
+#else
+  const std::string data = ShellFolder(CSIDL_APPDATA) + "\\DideZuvurudARA", quarantine = data + "\\quarantine";
+  const std::string windir = ShellFolder(CSIDL_WINDOWS), progfil = ShellFolder(CSIDL_PROGRAM_FILES);
+  const std::string cookies = ShellFolder(CSIDL_COOKIES);
+  ASSERT_FALSE(cookies.empty());
+  CreateDirectoryA(data.c_str(), nullptr);
+  using kx::scantest::EncodeFile;
+  PutFile(data + "\\FileDefinition.dat",
+          EncodeFile({"e2edup.txt=E2E Dup|[windir]", "e2edup.txt=E2E Dup Two|[progfil]\\E2EDup2",
+                      "e2elocked.dat=E2E Locked|[windir]"}));
+  PutFile(data + "\\DirectoryDefinition.dat", EncodeFile({"E2ERemoveDir=E2E Folder|[progfil]\\E2ERemoveDir|x"}));
+  PutFile(data + "\\RegistryDefinition.dat",
+          EncodeFile({"1^Software\\E2ERemove^=E2E RegKey", "1^Software\\E2ERunKey^Tracker=E2E Tracker|Tracker"}));
+  PutFile(data + "\\ExeDefinition.dat", EncodeFile({"nothing.exe=None|[windir]"}));
+  PutFile(data + "\\BlockedCookies.dat", EncodeFile({"tracker.example"}));
+  PutFile(data + "\\Safety.dat", EncodeFile({"SFILE|x.exe|C:\\x.exe|"}));
+  DeleteFileA((data + "\\ENoSignature.dat").c_str());
+
+  const std::string dup1 = windir + "\\e2edup.txt", dup2 = progfil + "\\E2EDup2\\e2edup.txt";
+  const std::string locked = windir + "\\e2elocked.dat", folder = progfil + "\\E2ERemoveDir";
+  const std::string cookie = cookies + "\\user@tracker[1].txt";
+  CreateDirectoryA((progfil + "\\E2EDup2").c_str(), nullptr);
+  CreateDirectoryA(folder.c_str(), nullptr);
+  CreateDirectoryA((folder + "\\sub").c_str(), nullptr);
+  PutFile(dup1, "first copy");
+  PutFile(dup2, "second, longer copy");
+  PutFile(locked, "held open");
+  PutFile(folder + "\\a.txt", "a");
+  PutFile(folder + "\\sub\\b.txt", "bb");
+  PutFile(cookie, "id\n42\ntracker.example/\n1024\n");
+  WriteString(HKEY_CURRENT_USER, "Software\\E2ERemove", "", "default");
+  WriteString(HKEY_CURRENT_USER, "Software\\E2ERemove", "Home", "http://bad.example/");
+  WriteString(HKEY_CURRENT_USER, "Software\\E2ERemove\\Sub", "Deep", "x");
+  WriteString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Tracker", "on");
+  WriteString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Innocent", "stays");
+  CommonSettings();
+  WriteString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "chkScanCookies", "1");
+  WriteString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "chkSweepMemory", "False");
+
+  // Another program has the file open and does not share its deletion.
+  HANDLE held = CreateFileA(locked.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+  RunningKestrix k;
+  ASSERT_NO_FATAL_FAILURE(k.Start());
+  ASSERT_NO_FATAL_FAILURE(k.QuickScan());
+  SendMessageA(Button(k.main, "Select All"), BM_CLICK, 0, 0);
+  PostMessageA(Button(k.main, "Delete"), BM_CLICK, 0, 0);
+  HWND ask = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (ask = k.WindowWithButton("Yes")) != nullptr; }, 20000)) << "no confirmation";
+  EXPECT_EQ(Text(ask), "Really Delete?");
+  k.Screenshot("removal_confirm.bmp", ask);
+  PostMessageA(Button(ask, "Yes"), BM_CLICK, 0, 0);
+
+  HWND failed = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (failed = k.WindowWithButton("Copy List")) != nullptr; }, 60000))
+      << "no Delete Failed window";
+  EXPECT_EQ(Text(failed), "Delete Failed");
+  k.Screenshot("delete_failed.bmp", failed);
+  SendMessageA(Button(failed, "Copy List"), BM_CLICK, 0, 0);
+  EXPECT_EQ(Clipboard(), locked + "\r\n");
+  SendMessageA(Button(failed, "Ok"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(failed); }, 5000));
+  CloseHandle(held);
+
+  // Gone, except the held file; the innocent value beside the removed one stays.
+  for (const std::string& p : {dup1, dup2, folder, cookie}) EXPECT_FALSE(Exists(p)) << p;
+  EXPECT_TRUE(Exists(locked));
+  EXPECT_FALSE(KeyExists("Software\\E2ERemove"));
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Tracker"), "");
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Innocent"), "stays");
+
+  // Every copy kept, the two files of one name in their own slots.
+  EXPECT_EQ(ReadAll(quarantine + "\\e2edup.txt"), "first copy");
+  EXPECT_EQ(ReadAll(quarantine + "\\e2edup (2).txt"), "second, longer copy");
+  EXPECT_EQ(ReadAll(quarantine + "\\e2elocked.dat"), "held open");
+  EXPECT_EQ(ReadAll(quarantine + "\\E2ERemoveDir\\sub\\b.txt"), "bb");
+  EXPECT_EQ(ReadAll(quarantine + "\\user@tracker[1].txt"), "id\n42\ntracker.example/\n1024\n");
+
+  const std::string log = ReadAll(quarantine + "\\QuarantineLog.txt");
+  for (const std::string& record :
+       {" - File: e2edup.txt\r\n - Location: " + dup1 + "\r\n\r\n\r\n",
+        " - File: e2edup (2).txt\r\n - Location: " + dup2 + "\r\n\r\n\r\n",
+        " - File: e2elocked.dat\r\n - Location: " + locked + "\r\n\r\n\r\n",
+        " - File: user@tracker[1].txt\r\n - Location: " + cookie + "\r\n\r\n\r\n",
+        std::string(" - Key: HKEY_CURRENT_USER\\Software\\E2ERemove\r\nValue: \r\n\r\n\r\n"),
+        std::string(" - Key: HKEY_CURRENT_USER\\Software\\E2ERemove\r\nValue: All Values\r\n\r\n\r\n"),
+        std::string(" - Key: HKEY_CURRENT_USER\\Software\\E2ERunKey\r\nValue: Tracker\r\n\r\n\r\n")})
+    EXPECT_NE(log.find(record), std::string::npos) << record << "\nin:\n" << log;
+  EXPECT_EQ(log.find("E2ERemoveDir"), std::string::npos) << "a folder gets no record";
+
+  const std::vector<std::string> exports = Listed(quarantine + "\\*.reg");
+  ASSERT_EQ(exports.size(), 1u);
+  const std::string reg = ReadAll(quarantine + "\\" + exports[0]);
+  EXPECT_EQ(reg.rfind("REGEDIT4\r\n", 0), 0u) << reg;
+  EXPECT_NE(reg.find("\\Software\\E2ERemove]\r\n"), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\\Software\\E2ERemove\\Sub]\r\n\"Deep\"=\"x\""), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\"Home\"=\"http://bad.example/\""), std::string::npos) << reg;
+  EXPECT_NE(reg.find("\"Tracker\"=\"on\""), std::string::npos) << reg;
+  EXPECT_EQ(reg.find("Innocent"), std::string::npos) << "only what was deleted is exported";
+#endif
+}
+
+}  // namespace
