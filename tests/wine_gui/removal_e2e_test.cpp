@@ -114,10 +114,12 @@ TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
   SendMessageA(Button(k.main, "Select All"), BM_CLICK, 0, 0);
   PostMessageA(Button(k.main, "Delete"), BM_CLICK, 0, 0);
   HWND ask = nullptr;
-  ASSERT_TRUE(WaitFor([&] { return (ask = k.WindowWithButton("Yes")) != nullptr; }, 20000)) << "no confirmation";
+  // A message box's buttons carry their access keys.
+  ASSERT_TRUE(WaitFor([&] { return (ask = k.WindowWithButton("&Yes")) != nullptr; }, 20000))
+      << "no confirmation; the lists:\n" << Dump(k.Lists());
   EXPECT_EQ(Text(ask), "Really Delete?");
   k.Screenshot("removal_confirm.bmp", ask);
-  PostMessageA(Button(ask, "Yes"), BM_CLICK, 0, 0);
+  PostMessageA(Button(ask, "&Yes"), BM_CLICK, 0, 0);
 
   HWND failed = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (failed = k.WindowWithButton("Copy List")) != nullptr; }, 60000))
@@ -134,7 +136,7 @@ TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
   for (const std::string& p : {dup1, dup2, folder, cookie}) EXPECT_FALSE(Exists(p)) << p;
   EXPECT_TRUE(Exists(locked));
   EXPECT_FALSE(KeyExists("Software\\E2ERemove"));
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Tracker"), "");
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Tracker"), "<none>");
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\E2ERunKey", "Innocent"), "stays");
 
   // Every copy kept, the two files of one name in their own slots.
