@@ -61,7 +61,7 @@ RemovalRun::RemovalRun(RemovalServices services, RemovalControls controls, Remov
       failures_(failures),
       processes_(processes),
       quarantine_({s_.platform.files, s_.platform.com, s_.platform.clock, s_.dataFolder,
-                   [this] { Yield(); }, s_.log}),
+                   [this] { Turn(); }, s_.log}),
       registry_(s_.platform.registry, [this](const std::string& key, const std::string& value) {
         quarantine_.WriteQuarantineRegistryRecord(key, value);
       }) {}
@@ -110,7 +110,7 @@ void RemovalRun::lblRemove_Click() {
   ShowBar(true);
 
   SetStatus(Msg("MSG_INFORMATION"));
-  for (int i = 0; i < pauseTurns; ++i) Yield();
+  for (int i = 0; i < pauseTurns; ++i) Turn();
   SetStatus("");
 
   // Exported before the first pass deletes anything.
@@ -119,7 +119,7 @@ void RemovalRun::lblRemove_Click() {
   const bool restore = IsSystemRestoreAvailable();
   if (restore) {
     SetStatus(Msg("MSG_RESTOREPOINT"));
-    Yield();
+    Turn();
     StartRestorePoint(s_.productName + " Restore Point " + FormatUsDateTime(s_.platform.clock.Now()),
                       kRestorePointType);
   }
@@ -155,9 +155,10 @@ void RemovalRun::AddToRemovedTotal() {
   host_.WriteSetting("Settings", "lblDefRemoved", std::to_string(total));
 }
 
-void RemovalRun::ExportRegistry() {
+bool RemovalRun::ExportRegistry() {
   lastExport_.clear();
   // REGEXPORT: filled in with the registry export.
+  return true;
 }
 
 void RemovalRun::Progress(size_t row, size_t rows, int barValue) {
@@ -208,7 +209,7 @@ void RemovalRun::FilesPass(bool second, long& failures) {
         quarantine_.QuarantineItem(path);
       }
     }
-    Yield();
+    Turn();
     if (!second || !row.checked || !FileExists(files, row.text)) continue;
     if (LowerAnsi(row.text).find(".exe") != std::string::npos) RemoveExecutable(row.text);
     if (!FileExists(files, row.text)) continue;
@@ -241,7 +242,7 @@ void RemovalRun::RegistryPass() {
         if (value.empty()) registry_.DeleteRegistryKey(hive, key);
       }
     }
-    Yield();
+    Turn();
   }
 }
 
@@ -256,7 +257,7 @@ void RemovalRun::CookiesPass() {
       SetCaption(LowerAnsi(row.text));
       if (FileExists(s_.platform.files, row.text)) quarantine_.QuarantineCookie(row.text);
     }
-    Yield();
+    Turn();
   }
 }
 

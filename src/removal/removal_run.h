@@ -70,6 +70,10 @@ class RemovalRun {
   // -1 not present, 2 its process could not be stopped, 1 quarantined and deleted, 0 otherwise.
   int RemoveExecutable(const std::string& path);
 
+  // Writes the ticked registry rows' entries, as they are now, to a .reg file in the
+  // quarantine. False when there was something to export and it could not be written.
+  bool ExportRegistry();
+
   bool IsSystemRestoreAvailable();
   bool StartRestorePoint(const std::string& description, uint32_t restorePointType);
   bool EndRestorePoint();
@@ -84,7 +88,7 @@ class RemovalRun {
 
  private:
   std::string Msg(const std::string& key) const;
-  void Yield() { host_.HandleWindowMessages(); }
+  void Turn() { host_.HandleWindowMessages(); }
   void SetStatus(const std::string& text);
   void SetCaption(const std::string& text);
   void ShowBar(bool visible);
@@ -92,7 +96,6 @@ class RemovalRun {
   void FilesPass(bool second, long& failures);
   void RegistryPass();
   void CookiesPass();
-  void ExportRegistry();
   void AddToRemovedTotal();
 
   RemovalServices s_;
