@@ -27,6 +27,8 @@ FrmReport::FrmReport(ui::Backend& backend, const std::string& productName) : For
   ok.onClick = [this] { cmdOk_Click(); };
   onResize = [this] { Form_Resize(); };
   onLoad = [this] { Form_Load(nullptr, {}); };
+  // A long text would otherwise go into the next window before the log is read again.
+  onUnload = [this](int&) { Get("txtReport").set_caption({}); };
   Form_Resize();
 }
 

@@ -97,6 +97,7 @@ TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
     EXPECT_LE(box.bottom, client.bottom);
     if (const char* dir = std::getenv("KESTRIX_ARTIFACTS"); dir && *dir) {
       CreateDirectoryA(dir, nullptr);
+      RedrawWindow(static_cast<HWND>(window.native), nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
       win32::SaveWindowBitmap(window, std::string(dir) + "\\report.bmp");
     }
     SendMessageA(static_cast<HWND>(window.Get("cmdOk").native), BM_CLICK, 0, 0);
@@ -113,6 +114,24 @@ TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
   DeleteFileA(log.c_str());
   DeleteFileA((data + "\\ENoSignature.dat").c_str());
   RemoveDirectoryA(data.c_str());
+}
+
+// A box made with a text longer than an edit control's default limit still shows all of it.
+TEST(ReportGui, ALongTextSurvivesTheBoxBeingMade) {
+  win32::Win32Backend backend;
+  ui::Form form("frmLongText", backend);
+  ui::Control& box = form.Add(ui::ControlType::TextBox, "txtReport");
+  box.set_multi_line(true);
+  box.set_scroll_bars(2);
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "line " + std::to_string(i) + " of a long report\r\n";
+  ASSERT_GT(text.size(), 65536u);
+  box.set_caption(text);
+  form.Show();
+  const std::string shown = Text(static_cast<HWND>(box.native));
+  EXPECT_EQ(shown.size(), text.size());
+  EXPECT_TRUE(shown == text);
+  form.Unload();
 }
 
 }  // namespace

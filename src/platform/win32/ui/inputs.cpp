@@ -53,9 +53,12 @@ DWORD TextStyle(const Control& c) {
   return style;
 }
 
-// A box of several lines takes whatever text it is given, not the default 32K.
+// A box of several lines takes whatever text it is given, not the default 32K; the text it
+// was made with may have been cut to that.
 void TextCreated(Win32Backend::Impl&, FormWin&, Control& c) {
-  if (c.multi_line()) SendMessageA(H(c), EM_SETLIMITTEXT, 0, 0);
+  if (!c.multi_line()) return;
+  SendMessageA(H(c), EM_SETLIMITTEXT, 0, 0);
+  if (static_cast<size_t>(GetWindowTextLengthA(H(c))) != c.caption().size()) SetWindowTextA(H(c), c.caption().c_str());
 }
 
 void TextCommand(FormWin&, Control& c, int code, HWND h) {
