@@ -241,23 +241,5 @@ TEST_F(ScanReportTest, ShowReportDisablesTheLabelWhileTheWindowShowsTheLog) {
   EXPECT_FALSE(window.loaded());
 }
 
-TEST_F(ScanReportTest, TheTextFillsTheWindowAboveItsButton) {
-  ui::Control& text = window.Get("txtReport");
-  ui::Control& ok = window.Get("cmdOk");
-  EXPECT_TRUE(text.multi_line());
-  EXPECT_TRUE(text.locked());
-  EXPECT_EQ(text.scroll_bars(), 2);
-  for (auto [w, h] : {std::pair{9000, 6000}, std::pair{15000, 11000}}) {
-    window.BackendResized(w + 120, h + 600, w, h, ui::WindowState::Normal);
-    EXPECT_GE(text.left(), 0);
-    EXPECT_GE(text.top(), 0);
-    EXPECT_LE(ok.left() + ok.width(), w);
-    EXPECT_LE(ok.top() + ok.height(), h);
-    EXPECT_LE(text.top() + text.height(), ok.top());     // the button below the text
-    EXPECT_GT(text.width(), w * 9 / 10);                 // the text nearly as wide as the window
-    EXPECT_GT(text.height(), h - ok.height() - 1000);  // and everything above the button row
-  }
-}
-
 }  // namespace
 }  // namespace kx
