@@ -135,6 +135,15 @@ class Control {
   int list_index() const { return listIndex_; }  // -1 none
   void set_list_index(int i);                     // sets the text too, fires onClick
 
+  // TextBox, fixed before the window is made: several lines, read-only (Locked), and its
+  // scroll bars (0 none, 1 horizontal, 2 vertical, 3 both; only with several lines).
+  bool multi_line() const { return multiLine_; }
+  void set_multi_line(bool v) { multiLine_ = v; }
+  bool locked() const { return locked_; }
+  void set_locked(bool v) { locked_ = v; }
+  int scroll_bars() const { return scrollBars_; }
+  void set_scroll_bars(int v) { scrollBars_ = v; }
+
   // DTPicker.
   bool time_format() const { return timeFormat_; }
   void set_time_format(bool v) { timeFormat_ = v; }
@@ -198,6 +207,8 @@ class Control {
   bool checkboxes_ = false;
   std::vector<std::string> list_;
   int listIndex_ = -1;
+  bool multiLine_ = false, locked_ = false;
+  int scrollBars_ = 0;
   bool timeFormat_ = false;
   std::optional<DateTime> date_;
   bool checked_ = false;

@@ -43,6 +43,24 @@ void ComboCommand(FormWin&, Control& c, int code, HWND h) {
 
 // ---------------------------------------------------------------- text box
 
+DWORD TextStyle(const Control& c) {
+  DWORD style = c.locked() ? ES_READONLY : 0;
+  if (!c.multi_line()) return style | ES_AUTOHSCROLL;
+  // Without a horizontal bar the lines wrap at the box's edge.
+  style |= ES_MULTILINE | ES_AUTOVSCROLL;
+  if (c.scroll_bars() & 1) style |= WS_HSCROLL | ES_AUTOHSCROLL;
+  if (c.scroll_bars() & 2) style |= WS_VSCROLL;
+  return style;
+}
+
+// A box of several lines takes whatever text it is given, not the default 32K; the text it
+// was made with may have been cut to that.
+void TextCreated(Win32Backend::Impl&, FormWin&, Control& c) {
+  if (!c.multi_line()) return;
+  SendMessageA(H(c), EM_SETLIMITTEXT, 0, 0);
+  if (static_cast<size_t>(GetWindowTextLengthA(H(c))) != c.caption().size()) SetWindowTextA(H(c), c.caption().c_str());
+}
+
 void TextCommand(FormWin&, Control& c, int code, HWND h) {
   if (code == EN_CHANGE) c.set_caption(WindowText(h));
 }
@@ -92,8 +110,7 @@ void DateNotify(Win32Backend::Impl&, FormWin&, Control& c, NMHDR* nm) {
 const ControlKind kProgressBarKind = {PROGRESS_CLASSA, 0, 0, nullptr, ShowProgress, ProgressChanged};
 const ControlKind kComboBoxKind = {"COMBOBOX", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, 0, nullptr,
                                    ShowList, ComboChanged, ComboCommand};
-const ControlKind kTextBoxKind = {"EDIT", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE, nullptr, nullptr, nullptr,
-                                  TextCommand};
+const ControlKind kTextBoxKind = {"EDIT", WS_TABSTOP, WS_EX_CLIENTEDGE, TextStyle, TextCreated, nullptr, TextCommand};
 const ControlKind kDTPickerKind = {DATETIMEPICK_CLASSA, DTS_SHOWNONE | WS_TABSTOP, 0, DateStyle, ShowDate, DateChanged,
                                    nullptr, DateNotify};
 

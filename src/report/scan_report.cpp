@@ -1,0 +1,130 @@
+#include "report/scan_report.h"
+
+#include "core/paths.h"
+#include "definitions/codec.h"
+
+namespace kx {
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+const std::string& CaptionOf(const ui::Control* c) {
+  static const std::string none;
+  return c ? c->caption() : none;
+}
+
+// The text of a file the report copies; "" when there is no such file.
+std::string ReadIfPresent(FileSystem& files, const std::string& path) {
+  if (!FileExists(files, path)) return {};
+  return files.ReadFile(path).value_or(std::string());
+}
+
+}  // namespace
+
+ReportControls ReportControls::FromForm(ui::Form& form) {
+  ReportControls c;
+  c.lblMemoryInspected = form.Find("lblMemoryInspected");
+  c.lblRegistryInspected = form.Find("lblRegistryInspected");
+  c.lblFilesFolderInspected = form.Find("lblFilesFolderInspected");
+  c.lblViewLogFile = form.Find("lblViewLogFile");
+  c.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = form.Find("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+  return c;
+}
+
+ScanReport::ScanReport(ReportInputs inputs) : inputs_(std::move(inputs)) {
+  inputs_.window.ReadLogFrom(inputs_.files, LogPath());
+}
+
+// Lines that are neither empty nor a single blank, in file order.
+std::string ScanReport::ExclusionText() {
+  std::string text;
+  for (const std::string& line : SplitTextLines(ReadIfPresent(inputs_.files, inputs_.dataFolder + "\\ENoSignature.dat"))) {
+    if (line.empty() || line == " ") continue;
+    text += line;
+    text += kCrLf;
+  }
+  return text;
+}
+
+// Every line, each followed by an empty one.
+std::string ScanReport::QuarantineText() {
+  std::string text;
+  const std::string log = ReadIfPresent(inputs_.files, inputs_.dataFolder + "\\quarantine\\QuarantineLog.txt");
+  for (const std::string& line : SplitTextLines(log)) {
+    text += line;
+    text += "\r\n\r\n";
+  }
+  return text;
+}
+
+std::string ScanReport::ReportText() {
+  const std::string quarantine = QuarantineText();
+  const std::string exclusions = ExclusionText();
+  const ui::Control* results = inputs_.controls.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
+  const size_t rows = results ? results->item_count() : 0;
+
+  std::string out;
+  size_t rowBytes = 0;
+  for (size_t i = 0; i < rows; ++i) {
+    const ui::ListItem& row = results->items()[i];
+    rowBytes += row.text.size() + row.SubItem(1).size() + 10;
+  }
+  out.reserve(1024 + rowBytes + quarantine.size() + exclusions.size());
+  // Each record is its text and a line end, so a text ending in CR LF leaves an empty line.
+  auto record = [&out](const std::string& text) {
+    out += text;
+    out += kCrLf;
+  };
+
+  record(kCrLf);
+  record(std::string(19, ' ') + inputs_.productName + "v" + std::to_string(inputs_.majorVersion) + "." +
+         std::to_string(inputs_.minorVersion) + "   Scan Report." + kCrLf);
+  record(kCrLf);
+  record(std::string("-----------------------") + kCrLf);
+  record(" Scan Started at  : " + (inputs_.scanStartTime ? inputs_.scanStartTime() : std::string()) + kCrLf);
+  record(" Scan Finished at : " + (inputs_.scanEndTime ? inputs_.scanEndTime() : std::string()) + kCrLf);
+  record(std::string("-----------------------") + kCrLf);
+  for (int i = 0; i < 3; ++i) record(kCrLf);
+  record(" 1)Total Number of Cookies and Processes inspected: " + CaptionOf(inputs_.controls.lblMemoryInspected) +
+         kCrLf);
+  record(" 2)Total Number of Registry entries inspected: " + CaptionOf(inputs_.controls.lblRegistryInspected) + kCrLf);
+  record(" 3)Total Number of Files/Folders inspected: " + CaptionOf(inputs_.controls.lblFilesFolderInspected) + kCrLf);
+  record(kCrLf);
+  record("[Threats Detected]\r\n\r\n");
+  for (size_t i = 0; i < rows; ++i) {
+    const ui::ListItem& row = results->items()[i];
+    record(row.text + kCrLf);
+    record(row.SubItem(1) + "\r\n\r\n");
+  }
+  record("Total = " + std::to_string(rows) + kCrLf);
+  if (!exclusions.empty()) record("\r\n[Files Currently Excluded]\r\n\r\n" + exclusions + kCrLf);
+  if (!quarantine.empty()) record("\r\n[Current Quarantine Log]\r\n\r\n" + quarantine + "\r\n\r\n");
+  record(kCrLf);
+  record("=====================End Of Report.");
+  return out;
+}
+
+bool ScanReport::MakeReport() {
+  const std::string path = LogPath();
+  // The old log goes first: a report that cannot be written must not leave the last one
+  // standing as if it were this scan's.
+  const IoStatus removed = inputs_.files.DeleteFile(path);
+  const bool gone = removed.ok() || removed.error == ERR_FILE_NOT_FOUND || removed.error == ERR_PATH_NOT_FOUND;
+  const std::string text = ReportText();
+  if (inputs_.files.WriteFile(path, text)) return true;
+  // Whatever part of it reached the disk is no report.
+  if (gone) inputs_.files.DeleteFile(path);
+  return false;
+}
+
+void ScanReport::ShowReport() {
+  ui::Control* label = inputs_.controls.lblViewLogFile;
+  if (label) label->set_enabled(false);
+  FrmReport& window = inputs_.window;
+  window.Show(true);
+  // Hidden rather than closed, it would not read the log again next time.
+  if (window.loaded()) window.Unload();
+  if (label) label->set_enabled(true);
+}
+
+}  // namespace kx

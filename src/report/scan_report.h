@@ -1,0 +1,60 @@
+// The scan report: the log a scan leaves in the data folder (Scan_Log.txt), and showing it
+// in the report window.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "platform/forms/form.h"
+#include "platform/services.h"
+#include "report/frm_report.h"
+
+namespace kx {
+
+// The main window's controls the report reads and the label it disables while it shows.
+struct ReportControls {
+  ui::Control* lblMemoryInspected = nullptr;
+  ui::Control* lblRegistryInspected = nullptr;
+  ui::Control* lblFilesFolderInspected = nullptr;
+  ui::Control* lblViewLogFile = nullptr;
+  ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
+
+  // Every control of that name on the form (missing ones stay null).
+  static ReportControls FromForm(ui::Form& form);
+};
+
+struct ReportInputs {
+  FileSystem& files;
+  std::string productName;
+  int majorVersion = 0;
+  int minorVersion = 0;
+  std::string dataFolder;  // no trailing "\"
+  // The last scan's start and end times as the scan driver wrote them down.
+  std::function<std::string()> scanStartTime;
+  std::function<std::string()> scanEndTime;
+  ReportControls controls;
+  FrmReport& window;
+};
+
+class ScanReport {
+ public:
+  explicit ScanReport(ReportInputs inputs);
+
+  // Replaces the log with a report of the scan as the main window shows it now. False when
+  // the log could not be written; then no log is left at all.
+  bool MakeReport();
+  // Opens the report window modally; "Show Report" stays disabled while it is open.
+  void ShowReport();
+
+  // The report's bytes, as MakeReport writes them.
+  std::string ReportText();
+  std::string LogPath() const { return inputs_.dataFolder + "\\Scan_Log.txt"; }
+
+ private:
+  std::string ExclusionText();
+  std::string QuarantineText();
+
+  ReportInputs inputs_;
+};
+
+}  // namespace kx
