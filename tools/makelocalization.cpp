@@ -42,7 +42,7 @@ std::string WriteEnglish() {
   // that writing the file loads.
   std::vector<kx::ui::Form*> forms = {&app.splash(), &app.main(), &app.deleteFailed(), &app.language(),
                                       &app.download(), &app.homePageChangedAlert(), &app.menuPopUp(),
-                                      &app.signatureUpdated(), &app.spywareFoundAlert()};
+                                      &app.signatureUpdated(), &app.spywareFoundAlert(), &app.report()};
   if (!engine.makeLocalizationFile(forms)) return {};
   return fake.files.ReadFile(engine.LocalizationPath()).value_or("");
 }

@@ -7,7 +7,7 @@
 #include "app/frm_language.h"
 #include "app/frm_main.h"
 #include "app/frm_menu_popup.h"
-#include "app/frm_report.h"
+#include "app/report_wiring.h"
 #include "app/frm_signature_updated.h"
 #include "app/frm_splash.h"
 #include "app/removal_wiring.h"
@@ -56,7 +56,14 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
       subsystems_.removal = &idle_;
     }
   }
-  if (!subsystems_.report) subsystems_.report = &idle_;
+  if (!subsystems_.report) {
+    if (ownScan_) {
+      ownReport_ = std::make_unique<ReportWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      subsystems_.report = ownReport_.get();
+    } else {
+      subsystems_.report = &idle_;
+    }
+  }
   if (!subsystems_.update) subsystems_.update = &idle_;
   if (!subsystems_.tray) subsystems_.tray = &idle_;
   if (!subsystems_.submission) subsystems_.submission = &idle_;
@@ -79,7 +86,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   download_ = AddWindow<FrmDownload>(true, ui);
   homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui, info_.branding.productName);
   menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui);
-  report_ = AddWindow<FrmReport>(true, ui);
+  report_ = AddWindow<FrmReport>(true, ui, info_.branding.productName);
   signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
   spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
   hidden_ = AddWindow<FrmHidden>(true, ui);
@@ -89,7 +96,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
 
   ui::Form* homeAlert = homePageChangedAlert_;
   ui::Form* memoryAlert = spywareFoundAlert_;
-  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, report_, signatureUpdated_, memoryAlert,
+  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, signatureUpdated_, memoryAlert,
                       website_, language_}) {
     f->set_caption(info_.branding.productName);
     // The alerts lay themselves out.
@@ -107,6 +114,7 @@ App::~App() {
   while (!windows_.empty()) windows_.pop_back();
   ownShields_.reset();
   ownRemoval_.reset();
+  ownReport_.reset();
   ownScan_.reset();
 }
 

@@ -18,6 +18,7 @@
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 #include "removal/frm_delete.h"
+#include "report/frm_report.h"
 
 namespace kx {
 
@@ -91,7 +92,7 @@ class App {
   ui::Form& download() { return *download_; }
   FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }
   ui::Form& menuPopUp() { return *menuPopUp_; }
-  ui::Form& report() { return *report_; }
+  FrmReport& report() { return *report_; }
   ui::Form& signatureUpdated() { return *signatureUpdated_; }
   FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
@@ -116,6 +117,7 @@ class App {
   std::unique_ptr<ScanFeature> ownScan_;
   std::unique_ptr<ShieldsFeature> ownShields_;
   std::unique_ptr<RemovalFeature> ownRemoval_;
+  std::unique_ptr<ReportFeature> ownReport_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
@@ -129,8 +131,9 @@ class App {
   FrmHomePageChangedAlert* homePageChangedAlert_ = nullptr;
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
   FrmDelete* delete_ = nullptr;
+  FrmReport* report_ = nullptr;
   ui::Form *about_ = nullptr, *download_ = nullptr, *menuPopUp_ = nullptr,
-           *report_ = nullptr, *signatureUpdated_ = nullptr, *hidden_ = nullptr,
+           *signatureUpdated_ = nullptr, *hidden_ = nullptr,
            *website_ = nullptr, *language_ = nullptr;
 };
 

@@ -1,0 +1,32 @@
+#include "app/report_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "app/scan_wiring.h"
+
+namespace kx {
+
+ScanReport& ReportWiring::Get() {
+  if (report_) return *report_;
+  ScanWiring* scan = &scan_;
+  auto time = [scan](bool start) {
+    Scanning* s = scan->scanning();
+    if (!s) return std::string();
+    return start ? s->driver.scanStartTime() : s->driver.scanEndTime();
+  };
+  report_ = std::make_unique<ScanReport>(ReportInputs{app_.platform().files,
+                                                      app_.info().branding.productName,
+                                                      app_.info().major,
+                                                      app_.info().minor,
+                                                      app_.DataFolder(),
+                                                      [time] { return time(true); },
+                                                      [time] { return time(false); },
+                                                      ReportControls::FromForm(app_.main()),
+                                                      app_.report()});
+  return *report_;
+}
+
+void ReportWiring::ShowReport() { Get().ShowReport(); }
+void ReportWiring::MakeReport() { Get().MakeReport(); }
+
+}  // namespace kx
