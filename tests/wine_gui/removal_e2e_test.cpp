@@ -3,7 +3,7 @@
 // prefix afterwards: the originals are gone, the quarantine holds every copy (two files of
 // one name both kept), the log has its records, the registry entries were exported, and
 // a file another program holds open is listed in "Delete Failed" and copied to the
-// clipboard.
+// clipboard. The next scan's report carries the quarantine log, and its window shows it.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -167,6 +167,32 @@ TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
   EXPECT_NE(reg.find("\"Home\"=\"http://bad.example/\""), std::string::npos) << reg;
   EXPECT_NE(reg.find("\"Tracker\"=\"on\""), std::string::npos) << reg;
   EXPECT_EQ(reg.find("Innocent"), std::string::npos) << "only what was deleted is exported";
+
+  // The next scan's report finds only the file that resisted, and carries the quarantine log.
+  WriteString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\Settings", "lblLastScan", "Never");
+  ASSERT_NO_FATAL_FAILURE(k.QuickScan());
+  const std::string report = ReadAll(data + "\\Scan_Log.txt");
+  EXPECT_EQ(report.rfind("\r\n                   Kestrixv", 0), 0u) << report;
+  for (const std::string& part :
+       {std::string("[Threats Detected]\r\n\r\nE2E Locked\r\n") + locked + "\r\n\r\nTotal = 1\r\n",
+        std::string("\r\n[Current Quarantine Log]\r\n\r\n"),
+        " - File: e2edup (2).txt\r\n\r\n - Location: " + dup2 + "\r\n\r\n",
+        std::string("\r\n=====================End Of Report.")})
+    EXPECT_NE(report.find(part), std::string::npos) << part << "\nin:\n" << report;
+  PostMessageA(Button(k.main, "View Log"), BM_CLICK, 0, 0);
+  HWND shown = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (shown = k.WindowWithButton("OK")) != nullptr; }, 20000)) << "no report window";
+  EXPECT_EQ(Text(shown), "Kestrix Log");
+  std::string text;
+  for (HWND h : Children(shown))
+    if (ClassOf(h) == "Edit") {
+      text.resize(SendMessageA(h, WM_GETTEXTLENGTH, 0, 0) + 1);
+      text.resize(SendMessageA(h, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data())));
+    }
+  EXPECT_NE(text.find("[Current Quarantine Log]\r\n"), std::string::npos) << text;
+  k.Screenshot("report_window.bmp", shown);
+  PostMessageA(Button(shown, "OK"), BM_CLICK, 0, 0);
+  EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(shown); }, 5000));
 #endif
 }
 
