@@ -67,7 +67,10 @@ std::optional<std::string> Registry::RealKeyName(Hive hive, const std::string& p
   for (size_t i = 0; i < path.size();) {
     size_t end = path.find('\\', i);
     if (end == std::string::npos) end = path.size();
-    if (end > i) name += "\\" + path.substr(i, end - i);
+    if (end > i) {
+      name += '\\';
+      name.append(path, i, end - i);
+    }
     i = end + 1;
   }
   return name;

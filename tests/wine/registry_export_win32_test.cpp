@@ -34,12 +34,24 @@ bool ImportWithRegedit(const std::string& file, bool& regedit64) {
   STARTUPINFOA si{};
   si.cb = sizeof si;
   PROCESS_INFORMATION pi{};
-  if (!CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return false;
+  // Windows starts its 64-bit regedit from there whatever the caller; Wine picks a builtin
+  // program's bitness from the caller's unless file redirection is off.
+  PVOID redirection = nullptr;
+  BOOL redirectionOff = Wow64DisableWow64FsRedirection(&redirection);
+  BOOL started = CreateProcessA(exe.c_str(), line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi);
+  if (redirectionOff) Wow64RevertWow64FsRedirection(redirection);
+  if (!started) return false;
   regedit64 = !IsWow64(pi.hProcess);
   bool ended = WaitForSingleObject(pi.hProcess, 120000) == WAIT_OBJECT_0;
   CloseHandle(pi.hThread);
   CloseHandle(pi.hProcess);
   return ended;
+}
+
+std::string TempPath() {
+  char tmp[MAX_PATH + 1] = {};
+  GetTempPathA(MAX_PATH, tmp);
+  return tmp;
 }
 
 RegValue Raw(uint32_t type, const std::string& bytes) { return RegValue{type, bytes}; }
@@ -50,13 +62,25 @@ struct Expected {
   RegValue value;
 };
 
-TEST(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWere) {
-  ASSERT_TRUE(IsWow64(GetCurrentProcess())) << "not a 32-bit program on 64-bit Windows";
+struct Win32RegistryExport : ::testing::Test {
+  // Also before: an earlier run with the same process id may have left its keys.
+  void SetUp() override { TearDown(); }
+  void TearDown() override {
+    p.registry.DeleteTree(HKCU, top);
+    p.registry.DeleteTree(HKLM, machine);
+    RegDeleteKeyExA(HKEY_LOCAL_MACHINE, machine.c_str(), KEY_WOW64_64KEY, 0);
+    p.files.DeleteFolder(folder, true);
+  }
   Win32Platform p;
-  Registry& reg = p.registry;
   const std::string tag = std::to_string(GetCurrentProcessId());
   const std::string top = "Software\\KestrixTest" + tag, key = top + "\\Export", run = top + "\\Run";
   const std::string machine = "Software\\KestrixTest" + tag;
+  const std::string folder = TempPath() + "kxreg" + tag;
+};
+
+TEST_F(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWere) {
+  ASSERT_TRUE(IsWow64(GetCurrentProcess())) << "not a 32-bit program on 64-bit Windows";
+  Registry& reg = p.registry;
   std::string binary;
   for (int i = 0; i < 90; ++i) binary += static_cast<char>(i * 7);
 
@@ -71,8 +95,6 @@ TEST(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWere
       {HKCU, run, "Evil", RegValue::String("C:\\evil.exe /run")},
       {HKLM, machine, "Machine", RegValue::String("wide")},
   };
-  reg.DeleteTree(HKCU, top);
-  reg.DeleteTree(HKLM, machine);
   ASSERT_EQ(reg.CreateKey(HKCU, key + "\\Sub\\Empty"), RegStatus::Ok);
   ASSERT_EQ(reg.CreateKey(HKCU, run), RegStatus::Ok);
   ASSERT_EQ(reg.CreateKey(HKLM, machine), RegStatus::Ok);
@@ -89,9 +111,6 @@ TEST(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWere
   exp.Add(kUser, key, std::nullopt);
   exp.Add(kUser, run, "Evil");
   exp.Add(kMachine, machine, std::nullopt);
-  char tmp[MAX_PATH + 1] = {};
-  GetTempPathA(MAX_PATH, tmp);
-  std::string folder = std::string(tmp) + "kxreg" + tag;
   CreateDirectoryA(folder.c_str(), nullptr);
   auto file = exp.WriteTo(p.files, folder, DateTime{2026, 12, 9, 3, 15, 10});
   ASSERT_TRUE(file);
@@ -120,10 +139,6 @@ TEST(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWere
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, machine.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h),
             ERROR_FILE_NOT_FOUND);
   if (h) RegCloseKey(h);
-
-  reg.DeleteTree(HKCU, top);
-  reg.DeleteTree(HKLM, machine);
-  p.files.DeleteFolder(folder, true);
 }
 
 }  // namespace

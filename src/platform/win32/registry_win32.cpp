@@ -230,19 +230,27 @@ std::optional<std::string> Below(const std::string& s, const std::string& prefix
   return rest;
 }
 
+// The kernel's name of the current user's hive, "\REGISTRY\USER\S-1-5-21-...". Asked of a
+// key every profile has, since HKCU itself opens as the predefined handle, which has no name.
+std::optional<std::string> CurrentUserHive() {
+  Key software;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_QUERY_VALUE, &software.h) != ERROR_SUCCESS)
+    return std::nullopt;
+  auto native = NativeName(software.h);
+  if (!native || !Below(*native, "\\REGISTRY\\USER")) return std::nullopt;
+  size_t end = native->find('\\', strlen("\\REGISTRY\\USER\\"));
+  if (end == std::string::npos) return std::nullopt;
+  return native->substr(0, end);
+}
+
 // The kernel's name in regedit's terms. The current user's hive keeps its usual name, and
 // so does its classes hive, which the system mounts at HKCU\Software\Classes.
 std::optional<std::string> RegeditName(const std::string& native) {
   if (auto rest = Below(native, "\\REGISTRY\\MACHINE")) return "HKEY_LOCAL_MACHINE" + *rest;
   if (!Below(native, "\\REGISTRY\\USER")) return std::nullopt;
-  Key user;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, "", 0, KEY_QUERY_VALUE, &user.h) == ERROR_SUCCESS) {
-    // An empty subkey may hand back the predefined handle itself, which is not ours to close.
-    if (user.h == HKEY_CURRENT_USER) user.h = nullptr;
-    if (auto userNative = user.h ? NativeName(user.h) : std::nullopt; userNative && !userNative->empty()) {
-      if (auto rest = Below(native, *userNative)) return "HKEY_CURRENT_USER" + *rest;
-      if (auto rest = Below(native, *userNative + "_Classes")) return "HKEY_CURRENT_USER\\Software\\Classes" + *rest;
-    }
+  if (auto user = CurrentUserHive()) {
+    if (auto rest = Below(native, *user)) return "HKEY_CURRENT_USER" + *rest;
+    if (auto rest = Below(native, *user + "_Classes")) return "HKEY_CURRENT_USER\\Software\\Classes" + *rest;
   }
   return "HKEY_USERS" + native.substr(strlen("\\REGISTRY\\USER"));
 }
