@@ -87,6 +87,8 @@ TEST_F(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWe
   const std::vector<Expected> values = {
       {HKCU, key, "", RegValue::String("the default")},
       {HKCU, key, "Path", RegValue::String("C:\\Program Files\\\"Quoted\"\\x.exe")},
+      {HKCU, key, "Lines", Raw(REGT_SZ, std::string("one\r\ntwo\0", 9))},
+      {HKCU, key, "Caf\xe9", RegValue::String("na\xefve \xa9")},
       {HKCU, key, "Expand", RegValue::String("%SystemRoot%\\system32\\x.dll", REGT_EXPAND_SZ)},
       {HKCU, key, "Dword", RegValue::Dword(0xDEADBEEF)},
       {HKCU, key, "Binary", Raw(REGT_BINARY, binary)},
