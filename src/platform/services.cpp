@@ -49,4 +49,31 @@ std::optional<uint32_t> RegValue::AsDword() const {
   return x;
 }
 
+const char* HiveName(Hive hive) {
+  switch (hive) {
+    case Hive::ClassesRoot: return "HKEY_CLASSES_ROOT";
+    case Hive::CurrentUser: return "HKEY_CURRENT_USER";
+    case Hive::LocalMachine: return "HKEY_LOCAL_MACHINE";
+    case Hive::Users: return "HKEY_USERS";
+    case Hive::CurrentConfig: return "HKEY_CURRENT_CONFIG";
+  }
+  return "";
+}
+
+std::optional<std::string> Registry::RealKeyName(Hive hive, const std::string& path) {
+  if (OpenKey(hive, path, REGA_QUERY_VALUE) != RegStatus::Ok) return std::nullopt;
+  std::string name = HiveName(hive);
+  // Written as regedit writes it: no doubled, leading or trailing separators.
+  for (size_t i = 0; i < path.size();) {
+    size_t end = path.find('\\', i);
+    if (end == std::string::npos) end = path.size();
+    if (end > i) {
+      name += '\\';
+      name.append(path, i, end - i);
+    }
+    i = end + 1;
+  }
+  return name;
+}
+
 }  // namespace kx

@@ -102,7 +102,17 @@ class Registry {
   virtual RegResult DeleteTree(Hive hive, const std::string& path) = 0;
   virtual RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
   virtual RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) = 0;
+  // The key's full name as the system stores it, as regedit names keys: a 32-bit program's
+  // "HKLM\SOFTWARE\X" on 64-bit Windows is "HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\X".
+  // Keys of the current user keep HKEY_CURRENT_USER (so an import by the same user lands in
+  // the same place); other users' keys are named below HKEY_USERS. nullopt when the key
+  // cannot be opened for reading. Where the system names no key otherwise, this default
+  // answers the hive's name and the path as given.
+  virtual std::optional<std::string> RealKeyName(Hive hive, const std::string& path);
 };
+
+// "HKEY_LOCAL_MACHINE" and so on; "" for a value outside the enumeration.
+const char* HiveName(Hive hive);
 
 // ---------------------------------------------------------------- file system
 

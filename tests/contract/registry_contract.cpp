@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <cctype>
 
 #include <gtest/gtest.h>
 
@@ -177,6 +178,34 @@ TEST_F(RegistryContract, DeleteTreeStopsAtAProtectedSubkeyAndKeepsIt) {
   ASSERT_EQ(reg().QueryValue(HKCU, top + "\\guarded", "v", got), RegStatus::Ok);
   EXPECT_EQ(got.AsDword(), 7u);
   EXPECT_EQ(reg().OpenKey(HKCU, top + "\\Guarded\\inner", REGA_READ), RegStatus::Ok);
+}
+
+bool SameNoCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                    [](char x, char y) { return std::tolower(static_cast<unsigned char>(x)) ==
+                                                std::tolower(static_cast<unsigned char>(y)); });
+}
+
+TEST_F(RegistryContract, RealKeyNamesNameTheHiveAndEveryKeyOnTheWay) {
+  ASSERT_EQ(reg().CreateKey(HKCU, key + "\\Vendor\\Product"), RegStatus::Ok);
+  // The current user's keys keep their hive's usual name, not HKEY_USERS and a SID.
+  auto name = reg().RealKeyName(HKCU, key + "\\vendor\\Product");
+  ASSERT_TRUE(name);
+  EXPECT_TRUE(SameNoCase(*name, "HKEY_CURRENT_USER\\" + key + "\\Vendor\\Product")) << *name;
+  EXPECT_EQ(reg().RealKeyName(HKCU, key + "\\Vendor\\none"), std::nullopt);
+
+  // Wherever the system really keeps a machine key, it is below HKEY_LOCAL_MACHINE\Software.
+  std::string machine = "Software\\KestrixContract" + key.substr(key.find_last_of('\\') + 1);
+  ASSERT_EQ(reg().CreateKey(Hive::LocalMachine, machine), RegStatus::Ok);
+  name = reg().RealKeyName(Hive::LocalMachine, machine);
+  reg().DeleteTree(Hive::LocalMachine, machine);
+  ASSERT_TRUE(name);
+  const std::string leaf = machine.substr(machine.find('\\'));
+  const std::string software = "HKEY_LOCAL_MACHINE\\Software\\";
+  EXPECT_TRUE(SameNoCase(name->substr(0, software.size()), software)) << *name;
+  ASSERT_GE(name->size(), leaf.size());
+  EXPECT_TRUE(SameNoCase(name->substr(name->size() - leaf.size()), leaf)) << *name;
+  EXPECT_EQ(reg().RealKeyName(Hive::LocalMachine, machine), std::nullopt);
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 #include <windows.h>
 
+#include <cstring>
+#include <vector>
+
 #include "platform/win32/services_win32.h"
 
 namespace kx::win32 {
@@ -161,6 +164,106 @@ RegStatus Win32Registry::EnumValues(Hive hive, const std::string& path, std::vec
                      return RegEnumValueA(h, i, name, len, nullptr, nullptr, nullptr, nullptr);
                    },
                    out);
+}
+
+}  // namespace kx::win32
+
+namespace kx::win32 {
+
+namespace {
+
+// NtQueryKey(KeyNameInformation): the key's name in the kernel's namespace, which shows
+// where WOW64 redirection really put it. Missing on the Windows 95 family.
+using NtQueryKeyFn = LONG(WINAPI*)(HANDLE key, int infoClass, void* info, ULONG length, ULONG* resultLength);
+constexpr int kKeyNameInformation = 3;
+constexpr LONG kBufferTooSmall = static_cast<LONG>(0xC0000023L);
+constexpr LONG kBufferOverflow = static_cast<LONG>(0x80000005L);
+
+NtQueryKeyFn NtQueryKeyEntry() {
+  static NtQueryKeyFn fn = [] {
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    return ntdll ? reinterpret_cast<NtQueryKeyFn>(reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryKey")))
+                 : nullptr;
+  }();
+  return fn;
+}
+
+std::optional<std::string> NativeName(HKEY key) {
+  NtQueryKeyFn query = NtQueryKeyEntry();
+  if (!query) return std::nullopt;
+  std::vector<char> buf(512);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    ULONG need = 0;
+    LONG st = query(key, kKeyNameInformation, buf.data(), static_cast<ULONG>(buf.size()), &need);
+    if (st == kBufferTooSmall || st == kBufferOverflow) {
+      if (need <= buf.size() || need > 1u << 20) return std::nullopt;
+      buf.resize(need);
+      continue;
+    }
+    if (st < 0 || buf.size() < sizeof(ULONG)) return std::nullopt;
+    ULONG bytes = 0;
+    memcpy(&bytes, buf.data(), sizeof bytes);
+    if (bytes > buf.size() - sizeof(ULONG)) return std::nullopt;
+    const auto* wide = reinterpret_cast<const WCHAR*>(buf.data() + sizeof(ULONG));
+    int chars = static_cast<int>(bytes / sizeof(WCHAR));
+    if (chars == 0) return std::string();
+    int n = WideCharToMultiByte(CP_ACP, 0, wide, chars, nullptr, 0, nullptr, nullptr);
+    if (n <= 0) return std::nullopt;
+    std::string out(static_cast<size_t>(n), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, chars, out.data(), n, nullptr, nullptr);
+    return out;
+  }
+  return std::nullopt;
+}
+
+bool StartsWithNoCase(const std::string& s, const std::string& prefix) {
+  return s.size() >= prefix.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, s.data(),
+                                                     static_cast<int>(prefix.size()), prefix.data(),
+                                                     static_cast<int>(prefix.size())) == CSTR_EQUAL;
+}
+
+// What follows prefix when s starts with it and goes on with a separator or ends there.
+std::optional<std::string> Below(const std::string& s, const std::string& prefix) {
+  if (!StartsWithNoCase(s, prefix)) return std::nullopt;
+  std::string rest = s.substr(prefix.size());
+  if (!rest.empty() && rest[0] != '\\') return std::nullopt;
+  return rest;
+}
+
+// The kernel's name of the current user's hive, "\REGISTRY\USER\S-1-5-21-...". Asked of a
+// key every profile has, since HKCU itself opens as the predefined handle, which has no name.
+std::optional<std::string> CurrentUserHive() {
+  Key software;
+  if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software", 0, KEY_QUERY_VALUE, &software.h) != ERROR_SUCCESS)
+    return std::nullopt;
+  auto native = NativeName(software.h);
+  if (!native || !Below(*native, "\\REGISTRY\\USER")) return std::nullopt;
+  size_t end = native->find('\\', strlen("\\REGISTRY\\USER\\"));
+  if (end == std::string::npos) return std::nullopt;
+  return native->substr(0, end);
+}
+
+// The kernel's name in regedit's terms. The current user's hive keeps its usual name, and
+// so does its classes hive, which the system mounts at HKCU\Software\Classes.
+std::optional<std::string> RegeditName(const std::string& native) {
+  if (auto rest = Below(native, "\\REGISTRY\\MACHINE")) return "HKEY_LOCAL_MACHINE" + *rest;
+  if (!Below(native, "\\REGISTRY\\USER")) return std::nullopt;
+  if (auto user = CurrentUserHive()) {
+    if (auto rest = Below(native, *user)) return "HKEY_CURRENT_USER" + *rest;
+    if (auto rest = Below(native, *user + "_Classes")) return "HKEY_CURRENT_USER\\Software\\Classes" + *rest;
+  }
+  return "HKEY_USERS" + native.substr(strlen("\\REGISTRY\\USER"));
+}
+
+}  // namespace
+
+std::optional<std::string> Win32Registry::RealKeyName(Hive hive, const std::string& path) {
+  Key k;
+  if (Open(hive, path, KEY_QUERY_VALUE, k) != ERROR_SUCCESS) return std::nullopt;
+  if (auto native = NativeName(k.h))
+    if (auto name = RegeditName(*native)) return name;
+  // No kernel name (the Windows 95 family) or one outside the hives: no redirection either.
+  return Registry::RealKeyName(hive, path);
 }
 
 }  // namespace kx::win32

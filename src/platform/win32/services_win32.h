@@ -18,6 +18,7 @@ class Win32Registry final : public Registry {
   RegResult DeleteTree(Hive hive, const std::string& path) override;
   RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) override;
   RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) override;
+  std::optional<std::string> RealKeyName(Hive hive, const std::string& path) override;
 };
 
 class Win32FileSystem final : public FileSystem {

@@ -1,0 +1,52 @@
+// A backup of registry entries about to be deleted, as one REGEDIT4 file that regedit
+// imports on every Windows version (a double-click puts everything back). What an item
+// names is read when the text is made, so the file holds exactly what was there just
+// before the deletion, whole subtrees for keys.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/datetime.h"
+#include "platform/services.h"
+
+namespace kx {
+
+struct RegistryExportItem {
+  int64_t hive = 0;                  // the predefined handle as a signed number: -2147483646 is HKLM
+  std::string key;                   // below the hive
+  std::optional<std::string> value;  // a value's name, "" the default value; nullopt: the key and its subtree
+};
+
+class RegistryExport {
+ public:
+  explicit RegistryExport(Registry& registry) : registry_(registry) {}
+
+  void Add(RegistryExportItem item) { items_.push_back(std::move(item)); }
+  void Add(int64_t hive, std::string key, std::optional<std::string> value) {
+    items_.push_back({hive, std::move(key), std::move(value)});
+  }
+  bool Empty() const { return items_.empty(); }
+
+  // The REGEDIT4 text of what exists of the items now, sections named as the system stores
+  // the keys; "" when none of it exists.
+  std::string Text() const;
+
+  // Writes the text into the folder as "Registry 2026-12-09 03.15.10.reg" (the run's time;
+  // " (2)" and so on when that name is taken). The file's path, or nullopt when nothing
+  // exists to export or the file could not be written.
+  std::optional<std::string> WriteTo(FileSystem& files, const std::string& quarantineFolder,
+                                     const DateTime& runTime) const;
+
+ private:
+  Registry& registry_;
+  std::vector<RegistryExportItem> items_;
+};
+
+// One value as regedit writes it in a REGEDIT4 file: `"name"=...` or `@=...`, long hex data
+// wrapped with " \" continuations, ended by CR LF.
+std::string RegeditValueLines(const std::string& name, const RegValue& value);
+
+}  // namespace kx
