@@ -5,6 +5,7 @@
 #include "core/paths.h"
 #include "core/text.h"
 #include "platform/datetime.h"
+#include "removal/registry_export.h"
 #include "scan/scan_state.h"
 #include "scan/threat_list.h"
 
@@ -157,8 +158,26 @@ void RemovalRun::AddToRemovedTotal() {
 
 bool RemovalRun::ExportRegistry() {
   lastExport_.clear();
-  // REGEXPORT: filled in with the registry export.
-  return true;
+  registryBackedUp_ = true;
+  ui::Control* queue = c_.lvwRegistryToBeDeleted;
+  if (!queue) return true;
+  RegistryExport exporter(s_.platform.registry);
+  for (const ui::ListItem& row : queue->items()) {
+    if (!row.checked) continue;
+    const std::string hive = Trim(row.text), key = Trim(row.SubItem(1)), value = Trim(row.SubItem(2));
+    if (hive.empty() || key.empty()) continue;
+    // A row without a value name takes the whole key, its default value with it.
+    exporter.Add(std::strtoll(hive.c_str(), nullptr, 10), key,
+                 value.empty() ? std::nullopt : std::optional<std::string>(value));
+  }
+  if (exporter.Empty() || exporter.Text().empty()) return true;  // nothing of it is there
+  if (auto file = exporter.WriteTo(s_.platform.files, quarantine_.Folder(), s_.platform.clock.Now())) {
+    lastExport_ = *file;
+    return true;
+  }
+  if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
+  registryBackedUp_ = false;
+  return false;
 }
 
 void RemovalRun::Progress(size_t row, size_t rows, int barValue) {
@@ -237,7 +256,13 @@ void RemovalRun::RegistryPass() {
       SetCaption(LowerAnsi(row.SubItem(1) + "\\" + row.SubItem(2)));
       const std::string hiveText = Trim(row.text), key = Trim(row.SubItem(1)), value = Trim(row.SubItem(2));
       const int64_t hive = std::strtoll(hiveText.c_str(), nullptr, 10);
-      if (!hiveText.empty() && !key.empty()) {
+      if (!registryBackedUp_) {
+        // Without its backup the entry stays, and its rows stay for another run.
+        if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved)
+          for (size_t r = 0; r < results->item_count(); ++r)
+            if (results->items()[r].text == row.SubItem(3)) Untick(*results, r);
+        Untick(*queue, i);
+      } else if (!hiveText.empty() && !key.empty()) {
         registry_.DeleteRegistryValue(hive, key, value);
         if (value.empty()) registry_.DeleteRegistryKey(hive, key);
       }

@@ -107,6 +107,7 @@ class RemovalRun {
   ModRegistryRelated registry_;
   int64_t restoreSequence_ = 0;
   bool running_ = false;
+  bool registryBackedUp_ = true;  // the registry pass deletes only what the .reg file holds
   std::string lastExport_;
 };
 

@@ -139,6 +139,12 @@ TEST_F(RemovalTest, DeleteBacksUpLogsAndRemovesEveryTickedThreat) {
   EXPECT_FALSE(fp.com.calls.empty());
   EXPECT_FALSE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Bad"));
   EXPECT_FALSE(fp.registry.HasKey(Hive::CurrentUser, "Software\\BadKey"));
+  // What went from the registry is in the run's .reg file, the whole key with its subkey.
+  EXPECT_EQ(run.lastRegistryExport(), kQ + "\\Registry 2006-03-16 10.15.02.reg");
+  EXPECT_EQ(fp.files.ReadFile(run.lastRegistryExport()).value_or(""),
+            "REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\BadKey]\r\n@=\"default\"\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\BadKey\\Sub]\r\n\"S\"=\"s\"\r\n\r\n"
+            "[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Bad\"=\"x\"\r\n\r\n");
 
   // First pass only; no record for a folder; the key's default value, then the key.
   EXPECT_EQ(Log(), FileRecord("config.ini", "C:\\Bad1\\config.ini") +
@@ -214,8 +220,10 @@ TEST_F(RemovalTest, AFullDiskKeepsEveryOriginal) {
   fp.files.AddFile("C:\\Bad\\Dir\\f.txt", "f");
   File("Dir", "C:\\Bad\\Dir", "");
   Cookie("C:\\Users\\User\\Cookies\\user@ads[2].txt");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Run", "Ads", "x");
+  Reg("Ads Run", "Software\\Run", "Ads");
   rig.threats.cmdSelectAll_Click();
-  fp.files.writeFailure = 112;  // ERROR_DISK_FULL: no copy, no log record
+  fp.files.writeFailure = 112;  // ERROR_DISK_FULL: no copy, no log record, no .reg file
   run.lblRemove_Click();
   fp.files.writeFailure = 0;
   EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\a.txt"), "a");
@@ -223,6 +231,10 @@ TEST_F(RemovalTest, AFullDiskKeepsEveryOriginal) {
   EXPECT_TRUE(fp.files.Exists("C:\\Users\\User\\Cookies\\user@ads[2].txt"));
   EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\a.txt"}));  // folders and cookies go unreported
   EXPECT_EQ(Log(), "");
+  // Not exported, so not deleted, and its row stays for another run.
+  EXPECT_TRUE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Ads"));
+  EXPECT_TRUE(rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").FindItem("Ads Run"));
+  EXPECT_EQ(run.lastRegistryExport(), "");
   // No part copy left to pass for a backup.
   EXPECT_FALSE(fp.files.Exists(kQ + "\\a.txt"));
   EXPECT_FALSE(fp.files.Exists(kQ + "\\Dir"));
