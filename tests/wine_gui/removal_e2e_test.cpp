@@ -62,6 +62,24 @@ std::vector<std::string> Listed(const std::string& pattern) {
   return names;
 }
 
+void DeleteTree(const std::string& dir) {
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &fd);
+  if (h != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = fd.cFileName, path = dir + "\\" + name;
+      if (name == "." || name == "..") continue;
+      SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        DeleteTree(path);
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(h, &fd));
+    FindClose(h);
+  }
+  RemoveDirectoryA(dir.c_str());
+}
+
 TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
 #ifndef KESTRIX_EXE
   GTEST_SKIP() << "Kestrix.exe is not part of this build";
@@ -82,6 +100,7 @@ TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
   PutFile(data + "\\BlockedCookies.dat", EncodeFile({"tracker.example"}));
   PutFile(data + "\\Safety.dat", EncodeFile({"SFILE|x.exe|C:\\x.exe|"}));
   DeleteFileA((data + "\\ENoSignature.dat").c_str());
+  DeleteTree(quarantine);  // an earlier run's copies would take the slots
 
   const std::string dup1 = windir + "\\e2edup.txt", dup2 = progfil + "\\E2EDup2\\e2edup.txt";
   const std::string locked = windir + "\\e2elocked.dat", folder = progfil + "\\E2ERemoveDir";
@@ -171,10 +190,16 @@ TEST(RemovalThroughTheWindow, DeleteRemovesWhatTheScanFoundAndKeepsCopies) {
   // The next scan's report finds only the file that resisted, and carries the quarantine log.
   WriteString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\Settings", "lblLastScan", "Never");
   ASSERT_NO_FATAL_FAILURE(k.QuickScan());
-  const std::string report = ReadAll(data + "\\Scan_Log.txt");
-  EXPECT_EQ(report.rfind("\r\n                   Kestrixv", 0), 0u) << report;
+  // The report follows the recorded scan time: wait for this scan's.
+  std::string report;
+  EXPECT_TRUE(WaitFor([&] {
+    report = ReadAll(data + "\\Scan_Log.txt");
+    return report.find("Total = 1\r\n") != std::string::npos && report.find("End Of Report.") != std::string::npos;
+  }, 20000));
+  // Each record is its text and a line end, so a text ending in one leaves an empty line.
+  EXPECT_EQ(report.rfind("\r\n\r\n                   Kestrixv", 0), 0u) << report;
   for (const std::string& part :
-       {std::string("[Threats Detected]\r\n\r\nE2E Locked\r\n") + locked + "\r\n\r\nTotal = 1\r\n",
+       {"[Threats Detected]\r\n\r\n\r\nE2E Locked\r\n\r\n" + locked + "\r\n\r\n\r\nTotal = 1\r\n\r\n",
         std::string("\r\n[Current Quarantine Log]\r\n\r\n"),
         " - File: e2edup (2).txt\r\n\r\n - Location: " + dup2 + "\r\n\r\n",
         std::string("\r\n=====================End Of Report.")})
