@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Idle CPU of the running program with both shields on and with both off: Kestrix.exe under
+# Wine (Xvfb when there is no display) on a fresh prefix with the sample definitions and one
+# allowed program running that they name, left alone for a while after its window is up.
+# Wine reports no CPU times for another process (GetProcessTimes answers zeros), so the
+# times are read from /proc/<pid>/stat of the program's Unix process; the whole prefix's
+# processes (wineserver, explorer, services and the rest) are summed beside it.
+#   scripts/bench-idle.sh [seconds (60)] [runs of each (2)]
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+seconds=${1:-60}
+runs=${2:-2}
+settle=${KESTRIX_IDLE_SETTLE:-10}
+if [ -z "${DISPLAY:-}" ]; then
+  exec xvfb-run -a -s "-screen 0 1280x1024x24" "$0" "$@"
+fi
+"$here/scripts/build.sh" windows >/dev/null
+cmake --build "$here/build/windows" --target Kestrix idle_bench kestrix_sleeper -j2 >/dev/null
+export WINEPREFIX="$here/build/windows/idle-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+wineserver -k 2>/dev/null || true
+rm -rf "$WINEPREFIX"
+wineboot -i >/dev/null 2>&1
+wineserver -w
+KESTRIX_PLANT_SAMPLES=0 "$here/scripts/prepare-prefix.sh" "$WINEPREFIX" >/dev/null
+hz=$(getconf CLK_TCK)
+exe=$(winepath -w "$here/build/windows/Kestrix.exe")
+sleeper=$(winepath -w "$here/build/windows/tests/kestrix_sleeper.exe")
+
+# Unix processes of this prefix; with "Kestrix.exe", only the program.
+prefix_pids() {
+  local p
+  for p in /proc/[0-9]*; do
+    if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+      if [ -z "${1:-}" ] || tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qF "$1"; then echo "${p#/proc/}"; fi
+    fi
+  done
+}
+# utime + stime in clock ticks, summed over the given processes.
+ticks() {
+  local total=0 p f
+  for p in "$@"; do
+    f=$(sed 's/^.*) //' "/proc/$p/stat" 2>/dev/null) || continue
+    set -- $f
+    total=$((total + ${12} + ${13}))
+  done
+  echo $total
+}
+
+declare -A share_sum share_best prefix_sum
+echo "== idle CPU under Wine: ${seconds} s after the window is up (+${settle} s settling), $runs runs each =="
+printf '%-6s %-4s %10s %10s %12s %14s  %s\n' shields run "cpu s" "% core" "prefix cpu s" "prefix % core" "signs"
+status=0
+for run in $(seq 1 "$runs"); do
+  for mode in off on; do
+    coproc IDLE { wine "$here/build/windows/tests/idle_bench.exe" "$mode" "$exe" "$sleeper" 2>/dev/null; }
+    ready=""
+    while IFS= read -r line <&"${IDLE[0]}"; do
+      line=${line%$'\r'}
+      case "$line" in ready*) ready=$line; break ;; *) echo "$line" ;; esac
+    done
+    if [ -z "$ready" ]; then status=1; break 2; fi
+    sleep "$settle"
+    pid=$(prefix_pids Kestrix.exe | head -n1)
+    if [ -z "$pid" ]; then echo "no Unix process of Kestrix.exe in the prefix"; echo done >&"${IDLE[1]}"; status=1; break 2; fi
+    all=$(prefix_pids)
+    a=$(ticks "$pid"); pa=$(ticks $all)
+    sleep "$seconds"
+    b=$(ticks "$pid"); pb=$(ticks $all)
+    echo done >&"${IDLE[1]}"
+    signs=""
+    while IFS= read -r line <&"${IDLE[0]}"; do signs+="${line%$'\r'}; "; done
+    wait "$IDLE_PID" || status=1
+    cpu=$(echo "scale=3; ($b - $a) / $hz" | bc)
+    share=$(echo "scale=3; 100 * ($b - $a) / $hz / $seconds" | bc)
+    pcpu=$(echo "scale=3; ($pb - $pa) / $hz" | bc)
+    pshare=$(echo "scale=3; 100 * ($pb - $pa) / $hz / $seconds" | bc)
+    printf '%-6s %-4s %10s %10s %12s %14s  %s\n' "$mode" "$run" "$cpu" "$share" "$pcpu" "$pshare" "$signs"
+    share_sum[$mode]=$(echo "${share_sum[$mode]:-0} + $share" | bc)
+    prefix_sum[$mode]=$(echo "${prefix_sum[$mode]:-0} + $pshare" | bc)
+    if [ -z "${share_best[$mode]:-}" ] || [ "$(echo "$share < ${share_best[$mode]}" | bc)" = 1 ]; then
+      share_best[$mode]=$share
+    fi
+  done
+done
+wineserver -k 2>/dev/null || true
+[ $status = 0 ] || { echo "a run failed"; exit $status; }
+for mode in off on; do
+  printf 'shields %-3s: program %% of one core best %s mean %s; whole prefix mean %s\n' "$mode" \
+    "${share_best[$mode]}" "$(echo "scale=3; ${share_sum[$mode]} / $runs" | bc)" \
+    "$(echo "scale=3; ${prefix_sum[$mode]} / $runs" | bc)"
+done
+echo "shields' share (mean on - mean off): program $(echo "scale=3; (${share_sum[on]} - ${share_sum[off]}) / $runs" | bc)%," \
+  "whole prefix $(echo "scale=3; (${prefix_sum[on]} - ${prefix_sum[off]}) / $runs" | bc)% of one core"
