@@ -28,7 +28,7 @@
 using namespace kx;
 using kx::bench::PumpMessages;
 using kx::bench::Seconds;
-using Clock = std::chrono::steady_clock;
+using Steady = std::chrono::steady_clock;
 
 namespace {
 
@@ -56,17 +56,17 @@ class PhaseHost : public scantest::RecordingHost {
 };
 
 struct WholeScanRig {
-  WholeScanRig(Platform& platform, const std::string& data, Clock::time_point* marks)
+  WholeScanRig(Platform& platform, const std::string& data, Steady::time_point* marks)
       : form(backend), scanning(form, platform, backend, host, Setup(data, marks)) {
     host.scanning = &scanning;
     form.Load();
   }
 
-  static ScanningSetup Setup(const std::string& data, Clock::time_point* marks) {
+  static ScanningSetup Setup(const std::string& data, Steady::time_point* marks) {
     ScanningSetup s;
     s.message = [marks](const std::string& key) {
       for (int i = 0; i < 4; ++i)
-        if (key == kPhaseKeys[i] && marks[i + 1] == Clock::time_point{}) marks[i + 1] = Clock::now();
+        if (key == kPhaseKeys[i] && marks[i + 1] == Steady::time_point{}) marks[i + 1] = Steady::now();
       return scantest::KeyAsMessage(key);
     };
     s.productName = "Kestrix";
@@ -162,7 +162,7 @@ class Sleepers {
 };
 
 Result Scan(Platform& platform, const std::string& data, const DefinitionCounts& counts, bool cached) {
-  Clock::time_point marks[kPhases] = {};
+  Steady::time_point marks[kPhases] = {};
   WholeScanRig rig(platform, data, marks);
   Scanning& s = rig.scanning;
   s.state.definitions = counts;
@@ -171,20 +171,20 @@ Result Scan(Platform& platform, const std::string& data, const DefinitionCounts&
   rig.backend.onDoEvents = PumpMessages;
   rig.form.Get("optQuickScan").set_value(1);
   s.threats.LoadExclusions();
-  const Clock::time_point t0 = Clock::now();
+  const Steady::time_point t0 = Steady::now();
   marks[0] = t0;
   s.cmdScanNow_Click();
-  const Clock::time_point end = Clock::now();
+  const Steady::time_point end = Steady::now();
   Result r;
   r.total = std::chrono::duration<double>(end - t0).count();
   for (int i = 0; i < kPhases; ++i) {
-    Clock::time_point next = end;
+    Steady::time_point next = end;
     for (int j = i + 1; j < kPhases; ++j)
-      if (marks[j] != Clock::time_point{}) {
+      if (marks[j] != Steady::time_point{}) {
         next = marks[j];
         break;
       }
-    if (marks[i] != Clock::time_point{}) r.phase[i] = std::chrono::duration<double>(next - marks[i]).count();
+    if (marks[i] != Steady::time_point{}) r.phase[i] = std::chrono::duration<double>(next - marks[i]).count();
   }
   for (const char* l : {"lvwSpywareFound", "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", "lvwFilesToBeDeleted",
                         "lvwRegistryToBeDeleted", "lvwCookiesToDelete", "lvwFileNotFounds"})
@@ -229,7 +229,7 @@ int main(int argc, char** argv) {
 
   scanbench::MachineSpec spec;
   spec.definitionLines = lines;
-  auto b0 = Clock::now();
+  auto b0 = Steady::now();
   scanbench::Machine m = scanbench::BuildScanMachine(p.files, p.registry, p.system, data, spec);
   // The cookie machine's blocked list takes the place of the generated one.
   scanbench::CookieMachine cm = scanbench::BuildCookieMachine(p.files, cookies, data, 5000, 2000);
