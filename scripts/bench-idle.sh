@@ -26,15 +26,14 @@ hz=$(getconf CLK_TCK)
 exe=$(winepath -w "$here/build/windows/Kestrix.exe")
 sleeper=$(winepath -w "$here/build/windows/tests/kestrix_sleeper.exe")
 
-# Unix processes of this prefix; with "Kestrix.exe", only the program.
+# Unix processes of this prefix.
 prefix_pids() {
   local p
   for p in /proc/[0-9]*; do
-    if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-      if [ -z "${1:-}" ] || tr '\0' ' ' <"$p/cmdline" 2>/dev/null | grep -qF "$1"; then echo "${p#/proc/}"; fi
-    fi
+    if tr '\0' '\n' 2>/dev/null <"$p/environ" | grep -qxF "WINEPREFIX=$WINEPREFIX"; then echo "${p#/proc/}"; fi
   done
 }
+helper() { wine "$here/build/windows/tests/idle_bench.exe" "$@" 2>/dev/null | tr -d '\r'; }
 # utime + stime in clock ticks, summed over the given processes.
 ticks() {
   local total=0 p f
@@ -52,24 +51,22 @@ printf '%-6s %-4s %10s %10s %12s %14s  %s\n' shields run "cpu s" "% core" "prefi
 status=0
 for run in $(seq 1 "$runs"); do
   for mode in off on; do
-    coproc IDLE { wine "$here/build/windows/tests/idle_bench.exe" "$mode" "$exe" "$sleeper" 2>/dev/null; }
-    ready=""
-    while IFS= read -r line <&"${IDLE[0]}"; do
-      line=${line%$'\r'}
-      case "$line" in ready*) ready=$line; break ;; *) echo "$line" ;; esac
-    done
-    if [ -z "$ready" ]; then status=1; break 2; fi
+    out=$(helper prepare "$mode" "$sleeper") || true
+    case "$out" in "sleeper "*) sleeper_pid=${out#sleeper } ;; *) echo "$out"; status=1; break 2 ;; esac
+    wine "$exe" >/dev/null 2>&1 &
+    pid=$!
+    out=$(helper wait) || true
+    case "$out" in ready*) ;; *) echo "$out"; kill "$pid" 2>/dev/null; status=1; break 2 ;; esac
+    if ! tr '\0' ' ' 2>/dev/null <"/proc/$pid/cmdline" | grep -qF Kestrix.exe; then
+      echo "process $pid is not Kestrix.exe"; status=1; break 2
+    fi
     sleep "$settle"
-    pid=$(prefix_pids Kestrix.exe | head -n1)
-    if [ -z "$pid" ]; then echo "no Unix process of Kestrix.exe in the prefix"; echo done >&"${IDLE[1]}"; status=1; break 2; fi
     all=$(prefix_pids)
     a=$(ticks "$pid"); pa=$(ticks $all)
     sleep "$seconds"
     b=$(ticks "$pid"); pb=$(ticks $all)
-    echo done >&"${IDLE[1]}"
-    signs=""
-    while IFS= read -r line <&"${IDLE[0]}"; do signs+="${line%$'\r'}; "; done
-    wait "$IDLE_PID" || status=1
+    signs=$(helper finish "$sleeper_pid") || status=1
+    wait "$pid" 2>/dev/null || true
     cpu=$(echo "scale=3; ($b - $a) / $hz" | bc)
     share=$(echo "scale=3; 100 * ($b - $a) / $hz / $seconds" | bc)
     pcpu=$(echo "scale=3; ($pb - $pa) / $hz" | bc)

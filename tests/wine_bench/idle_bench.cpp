@@ -1,14 +1,17 @@
-// The Windows side of the idle benchmark (scripts/bench-idle.sh): sets both shields on or
-// off, plants a running sleeper that the definitions name and the user has allowed (so every
-// memory check follows one match to its "EXCLUDED: " row), starts Kestrix.exe and waits for
-// its main window. Then prints "ready <pid>" and waits for a line on its input while the
-// script measures; afterwards prints what shows the shields ran, and ends both programs.
-//   idle_bench <on|off> <Kestrix.exe> <sleeper.exe>
+// The Windows side of the idle benchmark (scripts/bench-idle.sh), one step per run:
+//   idle_bench prepare <on|off> <sleeper.exe>  sets both shields on or off and starts a
+//       sleeper that the definitions name and the user has allowed, so every memory check
+//       follows one match to its "EXCLUDED: " row;
+//   idle_bench wait     waits for Kestrix.exe's main window and prints "ready <pid>";
+//   idle_bench finish   prints what shows the shields ran and ends both programs.
+// The script starts Kestrix.exe itself: started by a console program under Wine, it never
+// got as far as its first window.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -71,36 +74,10 @@ bool Start(const std::string& exe, DWORD flags, PROCESS_INFORMATION& pi) {
   return CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi) != 0;
 }
 
-void End(PROCESS_INFORMATION& pi) {
-  if (!pi.hProcess) return;
-  TerminateProcess(pi.hProcess, 0);
-  WaitForSingleObject(pi.hProcess, 10000);
-  CloseHandle(pi.hThread);
-  CloseHandle(pi.hProcess);
-  pi = {};
-}
-
 std::string Text(HWND h) {
   char buf[512] = {};
   GetWindowTextA(h, buf, sizeof buf);
   return buf;
-}
-
-HWND MainWindow(DWORD pid) {
-  struct Ctx {
-    DWORD pid;
-    HWND found;
-  } ctx{pid, nullptr};
-  EnumWindows(
-      [](HWND h, LPARAM p) CALLBACK -> BOOL {
-        auto* c = reinterpret_cast<Ctx*>(p);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(h, &owner);
-        if (owner == c->pid && IsWindowVisible(h) && Text(h).find(" by ") != std::string::npos) c->found = h;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&ctx));
-  return ctx.found;
 }
 
 // Rows beginning with the text, over every list view of the window, read through a buffer
@@ -145,27 +122,42 @@ double CpuSeconds(HANDLE process) {
   return s(kernel) + s(user);
 }
 
-}  // namespace
+// The running program's main window, or null.
+HWND FindMain() {
+  HWND found = nullptr;
+  EnumWindows(
+      [](HWND h, LPARAM p) CALLBACK -> BOOL {
+        char cls[64] = {};
+        GetClassNameA(h, cls, sizeof cls);
+        if (std::string(cls) == "KestrixForm_FrmMain" && IsWindowVisible(h) &&
+            Text(h).find(" by ") != std::string::npos)
+          *reinterpret_cast<HWND*>(p) = h;
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&found));
+  return found;
+}
 
-int main(int argc, char** argv) {
-  if (argc < 4) {
-    std::fprintf(stderr, "usage: idle_bench <on|off> <Kestrix.exe> <sleeper.exe>\n");
-    return 2;
-  }
-  const std::string on = std::string(argv[1]) == "on" ? "True" : "False";
-  const std::string off = on == "True" ? "False" : "True";
-  const std::string kestrix = argv[2], sleeper = argv[3];
+void EndProcess(DWORD pid) {
+  HANDLE h = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, pid);
+  if (!h) return;
+  TerminateProcess(h, 0);
+  WaitForSingleObject(h, 10000);
+  CloseHandle(h);
+}
 
+int Prepare(bool shieldsOn, const std::string& sleeper) {
+  const std::string on = shieldsOn ? "True" : "False", off = shieldsOn ? "False" : "True";
   bool ok = WriteString(kOptions, "optIEHomePageSheildOn", on) && WriteString(kOptions, "optIEHomePageSheildOff", off) &&
             WriteString(kOptions, "optMemorySheildOn", on) && WriteString(kOptions, "optMemorySheildOff", off) &&
-            WriteString(kIeMain, "Start Page", kStartPage) && WriteString(kSettings, "lblLastScan", "Never");
+            WriteString(kIeMain, "Start Page", kStartPage) && WriteString(kSettings, "lblLastScan", "Never") &&
+            WriteString(kSettings, "Minimized", "No");
   // The home page shield's first check stores the start page as accepted: the sign it ran.
   HKEY options;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kOptions, 0, KEY_SET_VALUE, &options) == ERROR_SUCCESS) {
     RegDeleteValueA(options, "Homepage");
     RegCloseKey(options);
   }
-
   const std::string data = ShellFolder(CSIDL_APPDATA) + "\\DideZuvurudARA";
   const std::string folder = ShellFolder(CSIDL_PROGRAM_FILES) + "\\KxIdle", allowed = folder + "\\kxidle.exe";
   CreateDirectoryA(folder.c_str(), nullptr);
@@ -175,36 +167,55 @@ int main(int argc, char** argv) {
     ok = ok && AppendText(data + "\\ExeDefinition.dat", line + "\r\n");
   if (ReadFileText(data + "\\ENoSignature.dat").find("kxidle.exe") == std::string::npos)
     ok = ok && AppendText(data + "\\ENoSignature.dat", "kxidle.exe\r\n");
-  if (!ok) {
+  PROCESS_INFORMATION sleeping{};
+  if (!ok || !Start(allowed, DETACHED_PROCESS, sleeping)) {
     std::printf("could not prepare the prefix (data folder %s)\n", data.c_str());
     return 1;
   }
+  std::printf("sleeper %lu\n", sleeping.dwProcessId);
+  CloseHandle(sleeping.hThread);
+  CloseHandle(sleeping.hProcess);
+  return 0;
+}
 
-  PROCESS_INFORMATION sleeping{}, program{};
-  if (!Start(allowed, DETACHED_PROCESS, sleeping) || !Start(kestrix, 0, program)) {
-    std::printf("could not start %s\n", sleeping.hProcess ? kestrix.c_str() : allowed.c_str());
-    End(sleeping);
-    return 1;
-  }
+int Wait() {
   HWND main = nullptr;
-  for (int waited = 0; !(main = MainWindow(program.dwProcessId)) && waited < 120000; waited += 200) Sleep(200);
+  for (int waited = 0; !(main = FindMain()) && waited < 120000; waited += 200) Sleep(200);
   if (!main) {
     std::printf("Kestrix.exe showed no main window\n");
-    End(program);
-    End(sleeping);
     return 1;
   }
-  const double before = CpuSeconds(program.hProcess);
-  std::printf("ready %lu\n", program.dwProcessId);
-  std::fflush(stdout);
-  char answer[64];
-  std::fgets(answer, sizeof answer, stdin);
-
-  std::printf("wine-reported cpu %.3f s (from %.3f at ready)\n", CpuSeconds(program.hProcess), before);
-  std::printf("excluded rows %ld\n", CountRows(program.hProcess, main, "EXCLUDED: "));
-  std::printf("accepted home page %s\n", ReadString(kOptions, "Homepage").c_str());
-  std::fflush(stdout);
-  End(program);
-  End(sleeping);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  std::printf("ready %lu\n", pid);
   return 0;
+}
+
+int Finish(DWORD sleeperPid) {
+  HWND main = FindMain();
+  if (!main) {
+    std::printf("Kestrix.exe has no main window any more\n");
+    EndProcess(sleeperPid);
+    return 1;
+  }
+  DWORD pid = 0;
+  GetWindowThreadProcessId(main, &pid);
+  HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
+  std::printf("wine-reported cpu %.3f s; excluded rows %ld; accepted home page %s\n", CpuSeconds(process),
+              process ? CountRows(process, main, "EXCLUDED: ") : -1, ReadString(kOptions, "Homepage").c_str());
+  if (process) CloseHandle(process);
+  EndProcess(pid);
+  EndProcess(sleeperPid);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string step = argc > 1 ? argv[1] : "";
+  if (step == "prepare" && argc > 3) return Prepare(std::string(argv[2]) == "on", argv[3]);
+  if (step == "wait") return Wait();
+  if (step == "finish" && argc > 2) return Finish(static_cast<DWORD>(std::strtoul(argv[2], nullptr, 10)));
+  std::fprintf(stderr, "usage: idle_bench prepare <on|off> <sleeper.exe> | wait | finish <sleeper pid>\n");
+  return 2;
 }
