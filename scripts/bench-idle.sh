@@ -45,6 +45,9 @@ ticks() {
   echo $total
 }
 
+# The machine is shared and its speed drifts: a fixed native job, to compare sessions by.
+t0=$(date +%s.%N); head -c 268435456 /dev/zero | sha256sum >/dev/null
+echo "host reference: sha256 of 256 MB in $(echo "$(date +%s.%N) - $t0" | bc | cut -c1-5) s"
 declare -A share_sum share_best prefix_sum
 echo "== idle CPU under Wine: ${seconds} s after the window is up (+${settle} s settling), $runs runs each =="
 printf '%-6s %-4s %10s %10s %12s %14s  %s\n' shields run "cpu s" "% core" "prefix cpu s" "prefix % core" "signs"

@@ -16,6 +16,9 @@ wineserver -k 2>/dev/null || true
 rm -rf "$WINEPREFIX"
 wineboot -i >/dev/null 2>&1
 wineserver -w
+# The machine is shared and its speed drifts: a fixed native job, to compare sessions by.
+t0=$(date +%s.%N); head -c 268435456 /dev/zero | sha256sum >/dev/null
+echo "host reference: sha256 of 256 MB in $(echo "$(date +%s.%N) - $t0" | bc | cut -c1-5) s"
 echo "== Quick Scan under Wine =="
 status=0
 wine "$here/build/windows/scan_bench.exe" "$lines" ${2:-} --runs "${KESTRIX_BENCH_RUNS:-5}" \

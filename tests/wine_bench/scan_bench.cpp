@@ -248,7 +248,7 @@ int main(int argc, char** argv) {
   bool planted = true;
   for (int i = 0; i < processes; ++i) {
     if (i < 5) {
-      const std::string name = spec.tag + scanbench::detail::Num("p%05ld.exe", 7 + 500L * i);
+      const std::string name = spec.tag + scanbench::detail::Num("p%05ld.exe", i * std::max(1L, m.counts.exe / 5));
       const bool threat = i < 2;
       planted &= sleepers.Plant(exeFolder + "\\" + name, threat);
       if (threat) {
