@@ -85,6 +85,16 @@ if [ "${KESTRIX_PLANT_SAMPLES:-1}" = 1 ]; then
       wine reg add "$root\\$key" /f /reg:32 >/dev/null 2>&1 || true
     fi
   done < "$here/packaging/definitions/RegistryDefinition.txt"
+  # Tracking cookies for the blocked sites, as Internet Explorer names and writes them:
+  # user@site[1].txt holding the name, value and host/path lines.
+  if [ -d "$user_dir/AppData" ]; then cookies="$user_dir/AppData/Local/Microsoft/Windows/INetCookies"
+  else cookies="$user_dir/Cookies"; fi
+  mkdir -p "$cookies"
+  while IFS= read -r line; do
+    line=${line%$'\r'}; domain=${line#\*}; [ -n "$domain" ] || continue
+    site=${domain%%.*}
+    printf 'id\n1\n%s/\n1024\n' "$domain" > "$cookies/user@$site[1].txt"
+  done < "$here/packaging/definitions/BlockedCookies.txt"
   wineserver -w
   echo "sample threats planted in $prefix"
 fi
