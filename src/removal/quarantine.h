@@ -52,6 +52,8 @@ class Quarantine {
 
   // The slot the n-th item of a name is kept in: "a.exe", "a (2).exe", "a (3).exe"...
   static std::string SlotName(const std::string& name, int n);
+  // A plain (not hidden, not system) file of that name is listed at path.
+  bool Listed(const std::string& path, const std::string& name);
   // The name of a verified copy of the file in the quarantine: a new slot, or one that
   // already holds the same bytes (a retry, or the same threat removed before). nullopt
   // when no copy could be made.
@@ -60,8 +62,6 @@ class Quarantine {
   std::optional<std::string> BackUpFolder(const std::string& path, const std::string& name);
 
  private:
-  // A plain (not hidden, not system) file of that name is listed at path.
-  bool Listed(const std::string& path, const std::string& name);
   bool SameFile(const std::string& a, const std::string& b);
   bool SameTree(const std::string& source, const std::string& copy);
   bool CopyTree(const std::string& from, const std::string& to);

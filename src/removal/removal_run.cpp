@@ -170,11 +170,13 @@ bool RemovalRun::ExportRegistry() {
     exporter.Add(std::strtoll(hive.c_str(), nullptr, 10), key,
                  value.empty() ? std::nullopt : std::optional<std::string>(value));
   }
-  if (exporter.Empty() || exporter.Text().empty()) return true;  // nothing of it is there
+  if (exporter.Empty()) return true;
   if (auto file = exporter.WriteTo(s_.platform.files, quarantine_.Folder(), s_.platform.clock.Now())) {
     lastExport_ = *file;
     return true;
   }
+  // No file either because nothing of it is there any more, or because it could not be written.
+  if (exporter.Text().empty()) return true;
   if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
   registryBackedUp_ = false;
   return false;
@@ -289,9 +291,7 @@ void RemovalRun::CookiesPass() {
 int RemovalRun::RemoveExecutable(const std::string& path) {
   if (path.find('\\') == std::string::npos) return 0;
   const std::string name = FileNameOfPath(path);
-  bool listed = false;
-  for (const std::string& f : s_.platform.files.ListPlainFiles(path)) listed = listed || EqualsNoCase(f, name);
-  if (!listed) return -1;
+  if (!quarantine_.Listed(path, name)) return -1;
   // Only the process running this very file is stopped, never another of the same name.
   if (!processes_.KillProcessByName(name, path)) return 2;
   return quarantine_.QuarantineFile(path, name) ? 1 : 0;
