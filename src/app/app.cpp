@@ -14,6 +14,8 @@
 #include "app/frm_website.h"
 #include "app/scan_wiring.h"
 #include "app/shields_wiring.h"
+#include "app/submission_wiring.h"
+#include "app/update_wiring.h"
 #include "core/paths.h"
 #include "core/version_info.h"
 #include "protection/frm_home_page_changed_alert.h"
@@ -64,9 +66,15 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
       subsystems_.report = &idle_;
     }
   }
-  if (!subsystems_.update) subsystems_.update = &idle_;
   if (!subsystems_.tray) subsystems_.tray = &idle_;
-  if (!subsystems_.submission) subsystems_.submission = &idle_;
+  if (!subsystems_.submission) {
+    if (ownScan_) {
+      ownSubmission_ = std::make_unique<SubmissionWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      subsystems_.submission = ownSubmission_.get();
+    } else {
+      subsystems_.submission = &idle_;
+    }
+  }
   if (!subsystems_.shields) {
     // The memory shield asks through the scan's process scanner: the program's own scan.
     if (ownScan_) {
@@ -93,11 +101,15 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
   website_ = AddWindow<FrmWebsite>(false, ui);
   language_ = AddWindow<FrmLanguage>(false, ui);
+  // Live Update drives its progress window, so it comes after the windows.
+  if (!subsystems_.update) {
+    ownUpdate_ = std::make_unique<UpdateWiring>(*this);
+    subsystems_.update = ownUpdate_.get();
+  }
 
   ui::Form* homeAlert = homePageChangedAlert_;
   ui::Form* memoryAlert = spywareFoundAlert_;
-  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, signatureUpdated_, memoryAlert,
-                      website_, language_}) {
+  for (ui::Form* f : {about_, homeAlert, menuPopUp_, signatureUpdated_, memoryAlert, website_, language_}) {
     f->set_caption(info_.branding.productName);
     // The alerts lay themselves out.
     if (f != homeAlert && f != memoryAlert) f->Move(0, 0, 6000, 4000);
@@ -112,6 +124,8 @@ App::~App() {
   // Windows go before the subsystems, services and engine their handlers use, the last
   // made first.
   while (!windows_.empty()) windows_.pop_back();
+  ownUpdate_.reset();
+  ownSubmission_.reset();
   ownShields_.reset();
   ownRemoval_.reset();
   ownReport_.reset();

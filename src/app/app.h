@@ -118,6 +118,8 @@ class App {
   std::unique_ptr<ShieldsFeature> ownShields_;
   std::unique_ptr<RemovalFeature> ownRemoval_;
   std::unique_ptr<ReportFeature> ownReport_;
+  std::unique_ptr<SubmissionFeature> ownSubmission_;
+  std::unique_ptr<UpdateFeature> ownUpdate_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;

@@ -34,13 +34,6 @@ long CountFileLines(FileSystem& files, const std::string& path) {
   return lines + (open ? 1 : 0);
 }
 
-std::string ReadDefinitionsDate(FileSystem& files, const std::string& dataFolder) {
-  auto bytes = files.ReadFile(dataFolder + "\\" + std::string(kDefinitionsDateFileName));
-  if (!bytes) return kDefaultDefinitionsDate;
-  const size_t end = bytes->find_first_of("\r\n");
-  return end == std::string::npos ? *bytes : bytes->substr(0, end);
-}
-
 std::string GroupDigits(long n) {
   std::string digits = std::to_string(n < 0 ? -n : n);
   std::string out;

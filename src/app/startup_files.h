@@ -5,12 +5,11 @@
 #include <string>
 
 #include "core/paths.h"
+#include "definitions/definitions_date.h"
 #include "platform/log.h"
 #include "platform/services.h"
 
 namespace kx {
-
-inline constexpr const char* kDefaultDefinitionsDate = "3/16/2006 12:00:00 AM";
 
 // Replaces each definition file that has a staged "DL" copy by that copy.
 // A copy that cannot be moved in stays staged for the next start; log hears of it.
@@ -18,8 +17,6 @@ void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder,
 // Lines as Line Input reads them: every CR LF (or lone CR) ends one; a last line without
 // an end counts too. A missing file has 0.
 long CountFileLines(FileSystem& files, const std::string& path);
-// The first line of date.dat, or the fixed first date when there is none.
-std::string ReadDefinitionsDate(FileSystem& files, const std::string& dataFolder);
 // 1234567 -> "1,234,567".
 std::string GroupDigits(long n);
 

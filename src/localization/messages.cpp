@@ -61,6 +61,7 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_PROBLEM2", "Please make sure you are connected to the internet, or try again later."},
     {"MSG_UPDATED_DEFS", "Your [ProgramName] definitions have been updated!"},
     {"MSG_RECENT_DEFS", "You are using the most recent [ProgramName] definitions."},
+    {"MSG_UPDATE_FAILED", "[ProgramName] could not update its definitions. Please check your internet connection and try again later."},
     {"MSG_WEBSITE", "Visit [Website]"},
     {"MSG_CAPTION", "[ProgramName] by [Company]"},
     {"MSG_CAPTION2", "Welcome to [ProgramName]"},

@@ -236,6 +236,8 @@ struct WebOptions {
   uint32_t connectTimeoutMs = 10000;
   uint32_t receiveTimeoutMs = 10000;
   uint32_t deadlineMs = 60000;  // whole request, so a dead server never hangs the window
+  // The most body bytes taken: a longer answer is cut there and the request fails.
+  size_t maxBytes = 16u << 20;
 };
 
 struct WebResult {
@@ -247,10 +249,11 @@ struct WebResult {
 class Web {
  public:
   virtual ~Web() = default;
-  // GET with user agent "Mozilla", no cache, read in 256-byte blocks; yield runs after every
-  // block and may return false to abandon the request.
+  // GET with user agent "Mozilla", no cache, through the system's proxy settings (a direct
+  // connection where none is set), read in 256-byte blocks; yield runs after every block and
+  // may return false to abandon the request; it is given the body bytes received so far.
   virtual WebResult Get(const std::string& url, const WebOptions& options,
-                        const std::function<bool()>& yield) = 0;
+                        const std::function<bool(size_t received)>& yield) = 0;
 };
 
 // ---------------------------------------------------------------- odds and ends

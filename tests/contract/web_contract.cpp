@@ -24,21 +24,21 @@ TEST(WebContract, TheBodyArrivesWithAYieldPerBlock) {
   std::string body = Body(1000);  // four blocks of at most 256 bytes
   std::string url = env->ServeBody(body);
   int yields = 0;
-  WebResult r = env->web().Get(url, Quick(), [&] { return ++yields, true; });
+  WebResult r = env->web().Get(url, Quick(), [&](size_t) { return ++yields, true; });
   EXPECT_TRUE(r.ok);
   EXPECT_EQ(r.status, 200);
   EXPECT_EQ(r.body, body);
   EXPECT_GE(yields, 4);
   EXPECT_LE(yields, 1000);
 
-  WebResult empty = env->web().Get(env->ServeBody(""), Quick(), [] { return true; });
+  WebResult empty = env->web().Get(env->ServeBody(""), Quick(), [](size_t) { return true; });
   EXPECT_TRUE(empty.ok);
   EXPECT_EQ(empty.body, "");
 }
 
 TEST(WebContract, StatusOfAnErrorPageIsReported) {
   auto env = MakeEnv();
-  WebResult r = env->web().Get(env->ServeBody("Not Found", 404), Quick(), [] { return true; });
+  WebResult r = env->web().Get(env->ServeBody("Not Found", 404), Quick(), [](size_t) { return true; });
   EXPECT_EQ(r.status, 404);
 }
 
@@ -46,7 +46,7 @@ TEST(WebContract, AYieldReturningFalseAbandonsTheRequest) {
   auto env = MakeEnv();
   std::string body = Body(4096);
   int yields = 0;
-  WebResult r = env->web().Get(env->ServeBody(body), Quick(), [&] { return ++yields < 2; });
+  WebResult r = env->web().Get(env->ServeBody(body), Quick(), [&](size_t) { return ++yields < 2; });
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(yields, 2);
   EXPECT_FALSE(r.body.empty());
@@ -54,13 +54,27 @@ TEST(WebContract, AYieldReturningFalseAbandonsTheRequest) {
   EXPECT_EQ(body.compare(0, r.body.size(), r.body), 0);
 }
 
+TEST(WebContract, AnAnswerLongerThanTheCapFailsAtTheCap) {
+  auto env = MakeEnv();
+  std::string body = Body(3000);
+  WebOptions capped = Quick();
+  capped.maxBytes = 1000;
+  WebResult r = env->web().Get(env->ServeBody(body), capped, [](size_t) { return true; });
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.body, body.substr(0, 1000));
+  capped.maxBytes = 3000;  // exactly the cap is still whole
+  WebResult whole = env->web().Get(env->ServeBody(body), capped, [](size_t) { return true; });
+  EXPECT_TRUE(whole.ok);
+  EXPECT_EQ(whole.body, body);
+}
+
 TEST(WebContract, SilentAndRefusedServersFailWithoutHanging) {
   auto env = MakeEnv();
   int yields = 0;
-  WebResult silent = env->web().Get(env->SilentUrl(), Quick(), [&] { return ++yields, true; });
+  WebResult silent = env->web().Get(env->SilentUrl(), Quick(), [&](size_t) { return ++yields, true; });
   EXPECT_FALSE(silent.ok);
   EXPECT_EQ(silent.body, "");
-  WebResult refused = env->web().Get(env->RefusedUrl(), Quick(), [&] { return ++yields, true; });
+  WebResult refused = env->web().Get(env->RefusedUrl(), Quick(), [&](size_t) { return ++yields, true; });
   EXPECT_FALSE(refused.ok);
   EXPECT_EQ(refused.body, "");
   EXPECT_EQ(yields, 0);

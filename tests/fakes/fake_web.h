@@ -20,7 +20,7 @@ class FakeWeb final : public Web {
   };
 
   WebResult Get(const std::string& url, const WebOptions& options,
-                const std::function<bool()>& yield) override;
+                const std::function<bool(size_t)>& yield) override;
 
   void Serve(const std::string& url, const std::string& body, int status = 200) {
     responses[url] = Response{body, status};

@@ -81,7 +81,7 @@ TEST(FakeProcessTable, UnopenableAndUnkillableProcesses) {
 TEST(FakeWebScript, ConnectionDropsAfterSomeBlocksAndRequestsAreLogged) {
   FakeWeb web;
   web.responses["http://h/x"] = FakeWeb::Response{std::string(1000, 'x'), 200, false, 2};
-  WebResult r = web.Get("http://h/x", {}, [] { return true; });
+  WebResult r = web.Get("http://h/x", {}, [](size_t) { return true; });
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.body.size(), 512u);
   EXPECT_EQ(web.yields, 2);

@@ -331,6 +331,8 @@ class Backend {
   // Screen work area (without the task bar) in twips.
   virtual void WorkArea(int& left, int& top, int& width, int& height) = 0;
   virtual void PopupMenu(Control& menu) {}
+  // Whether a Shift key is held down now.
+  virtual bool ShiftKeyDown() const { return false; }
   // Runs `work` on the UI thread, after the handler now running returns: callable from any
   // thread, so a worker can report back without the UI waiting in DoEvents. Posts run in order.
   virtual void Post(std::function<void()> work) = 0;

@@ -73,7 +73,10 @@ class HeadlessBackend : public Backend {
   void RunModal(Form& form) override;
   void WorkArea(int& left, int& top, int& width, int& height) override;
   void PopupMenu(Control& menu) override { popups_.push_back(menu.name()); }
+  bool ShiftKeyDown() const override { return shiftDown; }
   void Post(std::function<void()> work) override;
+
+  bool shiftDown = false;  // what ShiftKeyDown answers
 
  private:
   struct Answer {

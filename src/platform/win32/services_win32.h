@@ -71,7 +71,7 @@ class Win32Processes final : public Processes {
 class Win32Web final : public Web {
  public:
   WebResult Get(const std::string& url, const WebOptions& options,
-                const std::function<bool()>& yield) override;
+                const std::function<bool(size_t)>& yield) override;
 };
 
 class Win32SystemRestore final : public SystemRestore {

@@ -34,7 +34,7 @@ struct Transfer {
 };
 
 void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
-  HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0);
+  HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   auto finish = [&](bool complete) {
     std::lock_guard<std::mutex> lock(t->mu);
     t->complete = complete;
@@ -86,7 +86,7 @@ void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
 }  // namespace
 
 WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
-                        const std::function<bool()>& yield) {
+                        const std::function<bool(size_t)>& yield) {
   WebResult result;
   auto t = std::make_shared<Transfer>();
   std::thread reader;
@@ -111,9 +111,14 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
     std::string block = std::move(t->blocks.front());
     t->blocks.pop_front();
     lock.unlock();
+    if (result.body.size() + block.size() > options.maxBytes) {
+      result.body.append(block, 0, options.maxBytes - result.body.size());
+      abandon = true;
+      break;
+    }
     result.body += block;
     // The yield runs on the caller's thread: it pumps the caller's messages.
-    if (yield && !yield()) {
+    if (yield && !yield(result.body.size())) {
       abandon = true;
       break;
     }

@@ -1,0 +1,35 @@
+#include "app/submission_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "app/scan_wiring.h"
+#include "app/vendor_servers.h"
+
+namespace kx {
+
+DataSubmission& SubmissionWiring::Get() {
+  if (submission_) return *submission_;
+  App* app = &app_;
+  const ServerAddresses servers = ReadServerAddresses(app_.settings(), app_.info().branding.productName);
+  fetch_ = std::make_unique<WebFetch>(app_.platform().web, [app] { app->ui().DoEvents(); }, RequestLimits(servers));
+  ScanWiring* scan = &scan_;
+  SubmissionServices services{*fetch_,
+                              app_.ui(),
+                              servers.data,
+                              [app](const std::string& key) {
+                                clsLanguages* l = app->languages();
+                                return l ? l->getMessages(key) : key;
+                              },
+                              [app](const std::string& value) {
+                                app->settings().WriteSetting("OptionAndSettings", "chkSendData", value);
+                              },
+                              [scan] { return scan->modules().processes.GetRunningProgramList(); }};
+  submission_ = std::make_unique<DataSubmission>(std::move(services), SubmissionControls::FromForm(app_.main()));
+  return *submission_;
+}
+
+void SubmissionWiring::SendRunningPrograms() { Get().SendRunningPrograms(); }
+void SubmissionWiring::SubmitFileName() { Get().SubmitFileName(); }
+void SubmissionWiring::SendDataOptionChanged() { Get().chkSendData_MouseUp(); }
+
+}  // namespace kx

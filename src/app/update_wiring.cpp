@@ -1,0 +1,129 @@
+#include "app/update_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_download.h"
+#include "app/frm_main.h"
+#include "app/vendor_servers.h"
+#include "core/text.h"
+#include "definitions/update_package.h"
+
+namespace kx {
+
+UpdateWiring::UpdateWiring(App& app) : app_(app), download_(static_cast<FrmDownload&>(app.download())) {}
+UpdateWiring::~UpdateWiring() = default;
+
+void UpdateWiring::RunLiveUpdate() {
+  // One at a time, and never over a scan or a removal: the merge rewrites the files they read.
+  const Subsystems& sub = app_.subsystems();
+  if (running_ || sub.scan->Busy() || sub.removal->Busy()) {
+    app_.log().Write("Live Update not started: " + std::string(running_ ? "one is running" : "a scan or removal runs"));
+    return;
+  }
+  if (app_.ui().ShiftKeyDown()) app_.ui().MsgBox(AddressList(), ui::MB_OK_ONLY, app_.info().branding.productName);
+  cmdUpdate_Click();
+}
+
+void UpdateWiring::AutoUpdateTick() {
+  ui::Control& scanNow = app_.main().Get("cmdScanNow");
+  if (idle_ > 299 && scanNow.enabled()) {
+    RunLiveUpdate();
+    idle_ = 0;
+    app_.main().Get("timUpdate").set_enabled(false);
+  } else if (scanNow.enabled()) {
+    ++idle_;
+  }
+}
+
+std::string UpdateWiring::AddressList() const {
+  std::string site = app_.info().branding.website;
+  if (FindNoCase(site, "http://") == 0) site.erase(0, 7);
+  if (const size_t slash = site.find('/'); slash != std::string::npos) site.resize(slash);
+  if (FindNoCase(site, "www.") == std::string::npos) site = "www." + site;
+  site = "http://" + site;
+  std::string text;
+  for (const char* path : {"/definitions/version/R.HTM", "/definitions/version/F.HTM", "/definitions/version/E.HTM",
+                           "/definitions/version/C.HTM", "/definitions/data/BlockedCookies.dat",
+                           "/definitions/data/RegistryDefinition.dat", "/definitions/data/FileDefinition.dat",
+                           "/definitions/data/ExeDefinition.dat"})
+    text += site + path + "\r\n";
+  return text;
+}
+
+void UpdateWiring::cmdUpdate_Click() {
+  running_ = true;
+  FrmMain& main = app_.main();
+  main.ApplyTimerSettings(false);
+  main.Get("cmdLiveUpdate").set_enabled(false);
+
+  const UpdateResult result = Run();
+  auto message = [this](const char* key) {
+    clsLanguages* l = app_.languages();
+    return l ? l->getMessages(key) : std::string(key);
+  };
+  switch (result.outcome) {
+    case UpdateOutcome::Failed: Notice(message("MSG_UPDATE_FAILED")); break;
+    case UpdateOutcome::UpToDate: Notice(message("MSG_RECENT_DEFS")); break;
+    case UpdateOutcome::Updated:
+      app_.settings().WriteSetting("OptionAndSettings", "SHOW", "True");
+      app_.settings().WriteSetting("OptionAndSettings", "RESTART", "True");
+      if (download_.takeIcon) download_.takeIcon(download_);
+      Notice(message("MSG_UPDATED_DEFS"));
+      main.CountDefinitions();
+      main.ShowStatusPanelValues();
+      main.Get("cmdScan").set_enabled(true);
+      break;
+  }
+  if (download_.loaded()) download_.Unload();
+  main.Get("cmdLiveUpdate").set_enabled(true);
+  main.ApplyTimerSettings(true);
+  running_ = false;
+}
+
+UpdateResult UpdateWiring::Run() {
+  download_.Show(false);
+  const ServerAddresses servers = ReadServerAddresses(app_.settings(), app_.info().branding.productName);
+  App* app = &app_;
+  WebFetch fetch(app_.platform().web, [app] { app->ui().DoEvents(); }, RequestLimits(servers));
+  DefinitionsServer server{servers.definitions, app_.info().branding.productName, app_.info().branding.companyName};
+  LiveUpdate update(app_.platform().files, fetch, app_.DataFolder(), server,
+                    [this](const std::string& package, const std::string& asked, const DateTime& local) {
+                      return ApplyPackage(package, asked, local);
+                    },
+                    *this, &app_.log());
+  return update.RunLiveUpdate();
+}
+
+void UpdateWiring::SetStatus(const std::string& text) {
+  if (download_.loaded()) download_.SetStatus(text);
+}
+
+void UpdateWiring::SetDefinitionsVersion(const std::string& text) { app_.main().Get("lblDefVersion").set_caption(text); }
+
+void UpdateWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
+
+}  // namespace kx
+
+namespace kx {
+
+void UpdateWiring::Notice(const std::string& text) {
+  ui::Form& notice = app_.signatureUpdated();
+  notice.Show(false);
+  if (ui::Control* info = notice.Find("lblUpdateInfo")) info->set_caption(text);
+}
+
+PackageOutcome UpdateWiring::ApplyPackage(const std::string& package, const std::string& asked, const DateTime& local) {
+  PackageOutcome out;
+  // Nothing of a package touches a file before it has passed.
+  const PackageCheck check = VerifyUpdatePackage(package, asked, local, CompiledInPackageKey(), app_.platform().signatures);
+  if (!check.ok) {
+    out.reason = check.reason;
+    return out;
+  }
+  UpdateMerge merge(app_.platform().files, app_.DataFolder(), *this);
+  out.accepted = true;
+  out.changes = merge.MergeUpdatePackage(check.body);
+  out.asOf = check.asOf;
+  return out;
+}
+
+}  // namespace kx

@@ -1,0 +1,63 @@
+#include "definitions/live_update.h"
+
+#include "definitions/definitions_date.h"
+#include "definitions/update_package.h"
+
+namespace kx {
+
+std::string DefinitionsServer::CurrentDateUrl() const {
+  return address + "/asp/currentDateNEW.asp?prog=" + EncodeQueryValue(productName) +
+         "&comp=" + EncodeQueryValue(companyName);
+}
+
+std::string DefinitionsServer::PackageUrl(const std::string& dateText) const {
+  return address + "/asp/getDefsNEW.asp?prog=" + EncodeQueryValue(productName) +
+         "&comp=" + EncodeQueryValue(companyName) + "&date=" + EncodeQueryValue(dateText);
+}
+
+std::string DefinitionsServer::DateOfRecordUrl() const { return address + "/asp/date.asp"; }
+
+UpdateResult LiveUpdate::Fail(std::string reason) {
+  if (log_) log_->Write("Live Update failed: " + reason);
+  UpdateResult r;
+  r.outcome = UpdateOutcome::Failed;
+  r.reason = std::move(reason);
+  return r;
+}
+
+UpdateResult LiveUpdate::RunLiveUpdate() {
+  host_.SetStatus("Connecting to the definition server, please wait.");
+  host_.HandleWindowMessages();
+  auto status = [this](const std::string& text) { host_.SetStatus(text); };
+
+  // An unreadable date.dat asks for everything, as a missing one does.
+  const DateTime local = ParseUsDateTime(ReadDefinitionsDate(files_, dataFolder_))
+                             .value_or(*ParseUsDateTime(kDefaultDefinitionsDate));
+
+  FetchResult current = fetch_.Fetch(server_.CurrentDateUrl(), kDateAnswerCap, status);
+  if (!current.Good()) return Fail("no answer to the current-date request (status " + std::to_string(current.status) + ")");
+  const DateTime server = DateOfServerText(current.text);
+  if (server == DateTime{}) return Fail("the server's date cannot be read");
+  if (server <= local) return {UpdateOutcome::UpToDate, 0, {}};
+
+  // The date goes back as text in the general date form, as it was read.
+  const std::string asked = FormatUsDateTime(local);
+  FetchResult package = fetch_.Fetch(server_.PackageUrl(asked), kPackageCap, status);
+  if (!package.Good()) return Fail("the update package did not arrive (status " + std::to_string(package.status) + ")");
+  const PackageOutcome merged = apply_(package.text, asked, local);
+  if (!merged.accepted) return Fail("the update package was refused: " + merged.reason);
+  if (merged.changes <= 0) return {UpdateOutcome::UpToDate, 0, {}};
+
+  // Without a readable date of record, the server's current date read above stands in; a
+  // date later than the package covers would hide what was published in between.
+  DateTime recorded = DateOfServerText(fetch_.FetchUrlText(server_.DateOfRecordUrl(), kDateAnswerCap));
+  if (recorded == DateTime{}) recorded = server;
+  if (merged.asOf != DateTime{} && recorded > merged.asOf) recorded = merged.asOf;
+  const std::string text = FormatUsDateTime(recorded);
+  if (IoStatus s = WriteDefinitionsDate(files_, dataFolder_, text); !s && log_)
+    log_->Write("Live Update: date.dat not written, error " + std::to_string(s.error));
+  host_.SetDefinitionsVersion(text + " PST");
+  return {UpdateOutcome::Updated, merged.changes, {}};
+}
+
+}  // namespace kx

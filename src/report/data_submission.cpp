@@ -1,0 +1,51 @@
+#include "report/data_submission.h"
+
+#include "core/text.h"
+#include "definitions/codec.h"
+
+namespace kx {
+
+SubmissionControls SubmissionControls::FromForm(ui::Form& main) {
+  return {main.Find("txtFilename"), main.Find("Label26"), main.Find("chkSendData")};
+}
+
+std::string DataSubmission::RequestUrl(const std::string& data) const {
+  return s_.dataServer + "/asp/getData.asp?data=" + EncodeQueryValue(data);
+}
+
+void DataSubmission::SubmitFileName() {
+  if (!c_.txtFilename) return;
+  const std::string name = c_.txtFilename->caption();
+  const std::string reply = s_.fetch.FetchUrlText(RequestUrl(EncodeDefinitionLine(name) + "|"), kReplyCap);
+  std::string outcome;
+  if (FindNoCase(reply, "Skipped") != std::string::npos || FindNoCase(reply, "Added") != std::string::npos)
+    outcome = s_.message("MSG_RESULTS") + " " + name + " " + s_.message("MSG_RESULTS_THANK");
+  else
+    outcome = s_.message("MSG_RESULTS") + " " + s_.message("MSG_PROBLEM") + " " + name + ".  " +
+              s_.message("MSG_PROBLEM2");
+  if (c_.Label26) c_.Label26->set_caption(outcome);
+  c_.txtFilename->set_caption("");
+}
+
+void DataSubmission::SendRunningPrograms() {
+  if (!c_.chkSendData || c_.chkSendData->value() != 1) return;
+  const std::string list = s_.runningProgramList ? s_.runningProgramList() : std::string();
+  if (list.empty()) return;
+  s_.fetch.FetchUrlText(RequestUrl(list), kReplyCap);  // the answer is not the user's concern
+}
+
+void DataSubmission::chkSendData_MouseUp() {
+  if (!c_.chkSendData) return;
+  if (c_.chkSendData->value() == 0) {
+    const std::string text = s_.message("MSG_ANON1") + "\r\n\r\n" + s_.message("MSG_ANON2") + "\r\n\r\n" +
+                             s_.message("MSG_ANON3");
+    if (s_.ui.MsgBox(text, ui::MB_YES_NO, s_.message("MSG_ANON4")) == ui::MsgResult::No) {
+      c_.chkSendData->set_value(1);
+      s_.storeSendData("1");
+      return;
+    }
+  }
+  s_.storeSendData(c_.chkSendData->value() == 1 ? "1" : "0");
+}
+
+}  // namespace kx

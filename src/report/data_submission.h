@@ -1,0 +1,49 @@
+// The anonymous data the program sends to the vendor's data server: the names of the running
+// programs (automatically, when the user allows it) and a file name the user submits by hand.
+#pragma once
+
+#include <functional>
+#include <string>
+
+#include "core/web_fetch.h"
+#include "platform/forms/form.h"
+
+namespace kx {
+
+struct SubmissionServices {
+  WebFetch& fetch;
+  ui::Backend& ui;
+  std::string dataServer;                                   // "http://host:port"
+  std::function<std::string(const std::string&)> message;  // the message table
+  std::function<void(const std::string& value)> storeSendData;  // OptionAndSettings\chkSendData
+  std::function<std::string()> runningProgramList;          // encoded, "" when nothing to send
+};
+
+// The Auto Update tab's controls.
+struct SubmissionControls {
+  ui::Control* txtFilename = nullptr;
+  ui::Control* Label26 = nullptr;  // the outcome
+  ui::Control* chkSendData = nullptr;
+  static SubmissionControls FromForm(ui::Form& main);
+};
+
+class DataSubmission {
+ public:
+  static constexpr size_t kReplyCap = 64u << 10;
+
+  DataSubmission(SubmissionServices services, SubmissionControls controls)
+      : s_(std::move(services)), c_(controls) {}
+
+  void SubmitFileName();       // cmdSubmit, Enter in txtFilename
+  void SendRunningPrograms();  // only when chkSendData is ticked
+  void chkSendData_MouseUp();  // after the box has changed
+
+  // "/asp/getData.asp?data=" + the data, percent-encoded.
+  std::string RequestUrl(const std::string& data) const;
+
+ private:
+  SubmissionServices s_;
+  SubmissionControls c_;
+};
+
+}  // namespace kx

@@ -1,0 +1,175 @@
+// Live Update through the real main window against a scripted definitions server, with
+// packages signed by the build's own development key.
+#include <gtest/gtest.h>
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "app/update_wiring.h"
+#include "definitions/codec.h"
+#include "fakes/fake_platform.h"
+#include "fakes/package_signing.h"
+#include "platform/forms/headless.h"
+
+namespace kx {
+namespace {
+
+constexpr const char* kUser = "Software\\Kestrix Labs\\Kestrix\\";
+constexpr const char* kMachine = "SOFTWARE\\Kestrix Labs\\Kestrix\\";
+const std::string kServer = "http://defs.test:8021";
+const std::string kCurrent = kServer + "/asp/currentDateNEW.asp?prog=Kestrix&comp=Kestrix%20Labs";
+const std::string kRecord = kServer + "/asp/date.asp";
+std::string PackageUrl(const std::string& escapedDate) {
+  return kServer + "/asp/getDefsNEW.asp?prog=Kestrix&comp=Kestrix%20Labs&date=" + escapedDate;
+}
+const std::string kFromDefault = PackageUrl("3%2F16%2F2006");
+
+// A scan that says it is running, or not.
+struct ScanSaysBusy : ScanFeature {
+  bool busy = false;
+  bool Busy() const override { return busy; }
+};
+
+struct LiveUpdateApp : ::testing::Test {
+  fakes::FakePlatform fake;
+  Platform platform = fake.platform();
+  ui::HeadlessBackend ui;
+  std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
+  ScanSaysBusy scan;
+  std::unique_ptr<App> app;
+
+  void SetUp() override {
+    fake.registry.PutString(Hive::CurrentUser, std::string(kUser) + "Settings", "Language", "English");
+    fake.registry.PutString(Hive::CurrentUser, std::string(kUser) + "Settings", "showHelp", "0");
+    fake.registry.PutString(Hive::LocalMachine, std::string(kMachine) + "Settings", "FirstTime", "Yes");
+    fake.registry.PutString(Hive::LocalMachine, std::string(kMachine) + "Servers", "Definitions", kServer);
+    fake.files.AddFolder(data);
+    fake.files.AddFile(data + "\\FileDefinition.dat", EncodeDefinitionLine("old.dll=Old|[system]|Adware") + "\r\n");
+    Subsystems given;
+    given.scan = &scan;
+    app = std::make_unique<App>(platform, ui, AppInfo{}, given);
+    app->Start();
+    ui.Advance(400);
+  }
+  FrmMain& main() { return app->main(); }
+  std::string File(const std::string& name) { return fake.files.ReadFile(data + "\\" + name).value_or("<none>"); }
+  std::string Notice() { return app->signatureUpdated().Get("lblUpdateInfo").caption(); }
+  std::string Stored(const char* key) {
+    auto v = fake.registry.Get(Hive::CurrentUser, std::string(kUser) + "OptionAndSettings", key);
+    return v ? v->AsString().value_or("?") : "<none>";
+  }
+  static std::string Record(const std::string& kind, const std::string& op, const std::string& body) {
+    return EncodeDefinitionLine(kind) + "|" + op + "[DEF]" + body;
+  }
+};
+
+TEST_F(LiveUpdateApp, AFirstUpdateFromTheDefaultDateMergesTheSignedPackageAndRecordsTheDate) {
+  const std::string asof = "12/9/2026 4:47:03 PM";
+  // Trailing bytes after the PM are cut off before the date is read.
+  fake.web.Serve(kCurrent, "  " + asof + "\r\n<!-- served -->");
+  const std::string body = Record("EXE", "ADD", "bad.exe=Bad|[windir]") + "[BR]" +
+                           Record("DEL", "DEL", "x") + "[BR]" + Record("FILE", "DEL", "old.dll=Old");
+  fake.web.Serve(kFromDefault, testsign::DevKey().Package("3/16/2006", asof, body));
+  fake.web.Serve(kRecord, asof);
+
+  main().Get("cmdUpdate").Click();
+
+  EXPECT_EQ(fake.web.requests, (std::vector<std::string>{kCurrent, kFromDefault, kRecord}));
+  EXPECT_EQ(File("FileDefinition.dat"), EncodeDefinitionLine("bad.exe=Bad|[windir]") + "\r\n");
+  EXPECT_EQ(File("ExeDefinition.dat"), EncodeDefinitionLine("bad.exe=Bad|[windir]") + "\r\n");
+  EXPECT_EQ(File("date.dat"), asof + "\r\n");
+  EXPECT_EQ(main().Get("lblDefVersion").caption(), asof + " PST");
+  EXPECT_EQ(Notice(), "Your Kestrix definitions have been updated!");
+  EXPECT_EQ(Stored("SHOW"), "True");
+  EXPECT_EQ(Stored("RESTART"), "True");
+  EXPECT_FALSE(app->download().loaded());
+  EXPECT_TRUE(main().Get("cmdLiveUpdate").enabled());
+
+  // The next update asks from the recorded date; the server has nothing newer.
+  fake.web.requests.clear();
+  main().Get("cmdLiveUpdate").Click();
+  EXPECT_EQ(fake.web.requests, std::vector<std::string>{kCurrent});
+  EXPECT_EQ(Notice(), "You are using the most recent Kestrix definitions.");
+}
+
+TEST_F(LiveUpdateApp, RefusedOrMissingAnswersChangeNothingAndSayTheUpdateFailed) {
+  const std::string before = File("FileDefinition.dat");
+  const std::string asof = "12/9/2026 4:47:03 PM";
+  const std::string body = Record("FILE", "ADD", "evil.dll=X|[system]") + "[BR]" + Record("FILE", "DEL", "old.dll=Old");
+  const std::string good = testsign::DevKey().Package("3/16/2006", asof, body);
+  std::string flipped = good;
+  flipped[5] ^= 1;
+  const std::vector<std::pair<std::string, std::string>> refused = {
+      {"another key", testsign::OtherKey().Package("3/16/2006", asof, body)},
+      {"a changed byte", flipped},
+      {"cut short", good.substr(0, good.size() - 40)},
+      {"no signature", body},
+      {"another date asked", testsign::DevKey().Package("1/1/2020", asof, body)},
+      {"not newer than what is here (a replay)", testsign::DevKey().Package("3/16/2006", "3/16/2006", body)},
+  };
+  fake.web.Serve(kCurrent, asof);
+  fake.web.Serve(kRecord, asof);
+  for (const auto& [what, package] : refused) {
+    fake.web.Serve(kFromDefault, package);
+    main().Get("cmdUpdate").Click();
+    EXPECT_EQ(File("FileDefinition.dat"), before) << what;
+    EXPECT_EQ(File("date.dat"), "<none>") << what;
+    EXPECT_EQ(Notice(), "Kestrix could not update its definitions. Please check your internet connection and try again later.") << what;
+  }
+  // No server at all, and a server that answers with an error page.
+  fake.web.Fail(kCurrent);
+  main().Get("cmdUpdate").Click();
+  EXPECT_EQ(Notice(), "Kestrix could not update its definitions. Please check your internet connection and try again later.");
+  fake.web.Serve(kCurrent, "<html>Service Unavailable</html>", 503);
+  main().Get("cmdUpdate").Click();
+  EXPECT_EQ(Notice(), "Kestrix could not update its definitions. Please check your internet connection and try again later.");
+  EXPECT_EQ(File("FileDefinition.dat"), before);
+}
+
+TEST_F(LiveUpdateApp, WithoutADateOfRecordTheServersCurrentDateIsKept) {
+  fake.files.AddFile(data + "\\date.dat", "1/2/2026 3:04:05 PM\r\n");
+  const std::string asof = "2/3/2026 8:00:00 AM";
+  fake.web.Serve(kCurrent, asof);
+  fake.web.Serve(PackageUrl("1%2F2%2F2026%203%3A04%3A05%20PM"),
+                 testsign::DevKey().Package("1/2/2026 3:04:05 PM", asof, Record("COOK", "ADD", "ads.test=Ads")));
+  fake.web.Fail(kRecord);
+  main().Get("cmdUpdate").Click();
+  EXPECT_EQ(File("BlockedCookies.dat"), EncodeDefinitionLine("ads.test") + "\r\n");
+  EXPECT_EQ(File("date.dat"), asof + "\r\n");
+}
+
+TEST_F(LiveUpdateApp, NeverDuringAScanAndTheAutomaticUpdateRunsOnceAfterFiveIdleMinutes) {
+  fake.web.Serve(kCurrent, "3/16/2006");  // nothing newer
+  scan.busy = true;
+  main().Get("cmdUpdate").Click();
+  main().Get("mnuFileItem", 4).Click();
+  EXPECT_TRUE(fake.web.requests.empty());
+  scan.busy = false;
+
+  UpdateFeature& update = *app->subsystems().update;
+  main().Get("timUpdate").set_enabled(true);
+  main().Get("cmdScanNow").set_enabled(false);  // a scan runs: those seconds do not count
+  for (int i = 0; i < 50; ++i) update.AutoUpdateTick();
+  main().Get("cmdScanNow").set_enabled(true);
+  for (int i = 0; i < 300; ++i) update.AutoUpdateTick();
+  EXPECT_TRUE(fake.web.requests.empty());
+  update.AutoUpdateTick();  // the 301st counted second
+  EXPECT_EQ(fake.web.requests.size(), 1u);
+  EXPECT_FALSE(main().Get("timUpdate").enabled());
+}
+
+TEST_F(LiveUpdateApp, ShiftShowsTheDefinitionAddressesFirst) {
+  fake.web.Serve(kCurrent, "3/16/2006");
+  ui.shiftDown = true;
+  ui.ExpectMsgBox(ui::MsgResult::Ok);
+  main().Get("cmdUpdate").Click();
+  ASSERT_EQ(ui.msgboxes().size(), 1u);
+  const std::string base = "http://www.kestrix.example/definitions/";
+  EXPECT_EQ(ui.msgboxes()[0].text,
+            base + "version/R.HTM\r\n" + base + "version/F.HTM\r\n" + base + "version/E.HTM\r\n" + base +
+                "version/C.HTM\r\n" + base + "data/BlockedCookies.dat\r\n" + base + "data/RegistryDefinition.dat\r\n" +
+                base + "data/FileDefinition.dat\r\n" + base + "data/ExeDefinition.dat\r\n");
+  EXPECT_EQ(fake.web.requests.size(), 1u);  // and the update ran as usual
+}
+
+}  // namespace
+}  // namespace kx
