@@ -35,8 +35,14 @@ for f in "$here"/packaging/definitions/*.txt; do
   name=$(basename "$f" .txt)
   "$enc" "$f" "$data/$name.dat"
 done
-# No date.dat: without it the definitions date is the program's default, and Live Update
-# asks for everything since then.
+# The definitions date of this set, when given (KESTRIX_DEFINITIONS_DATE, "M/D/YYYY h:mm:ss AM"):
+# Live Update then asks the server only for what is newer. Without it the date is the
+# program's default, and Live Update asks for everything since then.
+if [ -n "${KESTRIX_DEFINITIONS_DATE:-}" ]; then
+  printf '%s\r\n' "$KESTRIX_DEFINITIONS_DATE" > "$data/date.dat"
+else
+  rm -f "$data/date.dat"
+fi
 echo "sample definitions in $data"
 
 # Unless KESTRIX_SEEN_BEFORE=0: record that the program has run once, so it starts straight
