@@ -157,6 +157,11 @@ class FileSystem {
   virtual IoStatus DeleteFolder(const std::string& path, bool force) = 0;
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
   virtual IoStatus WriteFile(const std::string& path, const std::string& bytes) = 0;  // whole
+  // WriteFile, and on the disk before it returns (FlushFileBuffers): for a file that is about
+  // to replace another. Where nothing is cached, WriteFile already is that.
+  virtual IoStatus WriteFileFlushed(const std::string& path, const std::string& bytes) {
+    return WriteFile(path, bytes);
+  }
   virtual IoStatus AppendFile(const std::string& path, const std::string& bytes) = 0;
 };
 
@@ -296,6 +301,15 @@ class Locks {
   virtual std::unique_ptr<InstanceLock> TryAcquire(const std::string& name) = 0;
 };
 
+class Signatures {
+ public:
+  virtual ~Signatures() = default;
+  // RSASSA-PKCS1-v1_5 over SHA-256(data). The modulus and the signature are big-endian bytes,
+  // as OpenSSL writes them. False for anything that does not verify, a malformed key included.
+  virtual bool VerifyRsaSha256(const std::string& modulusBigEndian, uint32_t exponent,
+                               const std::string& data, const std::string& signatureBigEndian) = 0;
+};
+
 class Clock {
  public:
   virtual ~Clock() = default;
@@ -315,6 +329,7 @@ struct Platform {
   Shell& shell;
   Locks& locks;
   Clock& clock;
+  Signatures& signatures;
 };
 
 }  // namespace kx

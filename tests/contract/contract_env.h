@@ -22,6 +22,7 @@ struct Env {
   virtual Shell& shell() = 0;
   virtual Locks& locks() = 0;
   virtual Clock& clock() = 0;
+  virtual Signatures& signatures() = 0;
   // A fresh, empty folder for the test to work in (absolute Windows path, no trailing "\").
   virtual std::string ScratchFolder() = 0;
   // A fresh, empty key below HKEY_CURRENT_USER (no leading or trailing "\"); removed after.

@@ -18,6 +18,7 @@ class FakeEnv final : public Env {
   Shell& shell() override { return p_.shell; }
   Locks& locks() override { return p_.locks; }
   Clock& clock() override { return p_.clock; }
+  Signatures& signatures() override { return p_.signatures; }
 
   std::string ScratchFolder() override {
     std::string path = "C:\\Temp\\scratch" + std::to_string(++n_);

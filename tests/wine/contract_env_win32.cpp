@@ -141,6 +141,7 @@ class Win32Env final : public Env {
   Shell& shell() override { return p_.shell; }
   Locks& locks() override { return p_.locks; }
   Clock& clock() override { return p_.clock; }
+  Signatures& signatures() override { return p_.signatures; }
 
   std::string ScratchFolder() override {
     char tmp[MAX_PATH + 1] = {};

@@ -203,7 +203,8 @@ IoStatus Win32FileSystem::MoveFile(const std::string& from, const std::string& t
   if (HasWildcards(from) || HasWildcards(to)) return kBadName;
   if (replaceExisting && ReadOnlyFile(to) && GetFileAttributesA(from.c_str()) != INVALID_FILE_ATTRIBUTES)
     return IoStatus{ERROR_ACCESS_DENIED};
-  DWORD flags = MOVEFILE_COPY_ALLOWED | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
+  // Write-through: the rename (or the copy, across drives) is on the disk when this returns.
+  DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH | (replaceExisting ? MOVEFILE_REPLACE_EXISTING : 0);
   return Done(MoveFileExA(from.c_str(), to.c_str(), flags));
 }
 
@@ -250,6 +251,17 @@ IoStatus Win32FileSystem::WriteFile(const std::string& path, const std::string& 
                        FILE_ATTRIBUTE_ARCHIVE, nullptr));
   if (!f.ok() || !SetEndOfFile(f.h)) return LastError();
   return WriteAll(f.h, bytes);
+}
+
+IoStatus Win32FileSystem::WriteFileFlushed(const std::string& path, const std::string& bytes) {
+  if (HasWildcards(path)) return kBadName;
+  if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};
+  Handle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                       FILE_ATTRIBUTE_ARCHIVE, nullptr));
+  if (!f.ok() || !SetEndOfFile(f.h)) return LastError();
+  IoStatus written = WriteAll(f.h, bytes);
+  if (!written) return written;
+  return FlushFileBuffers(f.h) ? IoStatus{} : LastError();
 }
 
 IoStatus Win32FileSystem::AppendFile(const std::string& path, const std::string& bytes) {

@@ -37,6 +37,7 @@ class Win32FileSystem final : public FileSystem {
   IoStatus DeleteFolder(const std::string& path, bool force) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
   IoStatus WriteFile(const std::string& path, const std::string& bytes) override;
+  IoStatus WriteFileFlushed(const std::string& path, const std::string& bytes) override;
   IoStatus AppendFile(const std::string& path, const std::string& bytes) override;
 };
 
@@ -105,6 +106,13 @@ class Win32Clock final : public Clock {
   uint64_t TickMs() override;
 };
 
+// CryptoAPI's enhanced RSA and AES provider: SHA-256 from XP SP3 on.
+class Win32Signatures final : public Signatures {
+ public:
+  bool VerifyRsaSha256(const std::string& modulusBigEndian, uint32_t exponent, const std::string& data,
+                       const std::string& signatureBigEndian) override;
+};
+
 // One of each, and the Platform view that program code takes.
 struct Win32Platform {
   Win32Registry registry;
@@ -117,9 +125,10 @@ struct Win32Platform {
   Win32Shell shell;
   Win32Locks locks;
   Win32Clock clock;
+  Win32Signatures signatures;
 
   kx::Platform platform() {
-    return {registry, files, system, processes, web, restore, com, shell, locks, clock};
+    return {registry, files, system, processes, web, restore, com, shell, locks, clock, signatures};
   }
 };
 

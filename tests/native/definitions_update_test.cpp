@@ -1,0 +1,360 @@
+// The update merge against hand-built expectations and against the step-by-step merge, its
+// crash safety, the signed package's checks, and the server's date texts.
+#include <gtest/gtest.h>
+
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <set>
+
+#include "definitions/codec.h"
+#include "definitions/update_merge.h"
+#include "definitions/update_package.h"
+#include "fakes/fake_platform.h"
+#include "reference/literal_merge.h"
+
+namespace kx {
+namespace {
+
+const std::string kData = "C:\\Data";
+const char* const kFiles[] = {"FileDefinition.dat", "ExeDefinition.dat", "RegistryDefinition.dat",
+                              "BlockedCookies.dat", "DirectoryDefinition.dat", "Safety.dat"};
+
+// A body as the server sends it: encoded, except "|" and "=" plain.
+std::string Body(std::string_view plain) {
+  std::string out;
+  for (char c : plain) out += (c == '|' || c == '=') ? std::string(1, c) : EncodeDefinitionLine(std::string(1, c));
+  return out;
+}
+std::string Rec(std::string_view kind, std::string_view op, std::string_view plainBody) {
+  return EncodeDefinitionLine(kind) + "|" + std::string(op) + "[DEF]" + Body(plainBody);
+}
+std::string Lines(std::initializer_list<std::string_view> plain) {
+  std::string out;
+  for (std::string_view l : plain) out += EncodeDefinitionLine(l) + "\r\n";
+  return out;
+}
+
+struct RecordingHost : UpdateMergeHost {
+  std::vector<std::string> statuses;
+  int pumps = 0;
+  std::vector<DefinitionFile> replaced;
+  void SetStatus(const std::string& text) override { statuses.push_back(text); }
+  void PumpMessages() override { ++pumps; }
+  void FileReplaced(DefinitionFile f) override { replaced.push_back(f); }
+};
+
+class UpdateMergeTest : public ::testing::Test {
+ protected:
+  UpdateMergeTest() { fake.files.AddFolder(kData); }
+  std::string File(const char* name) { return fake.files.ReadFile(kData + "\\" + name).value_or("<missing>"); }
+  int32_t Merge(std::string_view package) { return UpdateMerge(fake.files, kData, host).MergeUpdatePackage(package); }
+
+  fakes::FakePlatform fake;
+  RecordingHost host;
+};
+
+TEST_F(UpdateMergeTest, AddsFollowTheKindsTable) {
+  std::string package = Rec("FILE", "ADD", "a.dll=Threat A|[system]|Adware") + "[BR]" +
+                        Rec("EXE", "ADD", "b.exe=Threat B|[windows]") + " [br] " +
+                        Rec("REG", "ADD", "key=Threat R|Software\\Bad Co|Spyware") + "[Br]" +
+                        Rec("COOK", "ADD", "ads.example=An ad tracker") + "[BR]" +
+                        Rec("DIR", "ADD", "Bad=Threat D|[program files]\\Bad") + "[BR]" +
+                        Rec("SFILE", "ADD", "ok.exe=fine|[system]\\ok.exe|x") + "[BR]" +
+                        Rec("sreg", "ADD", "2^Software\\Good^") + "[BR]" +
+                        Rec("exe", "ADD", "lower.exe=L|c:\\") + "[BR]" + Rec("DLL", "ADD", "c.dll=C");
+  // FILE, EXE twice, REG, COOK, DIR, SFILE, sreg, DLL; "exe" matches no exact kind and holds no "s".
+  EXPECT_EQ(Merge(package), 9);
+  EXPECT_EQ(File("FileDefinition.dat"), Lines({"a.dll=Threat A|[system]|Adware", "b.exe=Threat B|[windows]", "c.dll=C"}));
+  EXPECT_EQ(File("ExeDefinition.dat"), Lines({"b.exe=Threat B|[windows]"}));
+  EXPECT_EQ(File("RegistryDefinition.dat"), Lines({"Software\\Bad Co^=Threat R|Spyware"}));
+  EXPECT_EQ(File("BlockedCookies.dat"), Lines({"ads.example"}));
+  EXPECT_EQ(File("DirectoryDefinition.dat"), Lines({"Bad=Threat D|[program files]\\Bad"}));
+  EXPECT_EQ(File("Safety.dat"), Lines({"SFILE|ok.exe=fine|[system]\\ok.exe|x", "sreg|2^Software\\Good^"}));
+  EXPECT_EQ(host.statuses, std::vector<std::string>(6, "Applying new updates..."));
+  EXPECT_FALSE(fake.files.Exists(kData + "\\temp.dat"));
+}
+
+TEST_F(UpdateMergeTest, WithdrawalsRewriteOnlyTheirFilesAndReAddsStay) {
+  fake.files.AddFile(kData + "\\FileDefinition.dat",
+                     Lines({"old.dll=Old|[system]", "", "keep.dll=Keep|[system]", "OLD.DLL=same name other case"}) +
+                         EncodeDefinitionLine("back.dll=Back") + "\r" + EncodeDefinitionLine("gone") + "\r");
+  const std::string exeBefore = Lines({"gone.exe=G", "", "x.exe=X"});
+  fake.files.AddFile(kData + "\\ExeDefinition.dat", exeBefore);
+  std::string package = Rec("FILE", "DEL", "old.dll=Old") + "[BR]" + Rec("DLL", "DEL", "back.dll") + "[BR]" +
+                        Rec("FILE", "ADD", "back.dll=Back again") + "[BR]" + Rec("DLL", "DEL", "GONE") + "[BR]" +
+                        Rec("REG", "ADD", "too|few") + "[BR]" + Rec("FILE", "add", "lower.dll=op") + "[BR]" +
+                        EncodeDefinitionLine("FILE") + "ADD[DEF]" + Body("nopipe.dll") + "[BR]" +
+                        Rec("FILE", "ADD", "nodef.dll").substr(0, 8);
+  // One add, one rewrite; the malformed records change nothing.
+  EXPECT_EQ(Merge(package), 2);
+  EXPECT_EQ(File("FileDefinition.dat"), Lines({"keep.dll=Keep|[system]", "back.dll=Back", "back.dll=Back again"}));
+  EXPECT_EQ(File("ExeDefinition.dat"), exeBefore);  // blank line kept: not rewritten
+  EXPECT_EQ(File("RegistryDefinition.dat"), "");     // created, as opening it for appending would
+  EXPECT_EQ(fake.files.Find(kData + "\\*").size(), 6u);
+}
+
+TEST_F(UpdateMergeTest, ReportsEveryHundredthLineOfARewrite) {
+  std::string lines;
+  for (int i = 1; i <= 250; ++i) lines += EncodeDefinitionLine(i == 150 ? "" : "f" + std::to_string(i) + "=T") + "\r\n";
+  fake.files.AddFile(kData + "\\DirectoryDefinition.dat", lines);
+  EXPECT_EQ(Merge(Rec("DIR", "DEL", "F7=T")), 1);
+  EXPECT_EQ(host.statuses, (std::vector<std::string>{
+      "Applying new updates...", "Applying new updates...", "Applying new updates...",
+      "Applying new updates...", "Applying new updates...",
+      "Removing outdated definitions: checking entry 100", "Removing outdated definitions: checking entry 200",
+      "Applying new updates..."}));
+  EXPECT_EQ(host.pumps, 8);
+  EXPECT_EQ(SplitTextLines(File("DirectoryDefinition.dat")).size(), 248u);
+  EXPECT_EQ(Merge(""), 0);
+}
+
+// A file system that checks, after every change, that each definition file is whole.
+struct WatchingFiles final : FileSystem {
+  fakes::FakeFileSystem real;
+  std::map<std::string, std::set<std::string>> allowed;  // path -> contents it may have
+  int checks = 0, torn = 0;
+  std::string failMovesTo;
+  IoStatus Checked(IoStatus r) {
+    for (auto& [path, contents] : allowed) {
+      ++checks;
+      if (!contents.count(real.ReadFile(path).value_or("<missing>"))) ++torn;
+    }
+    return r;
+  }
+  std::vector<FileEntry> Find(const std::string& p) override { return real.Find(p); }
+  std::vector<std::string> ListPlainFiles(const std::string& p) override { return real.ListPlainFiles(p); }
+  std::optional<uint32_t> Attributes(const std::string& p) override { return real.Attributes(p); }
+  IoStatus SetAttributes(const std::string& p, uint32_t a) override { return Checked(real.SetAttributes(p, a)); }
+  bool FolderExists(const std::string& p) override { return real.FolderExists(p); }
+  IoStatus CreateFolder(const std::string& p) override { return Checked(real.CreateFolder(p)); }
+  IoStatus CopyFile(const std::string& f, const std::string& t, bool x) override { return Checked(real.CopyFile(f, t, x)); }
+  IoStatus DeleteFile(const std::string& p) override { return Checked(real.DeleteFile(p)); }
+  using FileSystem::MoveFile;
+  IoStatus MoveFile(const std::string& f, const std::string& t, bool x) override {
+    if (failMovesTo == t) return IoStatus::Fail(ERR_ACCESS_DENIED);
+    return Checked(real.MoveFile(f, t, x));
+  }
+  IoStatus CopyFolder(const std::string& f, const std::string& t, bool o) override { return Checked(real.CopyFolder(f, t, o)); }
+  IoStatus DeleteFolder(const std::string& p, bool f) override { return Checked(real.DeleteFolder(p, f)); }
+  std::optional<std::string> ReadFile(const std::string& p) override { return real.ReadFile(p); }
+  IoStatus WriteFile(const std::string& p, const std::string& b) override { return Checked(real.WriteFile(p, b)); }
+  IoStatus AppendFile(const std::string& p, const std::string& b) override { return Checked(real.AppendFile(p, b)); }
+};
+
+TEST(UpdateMergeAtomicity, EachFileIsOldOrNewAtEveryStepAndLeftoversGo) {
+  WatchingFiles files;
+  files.real.AddFolder(kData);
+  const std::string fileOld = Lines({"a=1", "b=2"}), exeOld = Lines({"e=1"});
+  files.real.AddFile(kData + "\\FileDefinition.dat", fileOld);
+  files.real.AddFile(kData + "\\ExeDefinition.dat", exeOld);
+  files.real.AddFile(kData + "\\Safety.dat.new", "half written");
+  const std::string package = Rec("EXE", "ADD", "n=3") + "[BR]" + Rec("FILE", "DEL", "a");
+  files.allowed[kData + "\\FileDefinition.dat"] = {fileOld, Lines({"b=2", "n=3"})};
+  files.allowed[kData + "\\ExeDefinition.dat"] = {exeOld, exeOld + Lines({"n=3"})};
+  RecordingHost host;
+  EXPECT_EQ(UpdateMerge(files, kData, host).MergeUpdatePackage(package), 3);
+  EXPECT_GT(files.checks, 0);
+  EXPECT_EQ(files.torn, 0);
+  EXPECT_FALSE(files.real.Exists(kData + "\\Safety.dat.new"));
+  for (const char* name : kFiles) EXPECT_FALSE(files.real.Exists(kData + "\\" + name + ".new")) << name;
+
+  // A file that cannot be replaced keeps its old bytes, leaves no scratch copy, and its
+  // changes are not counted; the others go on.
+  files.failMovesTo = kData + "\\ExeDefinition.dat";
+  const std::string exeNow = files.ReadFile(kData + "\\ExeDefinition.dat").value();
+  files.allowed[kData + "\\FileDefinition.dat"].insert(Lines({"b=2", "n=3", "m=4"}));
+  EXPECT_EQ(UpdateMerge(files, kData, host).MergeUpdatePackage(Rec("EXE", "ADD", "m=4")), 1);
+  EXPECT_EQ(files.ReadFile(kData + "\\ExeDefinition.dat"), exeNow);
+  EXPECT_FALSE(files.real.Exists(kData + "\\ExeDefinition.dat.new"));
+  EXPECT_EQ(files.torn, 0);
+}
+
+// Random folders and packages: the merge must match the step-by-step one byte for byte.
+std::string RandomText(std::mt19937& rng, size_t maxLen, bool withSeparators) {
+  static const std::string common = "abcABCxyzs.S\\ ";
+  std::string s;
+  size_t n = rng() % (maxLen + 1);
+  for (size_t i = 0; i < n; ++i) {
+    unsigned r = rng() % 10;
+    if (r < 5) s += common[rng() % common.size()];
+    else if (r < 7 && withSeparators) s += "|="[rng() % 2];
+    else if (r < 8) s += static_cast<char>(128 + rng() % 128);
+    else s += static_cast<char>(33 + rng() % 90);
+  }
+  return s;
+}
+
+TEST(UpdateMergeEquivalence, MatchesTheStepByStepMergeOnRandomPackages) {
+  std::mt19937 rng(20260409);
+  const char* kinds[] = {"FILE", "EXE", "DLL", "REG", "COOK", "DIR", "SFILE", "SREG", "sdir", "file", "Exe", "BOGUS", "MISC"};
+  for (int round = 0; round < 150; ++round) {
+    std::vector<std::string> names;
+    for (int i = 0; i < 12; ++i) names.push_back(RandomText(rng, 6, false));
+    fakes::FakePlatform a, b;
+    for (auto* p : {&a, &b}) p->files.AddFolder(kData);
+    for (const char* file : kFiles) {
+      if (rng() % 4 == 0) continue;  // missing
+      std::string bytes;
+      int lines = static_cast<int>(rng() % 260);
+      for (int i = 0; i < lines; ++i) {
+        unsigned r = rng() % 20;
+        std::string line = names[rng() % names.size()] + (rng() % 2 ? "=" + RandomText(rng, 12, true) : "");
+        if (r == 0) line.clear();
+        bytes += EncodeDefinitionLine(line) + (r == 1 ? "\r" : r == 2 ? "\n" : "\r\n");
+      }
+      if (rng() % 3 == 0) bytes += EncodeDefinitionLine(names[0]);  // no line end at the end
+      a.files.AddFile(kData + "\\" + file, bytes);
+      b.files.AddFile(kData + "\\" + file, bytes);
+    }
+    std::string package;
+    int records = static_cast<int>(rng() % 40);
+    for (int i = 0; i < records; ++i) {
+      std::string body = names[rng() % names.size()];
+      if (rng() % 3) body += "=" + RandomText(rng, 5, false);
+      if (rng() % 2) body += "|" + RandomText(rng, 8, false) + "|" + RandomText(rng, 5, true);
+      const char* op = rng() % 2 ? "ADD" : (rng() % 8 ? "DEL" : "Del");
+      std::string rec = Rec(kinds[rng() % std::size(kinds)], op, body);
+      if (rng() % 25 == 0) rec = "  " + RandomText(rng, 10, true) + " ";
+      package += rec + (rng() % 6 ? "[BR]" : rng() % 2 ? " [br]" : "[BR][BR]");
+    }
+    RecordingHost hostA, hostB;
+    int32_t countA = UpdateMerge(a.files, kData, hostA).MergeUpdatePackage(package);
+    int32_t countB = reference::LiteralMergeUpdatePackage(b.files, kData, hostB, package);
+    ASSERT_EQ(countA, countB) << "round " << round;
+    for (const char* file : kFiles)
+      ASSERT_EQ(a.files.ReadFile(kData + "\\" + file), b.files.ReadFile(kData + "\\" + file)) << round << " " << file;
+    ASSERT_EQ(hostA.statuses, hostB.statuses) << round;
+    ASSERT_EQ(hostA.pumps, hostB.pumps) << round;
+    ASSERT_EQ(a.files.Find(kData + "\\*").size(), 6u);
+  }
+}
+
+// ------------------------------------------------------------------ the signed package
+
+struct TestKey {
+  EVP_PKEY* key = nullptr;
+  PackageKey pub;
+  explicit TestKey(EVP_PKEY* k) : key(k) {
+    if (!key) return;
+    BIGNUM* n = nullptr;
+    EVP_PKEY_get_bn_param(key, "n", &n);
+    pub.modulus.resize(static_cast<size_t>(BN_num_bytes(n)));
+    BN_bn2bin(n, reinterpret_cast<unsigned char*>(pub.modulus.data()));
+    BN_free(n);
+  }
+  ~TestKey() { EVP_PKEY_free(key); }
+  std::string SignHex(const std::string& message) const {
+    EVP_MD_CTX* md = EVP_MD_CTX_new();
+    size_t len = 0;
+    EVP_DigestSignInit(md, nullptr, EVP_sha256(), nullptr, key);
+    EVP_DigestSign(md, nullptr, &len, reinterpret_cast<const unsigned char*>(message.data()), message.size());
+    std::string sig(len, '\0');
+    EVP_DigestSign(md, reinterpret_cast<unsigned char*>(sig.data()), &len,
+                   reinterpret_cast<const unsigned char*>(message.data()), message.size());
+    EVP_MD_CTX_free(md);
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : sig.substr(0, len)) out += {hex[c >> 4], hex[c & 15]};
+    return out;
+  }
+  std::string Package(const std::string& body, const std::string& asked, const std::string& asof) const {
+    std::string sig = SignHex("KESTRIX-PACKAGE\n" + asked + "\n" + asof + "\n" + body);
+    return (body.empty() ? "" : body + "[BR]") + "KXSIG|" + asked + "|" + asof + "|" + sig;
+  }
+};
+
+class PackageTest : public ::testing::Test {
+ protected:
+  static inline TestKey* key = nullptr;
+  static inline TestKey* other = nullptr;
+  static void SetUpTestSuite() { key = new TestKey(EVP_RSA_gen(3072)); other = new TestKey(EVP_RSA_gen(2048)); }
+  static void TearDownTestSuite() { delete key; delete other; }
+  PackageCheck Check(const std::string& package, const std::string& asked = "3/16/2006") {
+    return VerifyUpdatePackage(package, asked, local, key->pub, fake.signatures);
+  }
+  fakes::FakePlatform fake;
+  DateTime local{2006, 3, 16};
+};
+
+TEST_F(PackageTest, AcceptsTheSignedPackageAndGivesItsBody) {
+  const std::string body = Rec("FILE", "ADD", "a=b") + "[BR]" + Rec("DEL", "DEL", "x") + "[br]" + Rec("EXE", "ADD", "c");
+  PackageCheck c = Check(key->Package(body, "3/16/2006", "12/9/2026 4:47:03 PM"));
+  ASSERT_TRUE(c.ok) << c.reason;
+  EXPECT_EQ(c.body, body);
+  EXPECT_EQ(c.asOf, (DateTime{2026, 12, 9, 16, 47, 3}));
+  EXPECT_EQ(c.asOfText, "12/9/2026 4:47:03 PM");
+
+  PackageCheck none = Check(key->Package("", "3/16/2006", "3/17/2006"));
+  ASSERT_TRUE(none.ok) << none.reason;
+  EXPECT_EQ(none.body, "");
+  // A line end after the signature record is no part of what was signed.
+  EXPECT_TRUE(Check(key->Package(body, "3/16/2006", "3/17/2006") + "\r\n").ok);
+}
+
+TEST_F(PackageTest, RefusesAnythingAlteredForgedReplayedOrStale) {
+  const std::string body = Rec("FILE", "ADD", "a=b") + "[BR]" + Rec("EXE", "ADD", "c");
+  const std::string good = key->Package(body, "3/16/2006", "3/17/2006");
+  std::string tampered = good;
+  tampered[3] ^= 1;
+  std::string badSig = good;
+  badSig.back() = badSig.back() == '0' ? '1' : '0';
+  std::vector<std::pair<std::string, std::string>> refused = {
+      {"tampered body", tampered},
+      {"tampered signature", badSig},
+      {"record dropped", Rec("EXE", "ADD", "c") + "[BR]" + good.substr(good.rfind("KXSIG"))},
+      {"other key", other->Package(body, "3/16/2006", "3/17/2006")},
+      {"no signature record", body},
+      {"empty", ""},
+      {"signature record in lower case [br]", body + "[br]" + good.substr(good.rfind("KXSIG"))},
+      {"garbled hex", good.substr(0, good.size() - 1) + "g"},
+      {"odd hex", good.substr(0, good.size() - 1)},
+      {"extra field", good + "|x"},
+      {"other tag", "KXSIH" + good.substr(good.rfind("KXSIG") + 5)},
+      {"other asked date", key->Package(body, "3/15/2006", "3/17/2006")},
+      {"as of the local date", key->Package(body, "3/16/2006", "3/16/2006")},
+      {"older", key->Package(body, "3/16/2006", "1/1/2006 1:00:00 PM")},
+      {"unreadable as-of date", key->Package(body, "3/16/2006", "soon")},
+  };
+  for (const auto& [what, package] : refused) {
+    PackageCheck c = Check(package);
+    EXPECT_FALSE(c.ok) << what;
+    EXPECT_EQ(c.body, "") << what;
+    EXPECT_FALSE(c.reason.empty()) << what;
+  }
+}
+
+TEST_F(PackageTest, TheCompiledInKeyIsTheBuildsKeyFile) {
+  PackageKey k = CompiledInPackageKey();
+  EXPECT_EQ(k.modulus.size(), 384u);
+  EXPECT_EQ(k.exponent, 65537u);
+  FILE* f = fopen(KESTRIX_SIGNING_KEY, "rb");
+  ASSERT_NE(f, nullptr) << KESTRIX_SIGNING_KEY;
+  std::string pem(20000, '\0');
+  pem.resize(fread(pem.data(), 1, pem.size(), f));
+  fclose(f);
+  BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
+  TestKey fromFile(PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr));
+  BIO_free(bio);
+  ASSERT_NE(fromFile.key, nullptr);
+  PackageCheck c = VerifyUpdatePackage(fromFile.Package("", "1/1/2020", "1/2/2020"), "1/1/2020", local, k, fake.signatures);
+  EXPECT_TRUE(c.ok) << c.reason;
+}
+
+TEST(ServerDateText, CleansAsLiveUpdateReadsIt) {
+  EXPECT_EQ(CleanDateText("  12/9/2026 4:47:03 PM  "), "12/9/2026 4:47:03 PM");
+  EXPECT_EQ(CleanDateText("12/9/2026 4:47:03 pm<br>\r\n"), "12/9/2026 4:47:03 pm");
+  EXPECT_EQ(CleanDateText("\t3/16/2006\r\n 10:15:02 AM trailing AM"), "3/16/2006 10:15:02 AM");
+  EXPECT_EQ(CleanDateText("1/2/2006 1:00:00 AM, PM"), "1/2/2006 1:00:00 AM, PM");  // "PM" first
+  EXPECT_EQ(CleanDateText("3/16/2006\r\n"), "3/16/2006");
+  EXPECT_EQ(DateOfServerText("3/16/2006 10:15:02 AM\r\n<html>"), (DateTime{2006, 3, 16, 10, 15, 2}));
+  EXPECT_EQ(DateOfServerText(" 3/16/2006 \r\n"), (DateTime{2006, 3, 16}));
+  EXPECT_EQ(DateOfServerText("<html>error</html>"), DateTime{});
+  EXPECT_EQ(DateOfServerText(""), DateTime{});
+}
+
+}  // namespace
+}  // namespace kx
