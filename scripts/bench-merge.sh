@@ -17,6 +17,6 @@ wineserver -w
 t0=$(date +%s.%N); head -c 268435456 /dev/zero | sha256sum >/dev/null
 echo "host reference: sha256 of 256 MB in $(echo "$(date +%s.%N) - $t0" | bc | cut -c1-5) s"
 status=0
-wine "$here/build/windows/merge_bench.exe" "$@" || status=$?
+wine "$here/build/windows/tests/merge_bench.exe" "$@" || status=$?
 wineserver -k 2>/dev/null || true
 exit $status

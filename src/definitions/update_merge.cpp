@@ -158,7 +158,7 @@ int32_t UpdateMerge::MergeUpdatePackage(std::string_view package) {
         added += line;
         added += "\r\n";
         ++adds;
-        //MUT withdrawn.erase(r.name);
+        withdrawn.erase(r.name);
       }
     }
     host_.SetStatus("Applying new updates...");
