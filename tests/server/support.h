@@ -10,16 +10,29 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "signer.h"
 
 namespace kxs::test {
 
+// Removed when the test program ends.
 inline std::filesystem::path TempDir(const std::string& name) {
+  struct Cleanup {
+    std::vector<std::filesystem::path> dirs;
+    pid_t owner = ::getpid();
+    ~Cleanup() {
+      std::error_code ec;
+      if (::getpid() == owner)
+        for (const auto& d : dirs) std::filesystem::remove_all(d, ec);
+    }
+  };
+  static Cleanup cleanup;
   auto dir = std::filesystem::temp_directory_path() /
              ("kestrix-server-" + name + "-" + std::to_string(::getpid()));
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir);
+  cleanup.dirs.push_back(dir);
   return dir;
 }
 
