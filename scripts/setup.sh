@@ -6,7 +6,8 @@ pkgs=(
   mingw-w64 g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
-  libcpp-httplib-dev libsqlite3-dev nsis openssl libssl-dev
+  libcpp-httplib-dev libsqlite3-dev nsis
+  libssl-dev openssl wrk
 )
 # The program is 32-bit: Wine needs its i386 half to run it.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -1,0 +1,215 @@
+#include "admin.h"
+
+#include "http_server.h"
+#include "package.h"
+#include "routes.h"
+#include "signer.h"
+#include "store.h"
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+
+namespace kxs {
+
+namespace {
+
+const char* kUsage =
+    "usage: kestrix-server serve [--port 8080] [--bind 127.0.0.1] [--db kestrix.db]\n"
+    "                            [--key build/keys/signing-key.pem] [--languages DIR] [--web DIR]\n"
+    "                            [--threads N] [--verbose]\n"
+    "       kestrix-server import DIR [--db F] [--at \"M/D/YYYY h:mm:ss AM\"]\n"
+    "       kestrix-server publish KIND BODY [--db F] [--at DATE]\n"
+    "       kestrix-server withdraw KIND NAME [--db F] [--at DATE]\n"
+    "       kestrix-server list [--db F]\n"
+    "       kestrix-server language FILE [--db F]\n"
+    "       kestrix-server genkey FILE\n";
+
+bool ReadWhole(const std::string& path, std::string& out) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  out = s.str();
+  return true;
+}
+
+std::string Describe(const Row& row) { return row.kind + " " + row.body; }
+
+}  // namespace
+
+int Admin::Run(const std::vector<std::string>& args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::string& out) {
+      if (i + 1 >= args.size()) throw std::invalid_argument(a + " needs a value");
+      out = args[++i];
+    };
+    std::string v;
+    if (a == "--db") value(db_);
+    else if (a == "--key") value(key_);
+    else if (a == "--languages") value(languages_);
+    else if (a == "--web") value(web_);
+    else if (a == "--bind") value(bind_);
+    else if (a == "--at") value(at_);
+    else if (a == "--port") value(v), port_ = std::stoi(v);
+    else if (a == "--threads") value(v), threads_ = std::max(1, std::stoi(v));
+    else if (a == "--verbose") verbose_ = true;
+    else if (a.size() > 2 && a.rfind("--", 0) == 0) throw std::invalid_argument("unknown option " + a);
+    else positional_.push_back(a);
+  }
+  const std::string cmd = positional_.empty() ? "" : positional_[0];
+  auto need = [&](size_t n) {
+    if (positional_.size() != n + 1) throw std::invalid_argument(cmd + " takes " + std::to_string(n) + " argument(s)");
+  };
+  if (cmd == "serve") return need(0), Serve();
+  if (cmd == "import") return need(1), Import(positional_[1]);
+  if (cmd == "publish") return need(2), Publish(positional_[1], positional_[2]);
+  if (cmd == "withdraw") return need(2), Withdraw(positional_[1], positional_[2]);
+  if (cmd == "list") return need(0), List();
+  if (cmd == "genkey") return need(1), GenKey(positional_[1]);
+  if (cmd == "language") return need(1), Language(positional_[1]);
+  std::fputs(kUsage, stderr);
+  return 2;
+}
+
+bool Admin::ChangeTime(long long& at) {
+  if (at_.empty()) {
+    at = NowLocal();
+    return true;
+  }
+  auto parsed = ParseDate(at_);
+  if (!parsed) {
+    LogLine("error: --at \"" + at_ + "\" is not a date (M/D/YYYY h:mm:ss AM)");
+    return false;
+  }
+  at = *parsed;
+  return true;
+}
+
+int Admin::Serve() {
+  // Blocked before any thread starts, so only the wait below receives them.
+  sigset_t stop;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGINT);
+  sigaddset(&stop, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+
+  std::unique_ptr<Signer> signer;
+  try {
+    signer = std::make_unique<Signer>(key_);
+  } catch (const KeyError& e) {
+    LogLine(std::string("error: ") + e.what() + "; not starting");
+    return 2;
+  }
+  SqliteStore store(db_, static_cast<size_t>(threads_) + 1);
+  PackageBuilder packages(store, *signer);
+  Routes routes(store, store, packages, languages_, web_);
+  HttpOptions opt;
+  opt.bind = bind_;
+  opt.port = port_;
+  opt.threads = threads_;
+  opt.verbose = verbose_;
+  HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
+  server.Start();
+  LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + db_ +
+          ", current date " + packages.CurrentDateText() + ", " + std::to_string(threads_) + " threads)");
+  int sig = 0;
+  sigwait(&stop, &sig);
+  LogLine("stopping (signal " + std::to_string(sig) + ")");
+  server.Stop();
+  return 0;
+}
+
+int Admin::Import(const std::string& dir) {
+  long long at;
+  if (!ChangeTime(at)) return 2;
+  std::vector<std::pair<std::string, std::string>> files;
+  for (const std::string& name : ImportFileNames()) {
+    std::string text;
+    if (ReadWhole(dir + "/" + name, text)) files.emplace_back(name, std::move(text));
+  }
+  if (files.empty()) {
+    LogLine("error: no definition files in " + dir);
+    return 1;
+  }
+  size_t skipped = 0;
+  const auto rows = MapDefinitionFiles(files, [&](const std::string& file, const std::string& line,
+                                                  const std::string& why) {
+    ++skipped;
+    LogLine("import: skipped " + file + " line \"" + line + "\": " + why);
+  });
+  SqliteStore store(db_, 1);
+  const Committed c = store.Publish(rows, at);
+  if (c.rows.empty()) {
+    LogLine("import " + dir + ": nothing new (" + std::to_string(c.unchanged) + " already live, " +
+            std::to_string(skipped) + " skipped)");
+    return 0;
+  }
+  if (c.at != at) LogLine("import: change time moved to " + FormatDate(c.at) + ", after the newest change");
+  LogLine("import " + dir + ": " + std::to_string(c.rows.size()) + " added at " + FormatDate(c.at) + " (" +
+          std::to_string(c.unchanged) + " already live, " + std::to_string(skipped) + " skipped)");
+  return 0;
+}
+
+int Admin::Publish(const std::string& kind, const std::string& body) {
+  long long at;
+  if (!ChangeTime(at)) return 2;
+  const Row row{kind, body};
+  if (std::string why = RowProblem(row); !why.empty()) {
+    LogLine("error: cannot publish " + Describe(row) + ": " + why);
+    return 1;
+  }
+  SqliteStore store(db_, 1);
+  const Committed c = store.Publish({row}, at);
+  if (c.rows.empty()) {
+    LogLine("publish: " + Describe(row) + " is already live");
+    return 0;
+  }
+  LogLine("published #" + std::to_string(c.rows[0].id) + " " + Describe(row) + " at " + FormatDate(c.at));
+  return 0;
+}
+
+int Admin::Withdraw(const std::string& kind, const std::string& name) {
+  long long at;
+  if (!ChangeTime(at)) return 2;
+  SqliteStore store(db_, 1);
+  const Committed c = store.Withdraw(kind, [&](const Row& r) { return NameMatches(r, name); }, at);
+  if (c.rows.empty()) {
+    LogLine("withdraw: no live " + kind + " definition named \"" + name + "\"");
+    return 1;
+  }
+  for (const Definition& d : c.rows)
+    LogLine("withdrawn #" + std::to_string(d.id) + " " + Describe(d.row) + " at " + FormatDate(c.at));
+  return 0;
+}
+
+int Admin::List() {
+  SqliteStore store(db_, 1);
+  for (const Definition& d : store.All())
+    std::cout << d.id << '\t' << d.row.kind << '\t' << FormatDate(d.added) << '\t'
+              << (d.withdrawn ? FormatDate(*d.withdrawn) : "live") << '\t' << d.row.body << '\n';
+  return 0;
+}
+
+int Admin::GenKey(const std::string& file) {
+  GenerateKeyFile(file);
+  LogLine("wrote a new RSA 3072-bit signing key to " + file);
+  return 0;
+}
+
+int Admin::Language(const std::string& file) {
+  std::string text;
+  if (!ReadWhole(file, text)) {
+    LogLine("error: cannot read " + file);
+    return 1;
+  }
+  SqliteStore store(db_, 1);
+  store.SetLanguageFile(kProductNumber, text);
+  LogLine("language file " + file + " stored (" + std::to_string(text.size()) + " bytes)");
+  return 0;
+}
+
+}  // namespace kxs

@@ -1,0 +1,31 @@
+// The command line of kestrix-server: serving, and the administrator's changes.
+#pragma once
+#include <string>
+#include <vector>
+
+namespace kxs {
+
+class Admin {
+ public:
+  // Runs one command; returns the process exit code.
+  int Run(const std::vector<std::string>& args);
+
+ private:
+  int Serve();
+  int Import(const std::string& dir);
+  int Publish(const std::string& kind, const std::string& body);
+  int Withdraw(const std::string& kind, const std::string& name);
+  int List();
+  int GenKey(const std::string& file);
+  int Language(const std::string& file);
+  bool ChangeTime(long long& at);
+
+  std::vector<std::string> positional_;
+  std::string db_ = "kestrix.db";
+  std::string key_ = "build/keys/signing-key.pem";
+  std::string languages_, web_, bind_ = "127.0.0.1", at_;
+  int port_ = 8080, threads_ = 4;
+  bool verbose_ = false;
+};
+
+}  // namespace kxs

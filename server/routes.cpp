@@ -1,0 +1,116 @@
+#include "routes.h"
+
+#include "request.h"
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
+
+namespace kxs {
+
+namespace {
+
+HttpResponse Text(int status, std::string body) { return {status, "text/plain", std::move(body), nullptr}; }
+HttpResponse BadRequest(const std::string& why) { return Text(400, why + "\n"); }
+
+bool ReadFile(const std::string& path, std::string& out) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  out = s.str();
+  return true;
+}
+
+bool Require(const Query& q, std::initializer_list<const char*> keys, std::string& missing) {
+  for (const char* k : keys)
+    if (!q.Find(k)) {
+      missing = std::string("missing \"") + k + "\"";
+      return false;
+    }
+  return true;
+}
+
+bool EndsWith(const std::string& s, const std::string& end) {
+  return s.size() >= end.size() && s.compare(s.size() - end.size(), end.size(), end) == 0;
+}
+
+}  // namespace
+
+HttpResponse Routes::Handle(const HttpRequest& req) {
+  if (req.query.size() > limits_.query) return BadRequest("query too long");
+  // The old servers' paths compared without regard to case; clients send them as listed.
+  const std::string path = Lower(req.path);
+  const bool asp = path.rfind("/asp/", 0) == 0;
+  Query q;
+  if (asp) {
+    q = ParseQuery(req.query);
+    if (!q.error.empty()) return BadRequest(q.error);
+  }
+  std::string missing;
+  if (path == "/asp/currentdatenew.asp") {
+    if (!Require(q, {"prog", "comp"}, missing)) return BadRequest(missing);
+    return Text(200, packages_.CurrentDateText());
+  }
+  if (path == "/asp/getdefsnew.asp") {
+    if (!Require(q, {"prog", "comp", "date"}, missing)) return BadRequest(missing);
+    return DefinitionsPackage(q);
+  }
+  if (path == "/asp/date.asp") return Text(200, packages_.CurrentDateText());
+  if (path == "/asp/getdata.asp") {
+    if (!Require(q, {"data"}, missing)) return BadRequest(missing);
+    return Submission(q);
+  }
+  if (path == "/languages/" + std::to_string(kProductNumber) + "/localization.txt") return LanguageFile();
+  const std::string version = "/definitions/version/";
+  if (path.rfind(version, 0) == 0 && path.size() == version.size() + 5 && EndsWith(path, ".htm")) {
+    const char letter = static_cast<char>(path[version.size()] - 'a' + 'A');
+    std::string page = packages_.VersionPage(letter);
+    if (!page.empty()) return {200, "text/html", std::move(page), nullptr};
+  }
+  const std::string data = "/definitions/data/";
+  if (path.rfind(data, 0) == 0) {
+    // The file names are matched as the address list writes them.
+    if (auto file = packages_.DataFile(req.path.substr(data.size()))) return {200, "text/plain", "", file};
+  }
+  if (!web_dir_.empty() && !asp) return WebFile(req.path);
+  return Text(404, "not found\n");
+}
+
+HttpResponse Routes::DefinitionsPackage(const Query& q) {
+  const std::string& date = *q.Find("date");
+  if (date.size() > limits_.date) return BadRequest("date too long");
+  if (date.find_first_of("|[") != std::string::npos) return BadRequest("date holds \"|\" or \"[\"");
+  const auto at = ParseDate(date);
+  if (!at) return BadRequest("date not understood (M/D/YYYY h:mm:ss AM)");
+  return {200, "text/plain", "", packages_.Package(date, *at)};
+}
+
+HttpResponse Routes::Submission(const Query& q) {
+  const std::string& data = *q.Find("data");
+  if (data.size() > limits_.data) return BadRequest("data too long");
+  return Text(200, submissions_.Submit(data, NowLocal()) ? "Added" : "Skipped");
+}
+
+HttpResponse Routes::LanguageFile() {
+  std::string text;
+  if (!languages_dir_.empty() && ReadFile(languages_dir_ + "/Localization.txt", text)) return Text(200, std::move(text));
+  if (auto stored = definitions_.LanguageFile(kProductNumber)) return Text(200, std::move(*stored));
+  return Text(404, "no language file\n");
+}
+
+HttpResponse Routes::WebFile(const std::string& path) {
+  if (path.find("..") != std::string::npos || path.find('\\') != std::string::npos) return Text(404, "not found\n");
+  const std::string file = web_dir_ + (path == "/" ? std::string("/index.html") : path);
+  std::string text;
+  if (!ReadFile(file, text)) return Text(404, "not found\n");
+  const std::string lower = Lower(file);
+  const char* type = EndsWith(lower, ".htm") || EndsWith(lower, ".html") ? "text/html"
+                     : EndsWith(lower, ".txt")                           ? "text/plain"
+                                                                         : "application/octet-stream";
+  return {200, type, std::move(text), nullptr};
+}
+
+}  // namespace kxs

@@ -1,0 +1,173 @@
+// The server over real loopback connections: the client's requests as old clients send
+// them, the answers to malformed ones, submissions, and many idle connections.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "http_server.h"
+#include "package.h"
+#include "routes.h"
+#include "store.h"
+#include "support.h"
+
+namespace kxs {
+namespace {
+
+class HttpTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = test::TempDir("http");
+    std::filesystem::create_directories(dir_ / "lang");
+    store_ = std::make_unique<SqliteStore>((dir_ / "k.db").string(), 5);
+    signer_ = std::make_unique<Signer>(test::TestKeyPath());
+    builder_ = std::make_unique<PackageBuilder>(*store_, *signer_);
+    routes_ = std::make_unique<Routes>(*store_, *store_, *builder_, (dir_ / "lang").string(), "");
+    HttpOptions opt;
+    opt.port = 0;
+    opt.threads = 4;
+    server_ = std::make_unique<HttpServer>(opt, [this](const HttpRequest& r) { return routes_->Handle(r); });
+    server_->Start();
+    port_ = server_->port();
+  }
+  void TearDown() override { server_->Stop(); }
+  test::Reply Get(const std::string& target) { return test::Get(port_, target); }
+  std::string Asked(const std::string& package) {
+    const size_t at = package.find("KXSIG|") + 6;
+    return package.substr(at, package.find('|', at) - at);
+  }
+
+  std::filesystem::path dir_;
+  std::unique_ptr<SqliteStore> store_;
+  std::unique_ptr<Signer> signer_;
+  std::unique_ptr<PackageBuilder> builder_;
+  std::unique_ptr<Routes> routes_;
+  std::unique_ptr<HttpServer> server_;
+  int port_ = 0;
+};
+
+TEST_F(HttpTest, DateRequestsBeforeAndAfterTheFirstPublish) {
+  const std::string q = "?prog=Kestrix&comp=Kestrix%20Software";
+  EXPECT_EQ(Get("/asp/currentDateNEW.asp" + q).body, "3/16/2006");
+  EXPECT_EQ(Get("/asp/date.asp").body, "3/16/2006");
+  store_->Publish({{"FILE", "x.dll=X|[system]"}}, *ParseDate("7/4/2026 1:02:03 PM"));
+  EXPECT_EQ(Get("/asp/currentDateNEW.asp" + q).body, "7/4/2026 1:02:03 PM");
+  EXPECT_EQ(Get("/asp/date.asp").body, "7/4/2026 1:02:03 PM");
+  const auto pkg = Get("/asp/getDefsNEW.asp" + q + "&date=3/16/2006");
+  EXPECT_EQ(pkg.status, 200);
+  EXPECT_EQ(pkg.body.substr(0, pkg.body.find("[BR]")), EncodeLine("FILE") + "|ADD[DEF]" + EncodeBody("x.dll=X|[system]"));
+  EXPECT_EQ(Get("/asp/nothing.asp").status, 404);
+  EXPECT_EQ(Get("/definitions/version/X.HTM").status, 404);
+}
+
+TEST_F(HttpTest, QueryValuesDecodedOrTakenRaw) {
+  const std::string q = "/asp/getDefsNEW.asp?prog=Kestrix&comp=Kestrix%20Software&date=";
+  // Unescaped blanks, as the client inserts the date, and the escaped form: the same date,
+  // each echoed as the server received it after decoding.
+  auto raw = Get(q + "3/16/2006 1:00:00 PM");
+  ASSERT_EQ(raw.status, 200) << raw.body;
+  EXPECT_EQ(Asked(raw.body), "3/16/2006 1:00:00 PM");
+  EXPECT_EQ(Asked(Get(q + "3/16/2006%201:00:00%20PM").body), "3/16/2006 1:00:00 PM");
+  // "+" is a plus sign, not a blank: this date does not parse.
+  EXPECT_EQ(Get(q + "3/16/2006+1:00:00+PM").status, 400);
+
+  // Submissions: encoded bytes >= 0x80 raw or escaped are the same data.
+  const std::string name = EncodeLine("spy.exe") + "|";
+  std::string escaped;
+  for (unsigned char c : name) {
+    char buf[4];
+    std::snprintf(buf, sizeof buf, "%%%02X", c);
+    escaped += buf;
+  }
+  EXPECT_EQ(Get("/asp/getData.asp?data=" + name).body, "Added");
+  EXPECT_EQ(Get("/asp/getData.asp?data=" + escaped).body, "Skipped");
+  const auto when = store_->Received(name);
+  ASSERT_TRUE(when);
+  EXPECT_LE(std::llabs(*when - NowLocal()), 5);
+  EXPECT_EQ(Get("/asp/getData.asp?data=" + EncodeLine("other.exe") + "|").body, "Added");
+}
+
+TEST_F(HttpTest, MalformedAndOversizedRequestsAreRefused) {
+  const std::string defs = "/asp/getDefsNEW.asp?prog=Kestrix&comp=K&date=";
+  struct Case {
+    std::string target;
+    int status;
+  };
+  const std::vector<Case> cases{
+      {"/asp/getData.asp?data=%zz", 400},
+      {"/asp/getData.asp?data=abc%4", 400},
+      {"/asp/getData.asp?other=1", 400},
+      {"/asp/getDefsNEW.asp?prog=Kestrix&comp=K", 400},
+      {"/asp/currentDateNEW.asp?prog=Kestrix", 400},
+      {defs + "not a date", 400},
+      {defs + "3/16/2006|x", 400},
+      {defs + "3/16/2006[BR]", 400},
+      {defs + "3/16/2006" + std::string(56, ' '), 400},      // 65 bytes
+      {defs + "3/16/2006" + std::string(55, ' '), 200},      // 64 bytes: accepted
+      {"/asp/getData.asp?data=" + std::string(4097, 'a'), 400},
+      {"/asp/getData.asp?data=" + std::string(4096, 'a'), 200},
+      {"/asp/date.asp?pad=" + std::string(8300, 'b'), 400},  // query over 8 KB
+      {"/asp/%2", 400},
+  };
+  for (const Case& c : cases) {
+    const auto r = Get(c.target);
+    EXPECT_EQ(r.status, c.status) << c.target.substr(0, 80) << " -> " << r.body;
+    if (r.status == 400) EXPECT_FALSE(r.body.empty());
+  }
+  // A request line that is not HTTP at all, and a head too big to be one.
+  const int fd = test::Connect(port_);
+  const std::string junk = "HELLO\r\n\r\n";
+  send(fd, junk.data(), junk.size(), MSG_NOSIGNAL);
+  EXPECT_EQ(test::ReadReply(fd).status, 400);
+  close(fd);
+  EXPECT_EQ(Get("/" + std::string(30000, 'c')).status, 431);
+}
+
+TEST_F(HttpTest, FilesBehindTheAddressList) {
+  EXPECT_EQ(Get("/Languages/21/Localization.txt").status, 404);
+  store_->SetLanguageFile(21, "<TRANSLATION_ITEMS>stored");
+  EXPECT_EQ(Get("/Languages/21/Localization.txt").body, "<TRANSLATION_ITEMS>stored");
+  test::WriteFile(dir_ / "lang" / "Localization.txt", "<TRANSLATION_ITEMS>folder");
+  EXPECT_EQ(Get("/Languages/21/Localization.txt").body, "<TRANSLATION_ITEMS>folder");
+
+  store_->Publish({{"EXE", "p.exe=P|[windir]"}, {"FILE", "f.dll=F|[system]|Adware"}, {"REG", "1^K^=K|1^K|Spyware"},
+                   {"COOK", "ads.example"}},
+                  *ParseDate("6/1/2026"));
+  EXPECT_EQ(Get("/definitions/data/FileDefinition.dat").body,
+            EncodeLine("p.exe=P|[windir]") + "\r\n" + EncodeLine("f.dll=F|[system]|Adware") + "\r\n");
+  EXPECT_EQ(Get("/definitions/data/ExeDefinition.dat").body, EncodeLine("p.exe=P|[windir]") + "\r\n");
+  EXPECT_EQ(Get("/definitions/data/RegistryDefinition.dat").body, EncodeLine("1^K^=K|Spyware") + "\r\n");
+  EXPECT_EQ(Get("/definitions/data/BlockedCookies.dat").body, EncodeLine("ads.example") + "\r\n");
+  const auto page = Get("/definitions/version/F.HTM");
+  EXPECT_NE(page.body.find("6/1/2026"), std::string::npos);
+  EXPECT_NE(page.body.find(": 2 definitions"), std::string::npos);
+}
+
+TEST_F(HttpTest, ThousandIdleKeepAliveConnectionsDoNotBlockOthers) {
+  std::vector<int> idle;
+  for (int i = 0; i < 1000; ++i) {
+    const int fd = test::Connect(port_);
+    ASSERT_GE(fd, 0) << i;
+    idle.push_back(fd);
+  }
+  // Half of them served once and kept open, the rest never said anything.
+  for (size_t i = 0; i < idle.size(); i += 2) {
+    const std::string req = "GET /asp/date.asp HTTP/1.1\r\nHost: x\r\n\r\n";
+    send(idle[i], req.data(), req.size(), MSG_NOSIGNAL);
+  }
+  for (size_t i = 0; i < idle.size(); i += 2) ASSERT_EQ(test::ReadReply(idle[i]).status, 200) << i;
+  while (server_->open_connections() < 1000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+
+  const auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 20; ++i) ASSERT_EQ(Get("/asp/currentDateNEW.asp?prog=K&comp=K").status, 200);
+  const auto took = std::chrono::steady_clock::now() - start;
+  EXPECT_LT(took, std::chrono::seconds(2));
+  // The kept connections still answer.
+  const std::string req = "GET /asp/date.asp HTTP/1.1\r\nHost: x\r\n\r\n";
+  send(idle[0], req.data(), req.size(), MSG_NOSIGNAL);
+  EXPECT_EQ(test::ReadReply(idle[0]).body, "3/16/2006");
+  for (int fd : idle) close(fd);
+}
+
+}  // namespace
+}  // namespace kxs
