@@ -57,8 +57,12 @@ struct LiveUpdateApp : ::testing::Test {
     auto v = fake.registry.Get(Hive::CurrentUser, std::string(kUser) + "OptionAndSettings", key);
     return v ? v->AsString().value_or("?") : "<none>";
   }
+  // A package record: the kind encoded, the body encoded but for its plain "|" and "=".
   static std::string Record(const std::string& kind, const std::string& op, const std::string& body) {
-    return EncodeDefinitionLine(kind) + "|" + op + "[DEF]" + body;
+    std::string encoded = EncodeDefinitionLine(body);
+    for (size_t i = 0; i < body.size(); ++i)
+      if (body[i] == '|' || body[i] == '=') encoded[i] = body[i];
+    return EncodeDefinitionLine(kind) + "|" + op + "[DEF]" + encoded;
   }
 };
 

@@ -73,7 +73,8 @@ TEST_F(SubmissionApp, ASubmittedNameReachesTheDataServerEncodedAndTheLabelTellsT
   C("txtFilename").TypeText(name);
   C("txtFilename").PressKey(13);  // Enter submits too
   EXPECT_EQ(fake.web.requests.size(), 2u);
-  EXPECT_EQ(C("Label26").caption(), "Results: " + name + " submitted.  Thank you!");
+  // The message table capitalises every message's first letter.
+  EXPECT_EQ(C("Label26").caption(), "Results: " + name + " Submitted.  Thank you!");
 
   // An empty box still sends its bar, and an error page is a problem.
   const std::string emptyUrl = "http://data.test:81/asp/getData.asp?data=%7C";
