@@ -14,6 +14,7 @@
 #include "app/frm_website.h"
 #include "app/scan_wiring.h"
 #include "app/shields_wiring.h"
+#include "app/tray_wiring.h"
 #include "core/paths.h"
 #include "core/version_info.h"
 #include "protection/frm_home_page_changed_alert.h"
@@ -65,7 +66,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
     }
   }
   if (!subsystems_.update) subsystems_.update = &idle_;
-  if (!subsystems_.tray) subsystems_.tray = &idle_;
+  tray_ = std::make_unique<Tray>(platform.notifyArea, ui);
+  if (!subsystems_.tray) subsystems_.tray = (ownTray_ = std::make_unique<TrayWiring>(*this)).get();
   if (!subsystems_.submission) subsystems_.submission = &idle_;
   if (!subsystems_.shields) {
     // The memory shield asks through the scan's process scanner: the program's own scan.
@@ -85,9 +87,9 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   about_ = AddWindow<FrmAbout>(true, ui);
   download_ = AddWindow<FrmDownload>(true, ui);
   homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui, info_.branding.productName);
-  menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui);
+  menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui, *this);
   report_ = AddWindow<FrmReport>(true, ui, info_.branding.productName);
-  signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
+  signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui, *this, download_);
   spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
   hidden_ = AddWindow<FrmHidden>(true, ui);
   delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
@@ -96,11 +98,12 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
 
   ui::Form* homeAlert = homePageChangedAlert_;
   ui::Form* memoryAlert = spywareFoundAlert_;
-  for (ui::Form* f : {about_, download_, homeAlert, menuPopUp_, signatureUpdated_, memoryAlert,
-                      website_, language_}) {
+  ui::Form* menu = menuPopUp_;
+  ui::Form* notice = signatureUpdated_;
+  for (ui::Form* f : {about_, download_, homeAlert, menu, notice, memoryAlert, website_, language_}) {
     f->set_caption(info_.branding.productName);
-    // The alerts lay themselves out.
-    if (f != homeAlert && f != memoryAlert) f->Move(0, 0, 6000, 4000);
+    // The alerts and the slide-up windows lay themselves out.
+    if (f != homeAlert && f != memoryAlert && f != menu && f != notice) f->Move(0, 0, 6000, 4000);
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {
@@ -110,7 +113,9 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
 
 App::~App() {
   // Windows go before the subsystems, services and engine their handlers use, the last
-  // made first.
+  // made first. No icon outlives the program.
+  ownTray_.reset();
+  tray_->RemoveAll();
   while (!windows_.empty()) windows_.pop_back();
   ownShields_.reset();
   ownRemoval_.reset();

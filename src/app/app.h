@@ -15,6 +15,7 @@
 #include "platform/services.h"
 #include "app/settings.h"
 #include "app/subsystems.h"
+#include "app/tray.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 #include "removal/frm_delete.h"
@@ -25,6 +26,8 @@ namespace kx {
 class FrmMain;
 class FrmSplash;
 class FrmHelp;
+class FrmMenuPopUp;
+class FrmSignatureUpdated;
 
 // What the program knows about itself, from its version resource.
 struct AppInfo {
@@ -91,14 +94,16 @@ class App {
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
   FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }
-  ui::Form& menuPopUp() { return *menuPopUp_; }
+  FrmMenuPopUp& menuPopUp() { return *menuPopUp_; }
   FrmReport& report() { return *report_; }
-  ui::Form& signatureUpdated() { return *signatureUpdated_; }
+  FrmSignatureUpdated& signatureUpdated() { return *signatureUpdated_; }
   FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
   FrmDelete& deleteFailed() { return *delete_; }
   ui::Form& website() { return *website_; }
   ui::Form& language() { return *language_; }
+  // The notification-area icons, one clsTray for the program.
+  Tray& tray() { return *tray_; }
 
  private:
   Platform& platform_;
@@ -118,6 +123,8 @@ class App {
   std::unique_ptr<ShieldsFeature> ownShields_;
   std::unique_ptr<RemovalFeature> ownRemoval_;
   std::unique_ptr<ReportFeature> ownReport_;
+  std::unique_ptr<Tray> tray_;
+  std::unique_ptr<TrayFeature> ownTray_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
@@ -132,8 +139,9 @@ class App {
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
   FrmDelete* delete_ = nullptr;
   FrmReport* report_ = nullptr;
-  ui::Form *about_ = nullptr, *download_ = nullptr, *menuPopUp_ = nullptr,
-           *signatureUpdated_ = nullptr, *hidden_ = nullptr,
+  FrmMenuPopUp* menuPopUp_ = nullptr;
+  FrmSignatureUpdated* signatureUpdated_ = nullptr;
+  ui::Form *about_ = nullptr, *download_ = nullptr, *hidden_ = nullptr,
            *website_ = nullptr, *language_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 
 #include "fakes/fake_files.h"
 #include "fakes/fake_misc.h"
+#include "fakes/fake_notify.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_system.h"
@@ -20,7 +21,7 @@ struct FakePlatform {
   void PlantSystemFolders();
 
   kx::Platform platform() {
-    return {registry, files, system, processes, web, restore, com, shell, locks, clock};
+    return {registry, files, system, processes, web, restore, com, shell, locks, clock, notifyArea};
   }
 
   FakeRegistry registry;
@@ -33,6 +34,7 @@ struct FakePlatform {
   FakeShell shell;
   FakeLocks locks;
   FakeClock clock;
+  FakeNotificationArea notifyArea;
 };
 
 }  // namespace kx::fakes

@@ -35,6 +35,7 @@ class Win32Backend final : public ui::Backend {
   void WorkArea(int& left, int& top, int& width, int& height) override;
   void PopupMenu(ui::Control& menu) override;
   void Post(std::function<void()> work) override;
+  int TwipsPerPixel() const override;
 
   struct Impl;
 

@@ -266,6 +266,8 @@ void Win32Backend::SetMousePointer(int pointer) {
 
 int Win32Backend::MousePointer() const { return impl_->pointer; }
 
+int Win32Backend::TwipsPerPixel() const { return 1440 / impl_->dpi; }
+
 void Win32Backend::WorkArea(int& left, int& top, int& width, int& height) {
   RECT r = {0, 0, 1024, 768};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
