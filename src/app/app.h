@@ -14,6 +14,8 @@
 #include "platform/log.h"
 #include "platform/services.h"
 #include "app/settings.h"
+#include "app/frm_menu_popup.h"
+#include "app/frm_signature_updated.h"
 #include "app/subsystems.h"
 #include "app/tray.h"
 #include "protection/frm_home_page_changed_alert.h"
@@ -26,8 +28,6 @@ namespace kx {
 class FrmMain;
 class FrmSplash;
 class FrmHelp;
-class FrmMenuPopUp;
-class FrmSignatureUpdated;
 
 // What the program knows about itself, from its version resource.
 struct AppInfo {
