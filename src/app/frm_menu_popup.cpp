@@ -17,6 +17,8 @@ constexpr int kLingerSeconds = 5;  // TmrEnablePopDown's ticks past this start t
 FrmMenuPopUp::FrmMenuPopUp(ui::Backend& backend, App& app) : Form("frmMenuPopUp", backend), app_(app) {
   using ui::ControlType;
   Move(0, 0, 180 * kPx, 160 * kPx);
+  // The inner size as designed; the window reports its own once it is shown.
+  BackendResized(width(), height(), 172 * kPx, 130 * kPx, ui::WindowState::Normal);
   auto label = [this](const char* name, const char* caption, int top) -> ui::Control& {
     ui::Control& c = Add(ControlType::Label, name);
     c.set_caption(caption);

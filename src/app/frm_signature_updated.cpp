@@ -18,6 +18,8 @@ FrmSignatureUpdated::FrmSignatureUpdated(ui::Backend& backend, App& app, ui::For
     : Form("frmSignatureUpdated", backend), app_(app), iconOwner_(iconOwner) {
   using ui::ControlType;
   Move(0, 0, 300 * kPx, 150 * kPx);
+  // The inner size as designed; the window reports its own once it is shown.
+  BackendResized(width(), height(), 292 * kPx, 120 * kPx, ui::WindowState::Normal);
   Add(ControlType::Label, "lblUpdateInfo").Move(12 * kPx, 10 * kPx, 270 * kPx, 64 * kPx);
   ui::Control& ok = Add(ControlType::CommandButton, "cmdUpdateSuccesfullOK");
   ok.set_caption("OK");

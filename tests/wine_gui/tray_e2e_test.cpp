@@ -93,9 +93,13 @@ TEST(TrayInTheRunningProgram, SendToTrayHidesTheWindowAndTheIconBringsItAndTheMe
   HWND sendToTray = nullptr;
   ASSERT_TRUE(WaitFor([&] { return (sendToTray = Button(k.main, "Send to Tray")) != nullptr; }, 10000));
   EXPECT_FALSE(HasIcon(k.main)) << "an icon before the window went to the tray";
+  Sleep(1000);  // start-up done
   PostMessageA(sendToTray, BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(k.main); }, 10000)) << "the window stayed";
   EXPECT_TRUE(WaitFor([&] { return HasIcon(k.main); }, 5000)) << "no icon in the notification area";
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettings, "Minimized"), "Yes");
+  Sleep(1000);
+  EXPECT_FALSE(IsWindowVisible(k.main)) << "back without being asked";
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettings, "Minimized"), "Yes");
 
   // A click on the icon: the menu rises from the taskbar at the screen's right edge.
