@@ -16,6 +16,7 @@
 #include "app/shields_wiring.h"
 #include "app/submission_wiring.h"
 #include "app/update_wiring.h"
+#include "app/tray_wiring.h"
 #include "core/paths.h"
 #include "core/version_info.h"
 #include "protection/frm_home_page_changed_alert.h"
@@ -66,7 +67,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
       subsystems_.report = &idle_;
     }
   }
-  if (!subsystems_.tray) subsystems_.tray = &idle_;
+  tray_ = std::make_unique<Tray>(platform.notifyArea, ui);
+  if (!subsystems_.tray) subsystems_.tray = (ownTray_ = std::make_unique<TrayWiring>(*this)).get();
   if (!subsystems_.submission) {
     if (ownScan_) {
       ownSubmission_ = std::make_unique<SubmissionWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
@@ -93,14 +95,29 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   about_ = AddWindow<FrmAbout>(true, ui);
   download_ = AddWindow<FrmDownload>(true, ui);
   homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui, info_.branding.productName);
-  menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui);
+  menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui, *this);
   report_ = AddWindow<FrmReport>(true, ui, info_.branding.productName);
-  signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui);
+  signatureUpdated_ = AddWindow<FrmSignatureUpdated>(true, ui, *this, download_);
   spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
   hidden_ = AddWindow<FrmHidden>(true, ui);
   delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
   website_ = AddWindow<FrmWebsite>(false, ui);
   language_ = AddWindow<FrmLanguage>(false, ui);
+  // The progress window's own tray icon; a double click on it brings the window back while
+  // the program lives in the tray.
+  auto* download = static_cast<FrmDownload*>(download_);
+  download->putIcon = [this](ui::Form& f, const std::string& tip) {
+    tray_->RemoveIcon(f);
+    tray_->ShowIcon(f);
+    tray_->ChangeToolTip(f, tip);
+  };
+  download->takeIcon = [this](ui::Form& f) { tray_->RemoveIcon(f); };
+  download->onMouseMove = [this, download](int, int, int x, int) {
+    if (x / ui_.TwipsPerPixel() == 515 && !main_->visible()) {
+      download->set_window_state(ui::WindowState::Normal);
+      download->Show(false);
+    }
+  };
   // Live Update drives its progress window, so it comes after the windows.
   if (!subsystems_.update) {
     ownUpdate_ = std::make_unique<UpdateWiring>(*this);
@@ -109,10 +126,12 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
 
   ui::Form* homeAlert = homePageChangedAlert_;
   ui::Form* memoryAlert = spywareFoundAlert_;
-  for (ui::Form* f : {about_, homeAlert, menuPopUp_, signatureUpdated_, memoryAlert, website_, language_}) {
+  ui::Form* menu = menuPopUp_;
+  ui::Form* notice = signatureUpdated_;
+  for (ui::Form* f : {about_, homeAlert, menu, notice, memoryAlert, website_, language_}) {
     f->set_caption(info_.branding.productName);
-    // The alerts lay themselves out.
-    if (f != homeAlert && f != memoryAlert) f->Move(0, 0, 6000, 4000);
+    // The alerts and the slide-up windows lay themselves out.
+    if (f != homeAlert && f != memoryAlert && f != menu && f != notice) f->Move(0, 0, 6000, 4000);
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {
@@ -122,7 +141,9 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
 
 App::~App() {
   // Windows go before the subsystems, services and engine their handlers use, the last
-  // made first.
+  // made first. No icon outlives the program.
+  ownTray_.reset();
+  tray_->RemoveAll();
   while (!windows_.empty()) windows_.pop_back();
   ownUpdate_.reset();
   ownSubmission_.reset();

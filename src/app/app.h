@@ -14,7 +14,10 @@
 #include "platform/log.h"
 #include "platform/services.h"
 #include "app/settings.h"
+#include "app/frm_menu_popup.h"
+#include "app/frm_signature_updated.h"
 #include "app/subsystems.h"
+#include "app/tray.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 #include "removal/frm_delete.h"
@@ -91,14 +94,16 @@ class App {
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
   FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }
-  ui::Form& menuPopUp() { return *menuPopUp_; }
+  FrmMenuPopUp& menuPopUp() { return *menuPopUp_; }
   FrmReport& report() { return *report_; }
-  ui::Form& signatureUpdated() { return *signatureUpdated_; }
+  FrmSignatureUpdated& signatureUpdated() { return *signatureUpdated_; }
   FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
   FrmDelete& deleteFailed() { return *delete_; }
   ui::Form& website() { return *website_; }
   ui::Form& language() { return *language_; }
+  // The notification-area icons, one clsTray for the program.
+  Tray& tray() { return *tray_; }
 
  private:
   Platform& platform_;
@@ -120,6 +125,8 @@ class App {
   std::unique_ptr<ReportFeature> ownReport_;
   std::unique_ptr<SubmissionFeature> ownSubmission_;
   std::unique_ptr<UpdateFeature> ownUpdate_;
+  std::unique_ptr<Tray> tray_;
+  std::unique_ptr<TrayFeature> ownTray_;
   Subsystems subsystems_;
   std::unique_ptr<clsLanguages> languages_;
   std::unique_ptr<InstanceLock> instanceLock_;
@@ -134,8 +141,9 @@ class App {
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
   FrmDelete* delete_ = nullptr;
   FrmReport* report_ = nullptr;
-  ui::Form *about_ = nullptr, *download_ = nullptr, *menuPopUp_ = nullptr,
-           *signatureUpdated_ = nullptr, *hidden_ = nullptr,
+  FrmMenuPopUp* menuPopUp_ = nullptr;
+  FrmSignatureUpdated* signatureUpdated_ = nullptr;
+  ui::Form *about_ = nullptr, *download_ = nullptr, *hidden_ = nullptr,
            *website_ = nullptr, *language_ = nullptr;
 };
 

@@ -3,6 +3,7 @@
 #include "app/app.h"
 #include "app/frm_download.h"
 #include "app/frm_main.h"
+#include "app/frm_signature_updated.h"
 #include "app/vendor_servers.h"
 #include "core/text.h"
 #include "definitions/update_package.h"
@@ -105,11 +106,7 @@ void UpdateWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
 
 namespace kx {
 
-void UpdateWiring::Notice(const std::string& text) {
-  ui::Form& notice = app_.signatureUpdated();
-  notice.Show(false);
-  if (ui::Control* info = notice.Find("lblUpdateInfo")) info->set_caption(text);
-}
+void UpdateWiring::Notice(const std::string& text) { app_.signatureUpdated().ShowNotice(text); }
 
 PackageOutcome UpdateWiring::ApplyPackage(const std::string& package, const std::string& asked, const DateTime& local) {
   PackageOutcome out;

@@ -317,6 +317,42 @@ class Clock {
   virtual uint64_t TickMs() = 0;      // monotonic milliseconds
 };
 
+// ---------------------------------------------------------------- notification area
+
+// The shell's notify-icon record as first defined (NOTIFYICONDATAA, 88 bytes): which window
+// owns the icon and which of its icons it is, the message the icon's mouse events come back
+// as, the picture and the tip.
+struct NotifyIcon {
+  enum Flags : uint32_t { MESSAGE = 1, ICON = 2, TIP = 4 };
+  static constexpr size_t kTipBytes = 64;  // with its terminating NUL
+
+  const void* window = nullptr;  // the owner window's handle
+  uint32_t id = 1;
+  uint32_t flags = MESSAGE | ICON | TIP;
+  uint32_t callbackMessage = 512;  // posted to the owner: wParam the id, lParam the mouse message
+  const void* icon = nullptr;      // null: the owner window's own icon
+  std::string tip;                 // what does not fit the 64 bytes is cut off
+};
+
+struct PixelSize {
+  int width = 0;
+  int height = 0;
+};
+
+class NotificationArea {
+ public:
+  virtual ~NotificationArea() = default;
+  // The shell's NIM_ADD, NIM_MODIFY and NIM_DELETE: false when refused (an icon added twice,
+  // changed or deleted when it is not there, no taskbar to take it).
+  virtual bool Add(const NotifyIcon& icon) = 0;
+  virtual bool Modify(const NotifyIcon& icon) = 0;
+  virtual bool Delete(const void* window, uint32_t id) = 0;
+  // The desktop window's client area, in pixels.
+  virtual PixelSize DesktopClientSize() = 0;
+  // The client height of the taskbar window (class "Shell_TrayWnd") in pixels; 0 without one.
+  virtual int TaskbarClientHeight() = 0;
+};
+
 // Every service, passed by reference to whatever needs them. Owned by the caller.
 struct Platform {
   Registry& registry;
@@ -330,6 +366,7 @@ struct Platform {
   Locks& locks;
   Clock& clock;
   Signatures& signatures;
+  NotificationArea& notifyArea;
 };
 
 }  // namespace kx

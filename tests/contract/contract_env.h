@@ -47,6 +47,12 @@ struct Env {
   virtual std::string SilentUrl() = 0;
   // An address where nothing listens: the connection is refused.
   virtual std::string RefusedUrl() = 0;
+  virtual NotificationArea& notifyArea() = 0;
+  // A window of this program that can own notification icons, alive until the environment
+  // goes; every call gives another one.
+  virtual const void* IconOwnerWindow() = 0;
+  // The primary screen's size in pixels as the system states it outside the desktop window.
+  virtual PixelSize ScreenPixels() = 0;
   virtual bool IsFake() const = 0;
 };
 

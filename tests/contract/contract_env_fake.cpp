@@ -1,5 +1,7 @@
 #include "contract/contract_env.h"
 
+#include <map>
+
 #include "fakes/fake_platform.h"
 
 namespace kx::contract {
@@ -69,11 +71,15 @@ class FakeEnv final : public Env {
     p_.web.Fail(url);
     return url;
   }
+  NotificationArea& notifyArea() override { return p_.notifyArea; }
+  const void* IconOwnerWindow() override { return &windows_[++n_]; }
+  PixelSize ScreenPixels() override { return p_.notifyArea.desktop; }
   bool IsFake() const override { return true; }
 
  private:
   fakes::FakePlatform p_;
   int n_ = 0;
+  std::map<int, char> windows_;  // one address per window
 };
 
 }  // namespace

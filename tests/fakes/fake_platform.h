@@ -3,6 +3,7 @@
 
 #include "fakes/fake_files.h"
 #include "fakes/fake_misc.h"
+#include "fakes/fake_notify.h"
 #include "fakes/fake_processes.h"
 #include "fakes/fake_registry.h"
 #include "fakes/fake_signatures.h"
@@ -21,7 +22,7 @@ struct FakePlatform {
   void PlantSystemFolders();
 
   kx::Platform platform() {
-    return {registry, files, system, processes, web, restore, com, shell, locks, clock, signatures};
+    return {registry, files, system, processes, web, restore, com, shell, locks, clock, signatures, notifyArea};
   }
 
   FakeRegistry registry;
@@ -35,6 +36,7 @@ struct FakePlatform {
   FakeLocks locks;
   FakeClock clock;
   FakeSignatures signatures;
+  FakeNotificationArea notifyArea;
 };
 
 }  // namespace kx::fakes

@@ -122,6 +122,7 @@ int counter = 0;
 class Win32Env final : public Env {
  public:
   ~Win32Env() override {
+    for (HWND w : windows_) DestroyWindow(w);
     for (HANDLE h : children_) {
       TerminateProcess(h, 1);
       CloseHandle(h);
@@ -142,6 +143,16 @@ class Win32Env final : public Env {
   Locks& locks() override { return p_.locks; }
   Clock& clock() override { return p_.clock; }
   Signatures& signatures() override { return p_.signatures; }
+  NotificationArea& notifyArea() override { return p_.notifyArea; }
+
+  const void* IconOwnerWindow() override {
+    // A plain hidden top-level window, as a program's form is before it is shown.
+    HWND w = CreateWindowExA(0, "STATIC", "Kestrix contract", WS_OVERLAPPED, 0, 0, 100, 100, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), nullptr);
+    if (w) windows_.push_back(w);
+    return w;
+  }
+  PixelSize ScreenPixels() override { return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}; }
 
   std::string ScratchFolder() override {
     char tmp[MAX_PATH + 1] = {};
@@ -268,6 +279,7 @@ class Win32Env final : public Env {
   LoopbackServer server_;
   std::vector<std::string> folders_, keys_, restricted_;
   std::vector<HANDLE> children_;
+  std::vector<HWND> windows_;
 };
 
 }  // namespace

@@ -421,6 +421,10 @@ bool Form::Unload(int unloadMode) {
   return true;
 }
 
+void Form::MouseMove(int x, int y) {
+  if (onMouseMove) onMouseMove(0, 0, x, y);
+}
+
 void Form::FreezeRedraw(bool frozen) { backend_->FreezeRedraw(*this, frozen); }
 
 void Form::PopupMenu(Control& menu) { backend_->PopupMenu(menu); }

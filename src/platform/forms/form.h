@@ -271,6 +271,11 @@ class Form {
   std::function<void(int& cancel)> onUnload;
   std::function<void()> onResize;
   std::function<void()> onActivate;
+  // Mouse moves of the window itself (its controls have their own). The Win32 backend passes
+  // on only the notification-area icon's messages, which Windows sends as mouse moves with
+  // the icon's mouse message where the position would be: x is that number in twips, y 0.
+  std::function<void(int button, int shift, int x, int y)> onMouseMove;
+  void MouseMove(int x = 0, int y = 0);
 
   // For backends: the window moved, resized or changed state on its own.
   void BackendResized(int width, int height, int scaleWidth, int scaleHeight, WindowState state);
@@ -336,6 +341,15 @@ class Backend {
   // Runs `work` on the UI thread, after the handler now running returns: callable from any
   // thread, so a worker can report back without the UI waiting in DoEvents. Posts run in order.
   virtual void Post(std::function<void()> work) = 0;
+  // Twips per screen pixel (15 at 96 DPI): a pixel count carried in a twips coordinate, as the
+  // notification icon's messages are, comes back by dividing by it.
+  virtual int TwipsPerPixel() const { return 15; }
+
+  // The taskbar was made anew (Explorer restarted; the shell's "TaskbarCreated"): every icon
+  // must be added again. The session ends (WM_ENDSESSION): nothing may be left behind. Each
+  // has one owner, which clears it when it goes.
+  std::function<void()> onTaskbarCreated;
+  std::function<void()> onEndSession;
 };
 
 }  // namespace kx::ui

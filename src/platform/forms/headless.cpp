@@ -72,6 +72,8 @@ void HeadlessBackend::set_work_area(int left, int top, int width, int height) {
 }
 
 void HeadlessBackend::FormLoaded(Form& form) {
+  // A stand-in handle, one per window from load to unload, as a real window has.
+  if (!form.native) form.native = &form;
   if (std::find(loaded_.begin(), loaded_.end(), &form) == loaded_.end()) loaded_.push_back(&form);
   for (const auto& c : form.controls()) {
     if (c->type() == ControlType::Timer) Schedule(*c);
@@ -81,6 +83,7 @@ void HeadlessBackend::FormLoaded(Form& form) {
 void HeadlessBackend::FormShown(Form& form, bool modal) { FormLoaded(form); }
 
 void HeadlessBackend::FormUnloaded(Form& form) {
+  if (form.native == &form) form.native = nullptr;
   loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
   for (const auto& c : form.controls()) due_.erase(c.get());
   freeze_.erase(&form);

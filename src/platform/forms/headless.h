@@ -56,6 +56,13 @@ class HeadlessBackend : public Backend {
   int control_changes() const { return controlChanges_; }
   void set_work_area(int left, int top, int width, int height);
   const std::vector<Form*>& loaded_forms() const { return loaded_; }
+  // The shell's broadcasts, as the Win32 backend passes them on.
+  void TaskbarCreated() {
+    if (onTaskbarCreated) onTaskbarCreated();
+  }
+  void EndSession() {
+    if (onEndSession) onEndSession();
+  }
 
   // --- Backend
   void FormLoaded(Form& form) override;

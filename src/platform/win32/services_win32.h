@@ -113,6 +113,17 @@ class Win32Signatures final : public Signatures {
                        const std::string& signatureBigEndian) override;
 };
 
+// Icons through Shell_NotifyIconA with the first, 88-byte record; sizes from the desktop and
+// the taskbar window.
+class Win32NotificationArea final : public NotificationArea {
+ public:
+  bool Add(const NotifyIcon& icon) override;
+  bool Modify(const NotifyIcon& icon) override;
+  bool Delete(const void* window, uint32_t id) override;
+  PixelSize DesktopClientSize() override;
+  int TaskbarClientHeight() override;
+};
+
 // One of each, and the Platform view that program code takes.
 struct Win32Platform {
   Win32Registry registry;
@@ -126,9 +137,10 @@ struct Win32Platform {
   Win32Locks locks;
   Win32Clock clock;
   Win32Signatures signatures;
+  Win32NotificationArea notifyArea;
 
   kx::Platform platform() {
-    return {registry, files, system, processes, web, restore, com, shell, locks, clock, signatures};
+    return {registry, files, system, processes, web, restore, com, shell, locks, clock, signatures, notifyArea};
   }
 };
 

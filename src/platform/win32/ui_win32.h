@@ -36,6 +36,7 @@ class Win32Backend final : public ui::Backend {
   bool ShiftKeyDown() const override;
   void PopupMenu(ui::Control& menu) override;
   void Post(std::function<void()> work) override;
+  int TwipsPerPixel() const override;
 
   struct Impl;
 

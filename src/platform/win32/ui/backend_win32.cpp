@@ -153,6 +153,8 @@ void Win32Backend::FormShown(Form& form, bool modal) {
   int cmd = SW_SHOW;
   if (form.window_state() == ui::WindowState::Minimized) cmd = SW_SHOWMINIMIZED;
   if (form.window_state() == ui::WindowState::Maximized) cmd = SW_SHOWMAXIMIZED;
+  // Back from minimised or hidden in the tray: a plain show would leave it an icon.
+  if (form.window_state() == ui::WindowState::Normal && (IsIconic(w->hwnd) || IsZoomed(w->hwnd))) cmd = SW_SHOWNORMAL;
   ShowWindow(w->hwnd, cmd);
   UpdateWindow(w->hwnd);
   // A shown window gets a taskbar button; take it away again when the form has none.
@@ -267,6 +269,8 @@ void Win32Backend::SetMousePointer(int pointer) {
 int Win32Backend::MousePointer() const { return impl_->pointer; }
 
 bool Win32Backend::ShiftKeyDown() const { return GetKeyState(VK_SHIFT) < 0; }
+
+int Win32Backend::TwipsPerPixel() const { return 1440 / impl_->dpi; }
 
 void Win32Backend::WorkArea(int& left, int& top, int& width, int& height) {
   RECT r = {0, 0, 1024, 768};

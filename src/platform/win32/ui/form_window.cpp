@@ -238,9 +238,41 @@ void Win32Backend::Impl::ApplyIcon(FormWin& w) {
   w.iconSet = true;
 }
 
+namespace {
+
+// Registered by the shell, broadcast to every top-level window when the taskbar is made anew.
+UINT TaskbarCreatedMessage() {
+  static const UINT message = RegisterWindowMessageA("TaskbarCreated");
+  return message;
+}
+
+// A notification icon reports its mouse events as mouse moves with the event where the
+// position would be (x: WM_LBUTTONDOWN and the rest, y: 0). A real move is told apart by the
+// pointer standing where the message says.
+bool FromNotificationIcon(HWND hwnd, LPARAM lp) {
+  const UINT event = LOWORD(lp);
+  if (HIWORD(lp) != 0 || event < WM_MOUSEFIRST || event > WM_MOUSELAST) return false;
+  POINT cursor{};
+  if (!GetCursorPos(&cursor) || !ScreenToClient(hwnd, &cursor)) return true;
+  return !(cursor.x == LONG(event) && cursor.y == 0);
+}
+
+}  // namespace
+
 LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = w.hwnd;
+  if (msg == TaskbarCreatedMessage() && msg != 0) {
+    if (self->onTaskbarCreated) self->onTaskbarCreated();
+    return 0;
+  }
   switch (msg) {
+    case WM_MOUSEMOVE:
+      // The window's own moves mean nothing to the program; its icon's messages do.
+      if (FromNotificationIcon(hwnd, lp)) w.form->MouseMove(Tw(LOWORD(lp)), 0);
+      return 0;
+    case WM_ENDSESSION:
+      if (wp && self->onEndSession) self->onEndSession();
+      return 0;
     case WM_COMMAND: {
       Control* c = w.ById(LOWORD(wp));
       if (!c) break;

@@ -1,0 +1,62 @@
+// The program's notification-area icon: one per owner window, with the owner's caption as
+// its tip and its mouse events coming back to the owner as mouse moves.
+#pragma once
+
+#include <map>
+#include <string>
+
+#include "platform/forms/form.h"
+#include "platform/services.h"
+
+namespace kx {
+
+class clsTray {
+ public:
+  // Takes the backend's taskbar and session-end hooks for as long as it lives.
+  clsTray(NotificationArea& area, ui::Backend& backend);
+  ~clsTray();  // removes every icon still shown
+  clsTray(const clsTray&) = delete;
+  clsTray& operator=(const clsTray&) = delete;
+
+  // Adds the owner's icon (id 1, its window's picture, its caption as the tip) and sets
+  // bRunningInTray. An owner that already has one gets it added again.
+  void ShowIcon(ui::Form& owner);
+  // Deletes the owner's icon and clears bRunningInTray.
+  void RemoveIcon(ui::Form& owner);
+  // Only while bRunningInTray: the owner's icon takes the new tip.
+  void ChangeToolTip(ui::Form& owner, const std::string& text);
+  bool bRunningInTray() const { return running_; }
+
+  // Every icon this program shows goes: the last of the ways out.
+  void RemoveAll();
+  // Explorer came back: the icons still shown are added to the new taskbar.
+  void AddAllAgain();
+  bool HasIcon(const ui::Form& owner) const { return icons_.count(&owner) != 0; }
+
+ private:
+  NotificationArea& area_;
+  ui::Backend& backend_;
+  bool running_ = false;
+  // The record each owner's icon was added with: its window handle stays known after the
+  // window has gone, so the icon can still be deleted.
+  std::map<const ui::Form*, NotifyIcon> icons_;
+};
+
+using Tray = clsTray;
+
+}  // namespace kx
+
+namespace kx {
+
+// Where a slide-up window stands, in twips: against the bottom right corner of the screen,
+// starting on the taskbar's top edge and rising until its bottom is 100 twips above the
+// screen's. Screen distances convert at 14.5 twips per pixel, the width at 14.7.
+struct SlideUpPlace {
+  int screenHeight = 0;
+  int startTop = 0;
+  int left = 0;
+  int targetTop = 0;
+};
+SlideUpPlace PlaceSlideUp(NotificationArea& area, const ui::Form& window, int twipsPerPixel);
+
+}  // namespace kx
