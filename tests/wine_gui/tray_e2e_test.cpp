@@ -97,7 +97,8 @@ TEST(TrayInTheRunningProgram, SendToTrayHidesTheWindowAndTheIconBringsItAndTheMe
   PostMessageA(sendToTray, BM_CLICK, 0, 0);
   ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(k.main); }, 10000)) << "the window stayed";
   EXPECT_TRUE(WaitFor([&] { return HasIcon(k.main); }, 5000)) << "no icon in the notification area";
-  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettings, "Minimized"), "Yes");
+  // Written last, after the icon.
+  EXPECT_TRUE(WaitFor([&] { return ReadString(HKEY_CURRENT_USER, kSettings, "Minimized") == "Yes"; }, 5000));
   Sleep(1000);
   EXPECT_FALSE(IsWindowVisible(k.main)) << "back without being asked";
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kSettings, "Minimized"), "Yes");
