@@ -7,7 +7,7 @@ pkgs=(
   wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
   libcpp-httplib-dev libsqlite3-dev nsis
-  libssl-dev openssl wrk
+  libssl-dev openssl wrk curl python3
 )
 # The program is 32-bit: Wine needs its i386 half to run it.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
