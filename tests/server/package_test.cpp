@@ -23,6 +23,8 @@ bool VerifyPackage(const std::string& package, const std::string& public_pem, st
   const std::string hex = sig_record.substr(c + 1);
   if (asked_out) *asked_out = asked;
   std::vector<unsigned char> sig;
+  // A client refuses a signature with any character that is not lower-case hex.
+  if (hex.find_first_not_of("0123456789abcdef") != std::string::npos) return false;
   for (size_t i = 0; i + 1 < hex.size(); i += 2) sig.push_back(static_cast<unsigned char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   const std::string message = "KESTRIX-PACKAGE\n" + asked + "\n" + asof + "\n" + body;
 
