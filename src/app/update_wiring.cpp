@@ -100,6 +100,10 @@ void UpdateWiring::SetStatus(const std::string& text) {
 
 void UpdateWiring::SetDefinitionsVersion(const std::string& text) { app_.main().Get("lblDefVersion").set_caption(text); }
 
+void UpdateWiring::FileNotReplaced(DefinitionFile file, uint32_t error) {
+  app_.log().Write("Live Update: " + std::string(DefinitionFileName(file)) + " not replaced, error " + std::to_string(error));
+}
+
 void UpdateWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
 
 }  // namespace kx

@@ -42,6 +42,7 @@ class UpdateWiring final : public UpdateFeature, private LiveUpdateHost, private
   void HandleWindowMessages() override;
   // UpdateMergeHost
   void PumpMessages() override { HandleWindowMessages(); }
+  void FileNotReplaced(DefinitionFile file, uint32_t error) override;
 
   App& app_;
   FrmDownload& download_;

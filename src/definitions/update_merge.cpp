@@ -193,8 +193,11 @@ int32_t UpdateMerge::MergeUpdatePackage(std::string_view package) {
     }
 
     const std::string scratch = ScratchPathOf(file);
-    if (!files_.WriteFileFlushed(scratch, content) || !files_.MoveFile(scratch, path, true)) {
+    IoStatus put = files_.WriteFileFlushed(scratch, content);
+    if (put) put = files_.MoveFile(scratch, path, true);
+    if (!put) {
       files_.DeleteFile(scratch);
+      host_.FileNotReplaced(file, put.error);
       continue;
     }
     changes += adds + (withdrawn.empty() ? 0 : 1);

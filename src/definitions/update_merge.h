@@ -27,6 +27,9 @@ class UpdateMergeHost {
   // Told after a definition file was replaced, in the merge's order. For tests that stop
   // a merge half way; nothing else needs it.
   virtual void FileReplaced(DefinitionFile file) {}
+  // Told when a file's new content could not be written or put in place (the system's
+  // error code): the file stays as it was and its changes are not counted.
+  virtual void FileNotReplaced(DefinitionFile file, uint32_t error) {}
 };
 
 // The six files in the order the merge writes them.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <openssl/bio.h>
+#include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
@@ -19,6 +20,15 @@ class SigningKey {
   SigningKey(const SigningKey&) = delete;
   SigningKey& operator=(const SigningKey&) = delete;
   bool valid() const { return key_ != nullptr; }
+  // The public modulus, big-endian, as the program's compiled-in key holds it.
+  std::string Modulus() const {
+    BIGNUM* n = nullptr;
+    if (!key_ || EVP_PKEY_get_bn_param(key_, "n", &n) != 1) return {};
+    std::string out(static_cast<size_t>(BN_num_bytes(n)), '\0');
+    BN_bn2bin(n, reinterpret_cast<unsigned char*>(out.data()));
+    BN_free(n);
+    return out;
+  }
 
   std::string SignHex(const std::string& message) const {
     EVP_MD_CTX* md = EVP_MD_CTX_new();

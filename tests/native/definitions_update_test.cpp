@@ -14,6 +14,7 @@
 #include "definitions/update_merge.h"
 #include "definitions/update_package.h"
 #include "fakes/fake_platform.h"
+#include "fakes/package_signing.h"
 #include "reference/literal_merge.h"
 
 namespace kx {
@@ -45,6 +46,8 @@ struct RecordingHost : UpdateMergeHost {
   void SetStatus(const std::string& text) override { statuses.push_back(text); }
   void PumpMessages() override { ++pumps; }
   void FileReplaced(DefinitionFile f) override { replaced.push_back(f); }
+  void FileNotReplaced(DefinitionFile f, uint32_t error) override { notReplaced.emplace_back(f, error); }
+  std::vector<std::pair<DefinitionFile, uint32_t>> notReplaced;
 };
 
 class UpdateMergeTest : public ::testing::Test {
@@ -171,6 +174,9 @@ TEST(UpdateMergeAtomicity, EachFileIsOldOrNewAtEveryStepAndLeftoversGo) {
   EXPECT_EQ(files.ReadFile(kData + "\\ExeDefinition.dat"), exeNow);
   EXPECT_FALSE(files.real.Exists(kData + "\\ExeDefinition.dat.new"));
   EXPECT_EQ(files.torn, 0);
+  ASSERT_EQ(host.notReplaced.size(), 1u);
+  EXPECT_EQ(host.notReplaced[0].first, DefinitionFile::Exe);
+  EXPECT_EQ(host.notReplaced[0].second, ERR_ACCESS_DENIED);
 }
 
 // Random folders and packages: the merge must match the step-by-step one byte for byte.
@@ -235,36 +241,14 @@ TEST(UpdateMergeEquivalence, MatchesTheStepByStepMergeOnRandomPackages) {
 
 // ------------------------------------------------------------------ the signed package
 
+// A signing key with the public half the verifier is given.
 struct TestKey {
-  EVP_PKEY* key = nullptr;
-  PackageKey pub;
-  explicit TestKey(EVP_PKEY* k) : key(k) {
-    if (!key) return;
-    BIGNUM* n = nullptr;
-    EVP_PKEY_get_bn_param(key, "n", &n);
-    pub.modulus.resize(static_cast<size_t>(BN_num_bytes(n)));
-    BN_bn2bin(n, reinterpret_cast<unsigned char*>(pub.modulus.data()));
-    BN_free(n);
-  }
-  ~TestKey() { EVP_PKEY_free(key); }
-  std::string SignHex(const std::string& message) const {
-    EVP_MD_CTX* md = EVP_MD_CTX_new();
-    size_t len = 0;
-    EVP_DigestSignInit(md, nullptr, EVP_sha256(), nullptr, key);
-    EVP_DigestSign(md, nullptr, &len, reinterpret_cast<const unsigned char*>(message.data()), message.size());
-    std::string sig(len, '\0');
-    EVP_DigestSign(md, reinterpret_cast<unsigned char*>(sig.data()), &len,
-                   reinterpret_cast<const unsigned char*>(message.data()), message.size());
-    EVP_MD_CTX_free(md);
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : sig.substr(0, len)) out += {hex[c >> 4], hex[c & 15]};
-    return out;
-  }
+  explicit TestKey(EVP_PKEY* k) : signer(k) { pub.modulus = signer.Modulus(); }
   std::string Package(const std::string& body, const std::string& asked, const std::string& asof) const {
-    std::string sig = SignHex("KESTRIX-PACKAGE\n" + asked + "\n" + asof + "\n" + body);
-    return (body.empty() ? "" : body + "[BR]") + "KXSIG|" + asked + "|" + asof + "|" + sig;
+    return signer.Package(asked, asof, body);
   }
+  testsign::SigningKey signer;
+  PackageKey pub;
 };
 
 class PackageTest : public ::testing::Test {
@@ -339,7 +323,7 @@ TEST_F(PackageTest, TheCompiledInKeyIsTheBuildsKeyFile) {
   BIO* bio = BIO_new_mem_buf(pem.data(), static_cast<int>(pem.size()));
   TestKey fromFile(PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr));
   BIO_free(bio);
-  ASSERT_NE(fromFile.key, nullptr);
+  ASSERT_TRUE(fromFile.signer.valid());
   PackageCheck c = VerifyUpdatePackage(fromFile.Package("", "1/1/2020", "1/2/2020"), "1/1/2020", local, k, fake.signatures);
   EXPECT_TRUE(c.ok) << c.reason;
 }
