@@ -70,7 +70,14 @@ struct LiveUpdateE2E : ::testing::Test {
     HWND notice = nullptr;
     EXPECT_TRUE(WaitFor([&] { return (notice = k.WindowWithButton("OK")) != nullptr; }, 60000)) << "no notice";
     if (!notice) return "";
-    Sleep(1500);  // risen
+    // It slides up from below the screen; wait until it stands still, wholly on screen.
+    RECT was{}, now{};
+    EXPECT_TRUE(WaitFor([&] {
+      was = now;
+      GetWindowRect(notice, &now);
+      Sleep(200);
+      return EqualRect(&was, &now) && now.bottom <= GetSystemMetrics(SM_CYSCREEN);
+    }, 20000)) << "the notice never rose: top " << now.top;
     k.Screenshot(shot, notice);
     std::string text;
     for (HWND h : Children(notice)) text += Text(h) + "\n";
