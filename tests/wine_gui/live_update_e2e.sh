@@ -32,6 +32,14 @@ run "$port" first AFirstUpdateFromTheDefaultDateBringsTheFullSet
 "$server" withdraw DIR PopZilla --db "$db" >/dev/null
 run "$port" withdrawal AWithdrawalPublishedLaterIsAppliedByTheNextUpdate
 
+run "$port" submission ASubmittedFileNameReachesTheServer
+python3 - "$db" <<'PY' || { echo "FAILED: the submission is not in the server's store"; status=1; }
+import sqlite3, sys
+rows = [r[0] for r in sqlite3.connect(sys.argv[1]).execute("select data from submissions")]
+decoded = [bytes((b - 64) % 255 if b not in b'|' else b for b in bytes(r)) for r in rows]
+sys.exit(0 if any(d.startswith(b'qmprobe.exe') for d in decoded) else print(rows) or 1)
+PY
+
 # Another key, over the same definitions.
 "$server" genkey "$work/other.pem" >/dev/null
 "$server" publish COOK "later.example" --db "$db" >/dev/null

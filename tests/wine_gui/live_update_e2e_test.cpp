@@ -128,4 +128,31 @@ TEST_F(LiveUpdateE2E, ARefusedUpdateChangesNothing) {
   EXPECT_EQ(after, before);
 }
 
+// A file name submitted from the Auto Update page reaches the server's store; the script
+// checks the store afterwards.
+TEST_F(LiveUpdateE2E, ASubmittedFileNameReachesTheServer) {
+  WriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrix Labs\\Kestrix\\Servers", "Data", std::getenv("KESTRIX_E2E_SERVER"));
+  RunningKestrix k;
+  k.Start();
+  HWND submit = nullptr;
+  ASSERT_TRUE(WaitFor([&] {
+    for (HWND h : Children(k.main))
+      if (Text(h) == "Submit" && ClassOf(h) == "Button") submit = h;
+    return submit != nullptr;
+  }, 10000));
+  HWND edit = nullptr;
+  for (HWND h : Children(GetParent(submit)))
+    if (ClassOf(h) == "Edit") edit = h;
+  ASSERT_TRUE(edit);
+  SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>("qmprobe.exe"));
+  PostMessageA(submit, BM_CLICK, 0, 0);
+  // The message table capitalises each message's first letter, "submitted" too.
+  std::string texts;
+  EXPECT_TRUE(WaitFor([&] {
+    texts.clear();
+    for (HWND h : Children(k.main)) texts += Text(h) + "\n";
+    return texts.find("Results: qmprobe.exe Submitted.  Thank you!\n") != std::string::npos;
+  }, 20000)) << texts;
+}
+
 }  // namespace
