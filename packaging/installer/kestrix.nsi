@@ -54,6 +54,9 @@ VIAddVersionKey "LegalCopyright" "${COMPANY}"
 !define MUI_ICON "${KX_ICON}"
 !define MUI_UNICON "${KX_ICON}"
 !define MUI_ABORTWARNING
+; Both stay on their progress page when done, so the user can read what was done.
+!define MUI_FINISHPAGE_NOAUTOCLOSE
+!define MUI_UNFINISHPAGE_NOAUTOCLOSE
 !define MUI_FINISHPAGE_SHOWREADME "$INSTDIR\Help.chm"
 !define MUI_FINISHPAGE_SHOWREADME_TEXT "Show the help"
 !define MUI_FINISHPAGE_SHOWREADME_NOTCHECKED
