@@ -26,6 +26,8 @@ RequestExecutionLevel admin
 !define MACHINE_KEY "SOFTWARE\${COMPANY}\${PRODUCT}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 !define RUN_KEY "SOFTWARE\Microsoft\Windows\CurrentVersion\Run"
+; The mutex the running program holds: files in use cannot be replaced or removed.
+!define INSTANCE_LOCK "${COMPANY} ${PRODUCT} single instance"
 ; The program's data folder below the user's roaming Application Data.
 !define DATA_FOLDER "DideZuvurudARA"
 
@@ -72,6 +74,33 @@ VIAddVersionKey "LegalCopyright" "${COMPANY}"
 !insertmacro MUI_UNPAGE_INSTFILES
 
 !insertmacro MUI_LANGUAGE "English"
+
+; Waits until the program is closed, or quits with exit code 2 when the user cancels (and at
+; once when silent), before anything is touched.
+!macro CLOSE_PROGRAM_FIRST UN
+Function ${UN}CloseProgramFirst
+  check:
+  System::Call 'kernel32::OpenMutex(i 0x00100000, i 0, t "${INSTANCE_LOCK}") i .r0'
+  IntCmp $0 0 free
+  System::Call 'kernel32::CloseHandle(i r0)'
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+    "${PRODUCT} is running. Close it (Exit Program in its menu in the notification area), then press Retry." \
+    /SD IDCANCEL IDRETRY check
+  SetErrorLevel 2
+  Quit
+  free:
+FunctionEnd
+!macroend
+!insertmacro CLOSE_PROGRAM_FIRST ""
+!insertmacro CLOSE_PROGRAM_FIRST "un."
+
+Function .onInit
+  Call CloseProgramFirst
+FunctionEnd
+
+Function un.onInit
+  Call un.CloseProgramFirst
+FunctionEnd
 
 Section "Kestrix" SecProgram
   SectionIn RO

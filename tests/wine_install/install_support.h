@@ -124,14 +124,24 @@ inline void WaitForProcess(DWORD pid, DWORD ms) {
   }
 }
 
-// Runs the uninstaller and waits for the copy of itself that does the work.
-inline void RunUninstaller(const std::string& args) {
+// Runs the uninstaller and waits for the copy of itself that does the work; the exit code of
+// the process that ended it.
+inline DWORD RunUninstaller(const std::string& args) {
   Started u;
   Start(u, InstallDir() + "\\Uninstall.exe", args);
-  ASSERT_TRUE(u.ok) << "no uninstaller in " << InstallDir();
+  if (!u.ok) {
+    ADD_FAILURE() << "no uninstaller in " << InstallDir();
+    return ERROR_FILE_NOT_FOUND;
+  }
   const DWORD pid = u.pi.dwProcessId;
-  ASSERT_EQ(u.Wait(60000), 0u);
-  for (DWORD child : ChildrenOf(pid)) WaitForProcess(child, 120000);
+  DWORD code = u.Wait(60000);
+  if (code != 0) return code;
+  for (DWORD child : ChildrenOf(pid))
+    if (HANDLE h = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, child)) {
+      if (WaitForSingleObject(h, 120000) != WAIT_OBJECT_0 || !GetExitCodeProcess(h, &code)) code = STILL_ACTIVE;
+      CloseHandle(h);
+    }
+  return code;
 }
 
 inline void SilentInstall() {

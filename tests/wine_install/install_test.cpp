@@ -153,6 +153,16 @@ void Shot(HWND window, const std::string& name) {
   EXPECT_GE(DistinctColours(path), 8u) << path << " looks blank";
 }
 
+void StartInstalled(kx::exe_test::RunningKestrix& k) {
+  const std::string exe = InstallDir() + "\\Kestrix.exe";
+  STARTUPINFOA si{};
+  si.cb = sizeof si;
+  std::string cmd = "\"" + exe + "\"";
+  const std::string elsewhere = ShellFolder(CSIDL_WINDOWS);
+  ASSERT_TRUE(CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, elsewhere.c_str(), &si,
+                             &k.pi));
+}
+
 class Installer : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -240,13 +250,7 @@ TEST_F(Installer, InstalledProgramFindsItsHelpAndDefinitionsAndScansWithThem) {
 
   // A user's very first start, from another current folder than the program's.
   kx::exe_test::RunningKestrix k;
-  const std::string exe = InstallDir() + "\\Kestrix.exe";
-  STARTUPINFOA si{};
-  si.cb = sizeof si;
-  std::string cmd = "\"" + exe + "\"";
-  const std::string elsewhere = ShellFolder(CSIDL_WINDOWS);
-  ASSERT_TRUE(CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, elsewhere.c_str(), &si,
-                             &k.pi));
+  ASSERT_NO_FATAL_FAILURE(StartInstalled(k));
   // The language window holds the start until it closes; it is the topmost window then.
   ASSERT_TRUE(WaitFor([&] {
     return ReadString(HKEY_CURRENT_USER, (std::string(kUserProduct) + "\\Settings").c_str(), "Language") == "English";
@@ -308,7 +312,7 @@ TEST_F(Installer, SilentUninstallLeavesOnlyTheDataFolderAndAReinstallKeepsItsDef
   CreateDirectoryA((DataFolder() + "\\quarantine").c_str(), nullptr);
   kx::exe_test::PutFile(quarantined, "backup");
 
-  ASSERT_NO_FATAL_FAILURE(RunUninstaller("/S"));
+  ASSERT_EQ(RunUninstaller("/S"), 0u);
   EXPECT_FALSE(Exists(InstallDir())) << "program folder left behind";
   EXPECT_FALSE(Exists(MenuFolder())) << "shortcuts left behind";
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
@@ -326,6 +330,35 @@ TEST_F(Installer, SilentUninstallLeavesOnlyTheDataFolderAndAReinstallKeepsItsDef
   ASSERT_NO_FATAL_FAILURE(SilentInstall());
   EXPECT_EQ(ReadAll(DataFolder() + "\\date.dat"), later);
   EXPECT_EQ(ReadAll(DataFolder() + "\\FileDefinition.dat"), Encoded("x.dll=Later|[system]|Adware\r\n"));
+}
+
+TEST_F(Installer, SetupAndUninstallLeaveARunningProgramWhole) {
+  ASSERT_NO_FATAL_FAILURE(SilentInstall());
+  // Started before: straight to the main window.
+  kx::exe_test::WriteString(HKEY_CURRENT_USER, (std::string(kUserProduct) + "\\Settings").c_str(), "Language", "English");
+  kx::exe_test::WriteString(HKEY_CURRENT_USER, (std::string(kUserProduct) + "\\Settings").c_str(), "showHelp", "0");
+  kx::exe_test::WriteString(HKEY_LOCAL_MACHINE, (std::string(kMachineProduct) + "\\Settings").c_str(), "FirstTime", "Yes");
+  const std::string marker = InstallDir() + "\\Localization.txt";
+  kx::exe_test::PutFile(marker, "as the user left it");
+  {
+    kx::exe_test::RunningKestrix k;
+    ASSERT_NO_FATAL_FAILURE(StartInstalled(k));
+    ASSERT_TRUE(WaitFor([&] { return (k.main = TopWindow("Kestrix by ", "", k.pi.dwProcessId)) != nullptr; }));
+
+    EXPECT_NE(RunUninstaller("/S"), 0u) << "a silent uninstall went ahead under the running program";
+    EXPECT_TRUE(Exists(InstallDir() + "\\Kestrix.exe"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, std::string(kMachineProduct) + "\\Servers"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, kUserProduct));
+
+    Started setup;
+    Start(setup, SetupExe(), "/S");
+    ASSERT_TRUE(setup.ok);
+    EXPECT_NE(setup.Wait(120000), 0u) << "a silent setup went ahead under the running program";
+    EXPECT_TRUE(ReadAll(marker) == "as the user left it") << "the setup replaced the running program's files";
+  }  // closes the program
+  EXPECT_EQ(RunUninstaller("/S"), 0u);
+  EXPECT_FALSE(Exists(InstallDir()));
 }
 
 TEST_F(Installer, PagesOfSetupAndUninstallDrawAndTheUninstallerAsksBeforeRemovingData) {
