@@ -51,6 +51,7 @@ void Scheduler::Reload() {
   schedule_.date = ParseScheduleValue(in_.readSetting("Date", kScheduleNull));
   // A schedule changed within a second is compared again in that second.
   comparedSecond_.reset();
+  quietUntilMs_.reset();
 }
 
 void Scheduler::Tick() {
@@ -62,9 +63,23 @@ void Scheduler::Tick() {
     }
   } clear{in_.setAutoDelete};
 
+  // Within a second already compared nothing can fall due, and reading the local time is
+  // the dearest part of a tick: after a second boundary has been seen between two ticks,
+  // the clock is not read again until shortly before the next one.
+  const uint64_t ms = in_.clock.TickMs();
+  if (quietUntilMs_ && ms < *quietUntilMs_) return;
   const DateTime now = in_.clock.Now();
   const int64_t second = now.SerialSeconds();
-  if (comparedSecond_ == second) return;
+  const bool changed = comparedSecond_ != second;
+  if (changed) {
+    const bool nextSecond = comparedSecond_ && second == *comparedSecond_ + 1;
+    if (nextSecond && lookedAtMs_ && ms - *lookedAtMs_ <= kBoundaryWindowMs)
+      quietUntilMs_ = ms + 1000 - kBoundaryWindowMs - kDriftMarginMs;
+    else
+      quietUntilMs_.reset();  // where the boundary lies is not known: look at every tick
+  }
+  lookedAtMs_ = ms;
+  if (!changed) return;
   comparedSecond_ = second;
   ++comparisons_;
   if (!ScheduleDue(schedule_, now) || startedFor_ == second) return;

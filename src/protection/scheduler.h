@@ -64,7 +64,7 @@ class Scheduler {
   void Tick();
 
   const Schedule& schedule() const { return schedule_; }
-  // Ticks that compared the clock with the schedule, and scans started.
+  // Seconds compared with the schedule, and scans started.
   uint64_t comparisons() const { return comparisons_; }
   uint64_t starts() const { return starts_; }
 
@@ -74,6 +74,11 @@ class Scheduler {
   // The clock's second last compared: the 10 ms timer sees each second about a hundred
   // times, and the answer cannot change within it unless the schedule does.
   std::optional<int64_t> comparedSecond_;
+  // Two looks at the clock at most this far apart that saw the second change place the
+  // boundary; the tick count and the wall clock may drift apart by the margin (the tick
+  // count moves in steps of up to 16 ms on Windows).
+  static constexpr uint64_t kBoundaryWindowMs = 50, kDriftMarginMs = 100;
+  std::optional<uint64_t> lookedAtMs_, quietUntilMs_;
   // The local date and time a scan last started for, so a scan that ends within its
   // second, or a clock set back over it, does not start another.
   std::optional<int64_t> startedFor_;

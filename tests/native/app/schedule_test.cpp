@@ -60,10 +60,13 @@ struct Rig {
   }
   FrmMain& main() { return app->main(); }
   ui::Control& C(const char* name) { return main().Get(name); }
-  // The wall clock set to a moment, then the timers run for ms.
+  // The wall clock set to a moment, then the timers run for ms with the tick count.
   void At(DateTime now, int64_t ms) {
     fake.clock.now = now;
-    ui.Advance(ms);
+    for (int64_t done = 0; done < ms; done += 10) {
+      fake.clock.tick += 10;
+      ui.Advance(10);
+    }
   }
 };
 
@@ -103,7 +106,7 @@ TEST(ScheduledScan, DailyStartsOneScanInItsSecondAndDeletesWithoutAskingOnlyThen
 
   // The rest of that second, and the next seconds, start nothing more.
   r.fake.files.AddFile(threat, "MZ");
-  r.ui.Advance(980);
+  r.At(kMonday, 980);
   r.At({2026, 12, 7, 14, 30, 1}, 1000);
   EXPECT_TRUE(r.fake.files.Exists(threat));
 
