@@ -36,6 +36,7 @@ ScheduleWiring::ScheduleWiring(App& app, ScanWiring* scan)
           app.platform().clock,
           [&app] {
             // The side bar's Start: it does nothing unless Start may be pressed.
+            app.log().Write("scheduled scan: starting");
             ui::Control* start = app.main().Find("lblStart");
             if (start && start->onClick) start->onClick();
           },
