@@ -81,10 +81,8 @@ void Scheduler::Tick() {
   lookedAtMs_ = ms;
   if (!changed) return;
   comparedSecond_ = second;
-  ++comparisons_;
   if (!ScheduleDue(schedule_, now) || startedFor_ == second) return;
   startedFor_ = second;
-  ++starts_;
   const std::optional<bool> ticked = in_.autoDeleteTicked ? in_.autoDeleteTicked() : std::nullopt;
   if (in_.setAutoDelete) in_.setAutoDelete(ticked.value_or(true));
   if (in_.startScan) in_.startScan();

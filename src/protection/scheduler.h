@@ -64,9 +64,6 @@ class Scheduler {
   void Tick();
 
   const Schedule& schedule() const { return schedule_; }
-  // Seconds compared with the schedule, and scans started.
-  uint64_t comparisons() const { return comparisons_; }
-  uint64_t starts() const { return starts_; }
 
  private:
   SchedulerInputs in_;
@@ -82,7 +79,6 @@ class Scheduler {
   // The local date and time a scan last started for, so a scan that ends within its
   // second, or a clock set back over it, does not start another.
   std::optional<int64_t> startedFor_;
-  uint64_t comparisons_ = 0, starts_ = 0;
 };
 
 }  // namespace kx
