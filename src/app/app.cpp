@@ -13,6 +13,7 @@
 #include "app/removal_wiring.h"
 #include "app/frm_website.h"
 #include "app/scan_wiring.h"
+#include "app/schedule_wiring.h"
 #include "app/shields_wiring.h"
 #include "app/submission_wiring.h"
 #include "app/update_wiring.h"
@@ -86,7 +87,11 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
       subsystems_.shields = &idle_;
     }
   }
-  if (!subsystems_.schedule) subsystems_.schedule = &idle_;
+  if (!subsystems_.schedule) {
+    // A scan supplied by the caller has no driver here to carry the auto-delete flag.
+    ownSchedule_ = std::make_unique<ScheduleWiring>(*this, static_cast<ScanWiring*>(ownScan_.get()));
+    subsystems_.schedule = ownSchedule_.get();
+  }
 
   splash_ = AddWindow<FrmSplash>(false, ui, *this);
   main_ = AddWindow<FrmMain>(false, ui, *this);

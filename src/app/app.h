@@ -125,6 +125,7 @@ class App {
   std::unique_ptr<ReportFeature> ownReport_;
   std::unique_ptr<SubmissionFeature> ownSubmission_;
   std::unique_ptr<UpdateFeature> ownUpdate_;
+  std::unique_ptr<ScheduleFeature> ownSchedule_;
   std::unique_ptr<Tray> tray_;
   std::unique_ptr<TrayFeature> ownTray_;
   Subsystems subsystems_;

@@ -1,0 +1,176 @@
+#include "app/schedule_wiring.h"
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "app/scan_wiring.h"
+#include "app/settings.h"
+
+namespace kx {
+
+namespace {
+
+constexpr const char* kAutoDelSection = "Settings";
+
+// Sets a flag for the length of a scope.
+class Holding {
+ public:
+  explicit Holding(bool& flag) : flag_(flag), was_(flag) { flag_ = true; }
+  ~Holding() { flag_ = was_; }
+  Holding(const Holding&) = delete;
+  Holding& operator=(const Holding&) = delete;
+
+ private:
+  bool& flag_;
+  bool was_;
+};
+
+}  // namespace
+
+ScheduleWiring::ScheduleWiring(App& app, ScanWiring* scan)
+    : app_(app),
+      scan_(scan),
+      scheduler_(SchedulerInputs{
+          [&app](const std::string& key, const std::string& def) {
+            return app.settings().ReadSetting(kScheduleSection, key, def);
+          },
+          app.platform().clock,
+          [&app] {
+            // The side bar's Start: it does nothing unless Start may be pressed.
+            app.log().Write("scheduled scan: starting");
+            ui::Control* start = app.main().Find("lblStart");
+            if (start && start->onClick) start->onClick();
+          },
+          [scan](bool on) {
+            if (!scan) return;
+            // Clearing must not build the scan's modules on every tick.
+            if (on)
+              scan->modules().driver.autoDelete = true;
+            else if (Scanning* s = scan->scanning())
+              s->driver.autoDelete = false;
+          },
+          [&app]() -> std::optional<bool> {
+            const ui::Control* box = app.main().Find("chkAutoDel");
+            if (!box) return std::nullopt;
+            return box->value() == 1;
+          }}) {}
+
+void ScheduleWiring::SchedulerTick() { scheduler_.Tick(); }
+
+void ScheduleWiring::LoadSchedule() {
+  ReloadPage();
+  loaded_ = true;
+}
+
+ScheduleWiring::Page ScheduleWiring::Seen() const {
+  FrmMain& main = app_.main();
+  return {main.Get("chkAutomaticScanYesOrNo").value(), main.Get("dtpScheduleDate").date(),
+          main.Get("dtpScheduleTime").date()};
+}
+
+void ScheduleWiring::PickersFor(int day) {
+  FrmMain& main = app_.main();
+  ui::Control& date = main.Get("dtpScheduleDate");
+  ui::Control& time = main.Get("dtpScheduleTime");
+  if (day >= 0 && day <= kScheduleDaily) {
+    date.set_date(std::nullopt);
+    date.set_enabled(false);
+    time.set_enabled(true);
+  } else if (day == kScheduleOnDate) {
+    date.set_enabled(true);
+    time.set_enabled(true);
+  } else if (day == kScheduleNever) {
+    for (ui::Control* picker : {&date, &time}) {
+      picker->set_date(std::nullopt);
+      picker->set_enabled(false);
+    }
+  }
+}
+
+void ScheduleWiring::ReloadPage() {
+  Holding hold(changing_);
+  FrmMain& main = app_.main();
+  Settings& s = app_.settings();
+  ui::Control& days = main.Get("cmbDays");
+  const int day = ParseScheduleDay(s.ReadSetting(kScheduleSection, "Day", "7"));
+  days.set_list_index(day >= 0 && day < static_cast<int>(days.list().size()) ? day : -1);
+  main.Get("dtpScheduleTime").set_date(ParseScheduleValue(s.ReadSetting(kScheduleSection, "Time", kScheduleNull)));
+  main.Get("dtpScheduleDate").set_date(ParseScheduleValue(s.ReadSetting(kScheduleSection, "Date", kScheduleNull)));
+  if (auto v = ParseSettingInt(s.ReadSetting(kAutoDelSection, "chkAutoDel", "0")); v && (*v == 0 || *v == 1))
+    main.Get("chkAutoDel").set_value(*v);
+
+  PickersFor(days.list_index());
+  const bool on = ParseSettingInt(s.ReadSetting(kScheduleSection, "chkAutomaticScanYesOrNo", "0")).value_or(0) != 0;
+  if (!on)
+    for (const char* name : {"cmbDays", "dtpScheduleDate", "dtpScheduleTime"}) main.Get(name).set_enabled(false);
+  main.Get("CmdProceed").set_enabled(false);
+  scheduler_.Reload();
+  seen_ = Seen();
+}
+
+void ScheduleWiring::ScheduleOptionChanged() {
+  if (!loaded_ || changing_) return;
+  Holding hold(changing_);
+  const Page now = Seen();
+  if (now.enabled != seen_.enabled)
+    EnableBoxChanged();
+  else if (now.date != seen_.date || now.time != seen_.time)
+    app_.main().Get("CmdProceed").set_enabled(true);
+  else  // the day list raises its event even when the same entry is chosen again
+    DaysChosen();
+  seen_ = Seen();
+}
+
+void ScheduleWiring::DaysChosen() {
+  FrmMain& main = app_.main();
+  PickersFor(main.Get("cmbDays").list_index());
+  main.Get("CmdProceed").set_enabled(true);
+}
+
+void ScheduleWiring::EnableBoxChanged() {
+  FrmMain& main = app_.main();
+  const bool on = main.Get("chkAutomaticScanYesOrNo").value() == 1;
+  main.Get("tmrScheduler").set_enabled(on);
+  main.Get("cmbDays").set_enabled(on);
+  if (on) {
+    // Every entry gets its pickers back, "Date & Time" included: unticking disabled them.
+    PickersFor(main.Get("cmbDays").list_index());
+  } else {
+    main.Get("dtpScheduleDate").set_enabled(false);
+    main.Get("dtpScheduleTime").set_enabled(false);
+  }
+  main.Get("CmdProceed").set_enabled(true);
+  scheduler_.Reload();
+}
+
+void ScheduleWiring::ApplySchedule() {
+  if (!SaveSchedule()) return;
+  ReloadPage();
+}
+
+bool ScheduleWiring::SaveSchedule() {
+  FrmMain& main = app_.main();
+  Settings& s = app_.settings();
+  const int day = main.Get("cmbDays").list_index();
+  const std::optional<DateTime>& date = main.Get("dtpScheduleDate").date();
+  const std::optional<DateTime>& time = main.Get("dtpScheduleTime").date();
+  if (day == kScheduleOnDate && (!date || !time)) {
+    clsLanguages* languages = app_.languages();
+    app_.ui().MsgBox(languages ? languages->getMessages("MSG_DATE") : std::string(), ui::MB_ICON_INFORMATION,
+                     app_.info().branding.productName);
+    // The page stays as the user left it, Apply enabled, so the date can still be picked.
+    return false;
+  }
+  s.WriteSetting(kScheduleSection, "chkAutomaticScanYesOrNo",
+                 std::to_string(main.Get("chkAutomaticScanYesOrNo").value()));
+  if (ParseSettingInt(s.ReadSetting(kScheduleSection, "chkAutomaticScanYesOrNo", "0")) != 1) {
+    main.Get("tmrScheduler").set_enabled(false);
+    return true;
+  }
+  s.WriteSetting(kScheduleSection, "Day", std::to_string(day));
+  s.WriteSetting(kScheduleSection, "Time", ScheduleTimeText(time));
+  s.WriteSetting(kScheduleSection, "Date", ScheduleDateText(date));
+  main.Get("tmrScheduler").set_enabled(true);
+  return true;
+}
+
+}  // namespace kx
