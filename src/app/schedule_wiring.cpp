@@ -54,7 +54,12 @@ ScheduleWiring::ScheduleWiring(App& app, ScanWiring* scan)
             return box->value() == 1;
           }}) {}
 
-void ScheduleWiring::SchedulerTick() { scheduler_.Tick(); }
+void ScheduleWiring::SchedulerTick() {
+  scheduler_.Tick();
+  PaceTimer();
+}
+
+void ScheduleWiring::PaceTimer() { app_.main().Get("tmrScheduler").set_interval(scheduler_.intervalMs()); }
 
 void ScheduleWiring::LoadSchedule() {
   ReloadPage();
@@ -104,6 +109,7 @@ void ScheduleWiring::ReloadPage() {
     for (const char* name : {"cmbDays", "dtpScheduleDate", "dtpScheduleTime"}) main.Get(name).set_enabled(false);
   main.Get("CmdProceed").set_enabled(false);
   scheduler_.Reload();
+  PaceTimer();
   seen_ = Seen();
 }
 
@@ -140,6 +146,7 @@ void ScheduleWiring::EnableBoxChanged() {
   }
   main.Get("CmdProceed").set_enabled(true);
   scheduler_.Reload();
+  PaceTimer();
 }
 
 void ScheduleWiring::ApplySchedule() {

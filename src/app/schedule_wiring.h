@@ -45,6 +45,8 @@ class ScheduleWiring final : public ScheduleFeature {
   // The pickers as the chosen entry wants them.
   void PickersFor(int day);
   Page Seen() const;
+  // tmrScheduler's interval as the scheduler wants it now.
+  void PaceTimer();
 
   App& app_;
   ScanWiring* scan_;

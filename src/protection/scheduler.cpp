@@ -52,6 +52,14 @@ void Scheduler::Reload() {
   // A schedule changed within a second is compared again in that second.
   comparedSecond_.reset();
   quietUntilMs_.reset();
+  intervalMs_ = kNearIntervalMs;
+}
+
+bool Scheduler::NearScheduledTime(const DateTime& now) const {
+  if (!schedule_.time || schedule_.day < 0 || schedule_.day > kScheduleOnDate) return false;
+  const auto ofDay = [](const DateTime& t) { return (t.hour * 60 + t.minute) * 60 + t.second; };
+  const int ahead = ((ofDay(*schedule_.time) - ofDay(now)) % 86400 + 86400) % 86400;
+  return ahead <= kNearSeconds;
 }
 
 void Scheduler::Tick() {
@@ -81,6 +89,7 @@ void Scheduler::Tick() {
   lookedAtMs_ = ms;
   if (!changed) return;
   comparedSecond_ = second;
+  intervalMs_ = NearScheduledTime(now) ? kNearIntervalMs : kFarIntervalMs;
   if (!ScheduleDue(schedule_, now) || startedFor_ == second) return;
   startedFor_ = second;
   const std::optional<bool> ticked = in_.autoDeleteTicked ? in_.autoDeleteTicked() : std::nullopt;

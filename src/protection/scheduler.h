@@ -65,6 +65,13 @@ class Scheduler {
 
   const Schedule& schedule() const { return schedule_; }
 
+  // How often the timer needs to tick: every 10 ms from a few seconds before the scheduled
+  // time of day, once a second otherwise. A tick a second cannot step over the near
+  // stretch, so a scan still starts in its own second, while the idle program wakes a
+  // hundredth as often. 10 ms again after a reload, until the next tick has looked.
+  int intervalMs() const { return intervalMs_; }
+  static constexpr int kNearIntervalMs = 10, kFarIntervalMs = 1000;
+
  private:
   SchedulerInputs in_;
   Schedule schedule_;
@@ -79,6 +86,10 @@ class Scheduler {
   // The local date and time a scan last started for, so a scan that ends within its
   // second, or a clock set back over it, does not start another.
   std::optional<int64_t> startedFor_;
+  int intervalMs_ = kNearIntervalMs;
+  // Seconds before the scheduled time from which the timer ticks fast.
+  static constexpr int kNearSeconds = 3;
+  bool NearScheduledTime(const DateTime& now) const;
 };
 
 }  // namespace kx

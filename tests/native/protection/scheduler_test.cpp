@@ -88,5 +88,25 @@ TEST(Scheduler, AScheduleAppliedWithinItsOwnSecondStillFiresThen) {
   EXPECT_EQ(r.startedAt[0], (DateTime{2026, 12, 7, 14, 30, 0}));
 }
 
+// The timer paced as the scheduler asks, each tick late by what a busy message loop adds:
+// still exactly one start, in its second, yet far fewer wake-ups than a tick every 10 ms.
+TEST(Scheduler, PacedByItsOwnIntervalItStillFiresInItsSecondAndOtherwiseRests) {
+  static const uint64_t late[] = {0, 16, 900, 5, 400, 700, 12};
+  for (uint64_t phase = 0; phase < 1000; phase += 37) {
+    Ticking r;
+    r.clock.now = {2026, 12, 7, 13, 45, 0};
+    r.clock.Advance(phase);
+    r.scheduler.Reload();
+    int ticks = 0;
+    for (size_t i = 0; r.clock.now < DateTime{2026, 12, 7, 14, 45, 0}; ++i, ++ticks) {
+      r.clock.Advance(static_cast<uint64_t>(r.scheduler.intervalMs()) + late[(i + phase) % 7]);
+      r.scheduler.Tick();
+    }
+    ASSERT_EQ(r.startedAt.size(), 1u) << "phase " << phase;
+    EXPECT_EQ(r.startedAt[0], (DateTime{2026, 12, 7, 14, 30, 0})) << "phase " << phase;
+    EXPECT_LT(ticks, 4000) << "an hour at 10 ms would be 360,000 ticks";
+  }
+}
+
 }  // namespace
 }  // namespace kx
