@@ -17,18 +17,18 @@ ui::Control& Place(ui::Control& c, const std::string& caption, int x, int y, int
 FrmLanguage::FrmLanguage(ui::Backend& backend, LanguageWindowHost& host) : Form("frmLanguage", backend), host_(host) {
   using ui::ControlType;
   set_caption("Language Selection");
-  Move(0, 0, 374 * kPx, 226 * kPx);
+  Move(0, 0, 374 * kPx, 236 * kPx);
   Place(Add(ControlType::Label, "Label1"),
         "Choose the language of the program's windows and messages, or fetch the newest translations.", 12, 10,
-        340, 32);
-  Place(Add(ControlType::ComboBox, "Combo1"), kChooseHere, 12, 48, 340, 22).onClick = [this] { Combo1_Click(); };
-  Place(Add(ControlType::CommandButton, "Command1"), "Check for language updates", 12, 84, 340, 26).onClick = [this] {
+        340, 42);
+  Place(Add(ControlType::ComboBox, "Combo1"), kChooseHere, 12, 58, 340, 22).onClick = [this] { Combo1_Click(); };
+  Place(Add(ControlType::CommandButton, "Command1"), "Check for language updates", 12, 94, 340, 26).onClick = [this] {
     Command1_Click();
   };
-  Place(Add(ControlType::CommandButton, "Command3"), "Translate this program", 12, 116, 340, 26).onClick = [this] {
+  Place(Add(ControlType::CommandButton, "Command3"), "Translate this program", 12, 126, 340, 26).onClick = [this] {
     Command3_Click();
   };
-  Place(Add(ControlType::CommandButton, "Command2"), "OK", 252, 154, 100, 26).onClick = [this] { Unload(); };
+  Place(Add(ControlType::CommandButton, "Command2"), "OK", 252, 164, 100, 26).onClick = [this] { Unload(); };
   onLoad = [this] { Form_Load(); };
 }
 
@@ -82,6 +82,8 @@ void FrmLanguage::Combo1_Click() {
   if (chosen.empty() || chosen == kChooseHere) return;
   host_.StoreLanguage(chosen);
   host_.ApplyLanguage(chosen);
+  // The title comes from the message table, which the switch has just translated.
+  if (const std::string title = Message("MSG_TITLELANGUAGE"); !title.empty()) set_caption(title);
 }
 
 void FrmLanguage::Command1_Click() {

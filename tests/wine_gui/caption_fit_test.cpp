@@ -135,11 +135,13 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
 
   const char* artifacts = std::getenv("KESTRIX_ARTIFACTS");
   for (size_t lang = 0; lang < expected.size(); ++lang) {
+    language.Show();
     combo.set_list_index(static_cast<int>(lang));  // the user's choice
     Pump(200);
     SCOPED_TRACE(expected[lang]);
     EXPECT_EQ(app.settings().ReadSetting("Settings", "Language", ""), expected[lang]);
     for (const std::string& cut : CutCaptions(language)) ADD_FAILURE() << "frmLanguage." << cut;
+    language.Hide();  // out of the main window's screenshots
 
     // Each panel, and each tab of the options panel.
     const char* panels[] = {"cmdStatus", "cmdScan", "cmdResults", "cmdSettings"};

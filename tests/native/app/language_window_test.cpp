@@ -76,6 +76,7 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   EXPECT_EQ(C("lblLastScan").caption(), "Jamais");
   EXPECT_EQ(L("Command2").caption(), "OK");
   EXPECT_EQ(L("Command3").caption(), "Traduire ce programme");
+  EXPECT_EQ(w.caption(), "Choix de la langue");
   EXPECT_EQ(app->languages()->getMessages("MSG_SURE"), "\xCAtes-vous s\xFBr ?");
 
   // Back to English undoes every one of them.
