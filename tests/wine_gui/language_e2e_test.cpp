@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -47,16 +48,23 @@ std::vector<HWND> ProcessWindows(DWORD pid) {
   return ctx.found;
 }
 
+// Class names compare without case, and Wine may report one in the case another program
+// registered it with first.
+std::string Lower(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return s;
+}
+
 HWND ChildOfClass(HWND parent, const std::string& cls) {
   for (HWND h : Children(parent))
-    if (ClassOf(h) == cls) return h;
+    if (Lower(ClassOf(h)) == Lower(cls)) return h;
   return nullptr;
 }
 
 // The visible language window.
 HWND LanguageWindow(DWORD pid) {
   for (HWND h : ProcessWindows(pid))
-    if (IsWindowVisible(h) && ClassOf(h) == "KestrixForm_frmLanguage") return h;
+    if (IsWindowVisible(h) && Lower(ClassOf(h)) == "kestrixform_frmlanguage") return h;
   return nullptr;
 }
 
@@ -203,14 +211,16 @@ TEST_F(FirstStart, TheLanguageWindowIsModalAndDeutschReCaptionsTheMainWindow) {
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "STATUS"), "<none>");
   size_t others = 0;
   bool mainSeen = false;
+  std::string seen;
   for (HWND h : ProcessWindows(k.pi.dwProcessId)) {
-    const std::string cls = ClassOf(h);
-    if (h == language || cls.rfind("KestrixForm_", 0) != 0) continue;
+    const std::string cls = Lower(ClassOf(h));
+    seen += cls + (IsWindowVisible(h) ? "(shown) " : " ");
+    if (h == language || cls.rfind("kestrixform_", 0) != 0) continue;
     ++others;
-    mainSeen = mainSeen || cls == "KestrixForm_FrmMain";
+    mainSeen = mainSeen || cls == "kestrixform_frmmain";
     EXPECT_FALSE(IsWindowEnabled(h)) << cls << " usable while the language window is open";
   }
-  EXPECT_TRUE(mainSeen) << "the main window is not made yet";
+  EXPECT_TRUE(mainSeen) << "the main window is not made yet: " << seen;
   EXPECT_GE(others, 2u);
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kUserSettings, "Language"), "English");
 
