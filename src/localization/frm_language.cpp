@@ -48,7 +48,7 @@ void FrmLanguage::Form_Load() {
   Move(left + (width - this->width()) / 2, top + (height - this->height()) / 2, this->width(), this->height());
   clsLanguages* languages = host_.Languages();
   if (languages) languages->ChangeLanguage(*this, host_.StoredLanguage());
-  // The table has the title, so it is never left empty.
+  // An empty title (a table without it) keeps the design caption.
   if (const std::string title = Message("MSG_TITLELANGUAGE"); !title.empty()) set_caption(title);
   if (languages) languages->ChangeLanguage(*this, host_.StoredLanguage());
   FillLanguageList();
