@@ -4,7 +4,7 @@
 #include "app/frm_download.h"
 #include "app/frm_help.h"
 #include "app/frm_hidden.h"
-#include "app/frm_language.h"
+#include "app/frm_language_host.h"
 #include "app/frm_main.h"
 #include "app/frm_menu_popup.h"
 #include "app/report_wiring.h"
@@ -107,7 +107,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   hidden_ = AddWindow<FrmHidden>(true, ui);
   delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
   website_ = AddWindow<FrmWebsite>(false, ui);
-  language_ = AddWindow<FrmLanguage>(false, ui);
+  languageHost_ = std::make_unique<LanguageWiring>(*this);
+  language_ = AddWindow<FrmLanguage>(false, ui, *languageHost_);
   // The progress window's own tray icon; a double click on it brings the window back while
   // the program lives in the tray.
   auto* download = static_cast<FrmDownload*>(download_);
@@ -133,7 +134,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   ui::Form* memoryAlert = spywareFoundAlert_;
   ui::Form* menu = menuPopUp_;
   ui::Form* notice = signatureUpdated_;
-  for (ui::Form* f : {about_, homeAlert, menu, notice, memoryAlert, website_, language_}) {
+  for (ui::Form* f : {about_, homeAlert, menu, notice, memoryAlert, website_}) {
     f->set_caption(info_.branding.productName);
     // The alerts and the slide-up windows lay themselves out.
     if (f != homeAlert && f != memoryAlert && f != menu && f != notice) f->Move(0, 0, 6000, 4000);

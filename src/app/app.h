@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/branding.h"
+#include "localization/frm_language.h"
 #include "localization/languages.h"
 #include "platform/forms/form.h"
 #include "platform/log.h"
@@ -101,7 +102,7 @@ class App {
   ui::Form& hidden() { return *hidden_; }
   FrmDelete& deleteFailed() { return *delete_; }
   ui::Form& website() { return *website_; }
-  ui::Form& language() { return *language_; }
+  FrmLanguage& language() { return *language_; }
   // The notification-area icons, one clsTray for the program.
   Tray& tray() { return *tray_; }
 
@@ -145,7 +146,9 @@ class App {
   FrmMenuPopUp* menuPopUp_ = nullptr;
   FrmSignatureUpdated* signatureUpdated_ = nullptr;
   ui::Form *about_ = nullptr, *download_ = nullptr, *hidden_ = nullptr,
-           *website_ = nullptr, *language_ = nullptr;
+           *website_ = nullptr;
+  std::unique_ptr<LanguageWindowHost> languageHost_;
+  FrmLanguage* language_ = nullptr;
 };
 
 }  // namespace kx

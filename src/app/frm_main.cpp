@@ -17,7 +17,7 @@ using namespace frm_main;
 
 FrmMain::FrmMain(ui::Backend& backend, App& app) : Form("FrmMain", backend), app_(app) {
   set_caption("Vuziva zav Uzavira Rizezov");
-  Move(0, 0, T(880), T(640));
+  Move(0, 0, T(936), T(640));
   BuildMenus();
   auto& banner = Add(ControlType::Label, "Label22");
   banner.set_caption("Welcome");

@@ -112,7 +112,8 @@ void FrmMain::BuildStatusPanel(Control& panel) {
       {"Label15", "Your last full system scan was completed:", "lblLastFullScan"}};
   int y = 36;
   for (auto& r : rows) {
-    Place(Add(ControlType::Label, r[0], &panel), r[1], 16, y, 380, 18);
+    // Two lines' room: some translations wrap.
+    Place(Add(ControlType::Label, r[0], &panel), r[1], 16, y, 380, 32);
     Place(Add(ControlType::Label, r[2], &panel), "", 404, y, 200, 18).set_bold(true);
     y += 36;
   }
@@ -149,22 +150,22 @@ void FrmMain::BuildScanPanel(Control& panel) {
 
 void FrmMain::BuildResultsPanel(Control& panel) {
   Place(Add(ControlType::Label, "Label16", &panel),
-        "Check each item you would like to work with, then press Exclude or Delete", 16, 22, 548, 18);
-  Place(Add(ControlType::Label, "Label17", &panel), "Traces found :", 16, 46, 100, 18);
-  Place(Add(ControlType::Label, "lbltracesFound", &panel), "0", 120, 46, 60, 18).set_bold(true);
-  Place(Add(ControlType::Label, "Label18", &panel), "Spyware\\Adware found : ", 200, 46, 180, 18);
-  Place(Add(ControlType::Label, "lblRemovePicSoftwareFound", &panel), "0", 384, 46, 60, 18).set_bold(true);
+        "Check each item you would like to work with, then press Exclude or Delete", 16, 20, 548, 28);
+  Place(Add(ControlType::Label, "Label17", &panel), "Traces found :", 16, 52, 130, 18);
+  Place(Add(ControlType::Label, "lbltracesFound", &panel), "0", 150, 52, 60, 18).set_bold(true);
+  Place(Add(ControlType::Label, "Label18", &panel), "Spyware\\Adware found : ", 220, 52, 230, 18);
+  Place(Add(ControlType::Label, "lblRemovePicSoftwareFound", &panel), "0", 454, 52, 60, 18).set_bold(true);
   auto& list = Place(Add(ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &panel),
-                     "", 16, 70, 548, 320);
+                     "", 16, 76, 548, 314);
   list.set_checkboxes(true);
   list.set_columns({{"Spyware/Adware Found", 1400}, {"Location", 1400}, {"Type", 1400}});
   Place(Add(ControlType::Label, "lblDeletingCaption", &panel), "", 16, 398, 420, 18);
   Place(Add(ControlType::Label, "lblDeletingPercentageCompleted", &panel), "", 444, 398, 120, 18);
   Place(Add(ControlType::ProgressBar, "pgbDeleteSpywaresFound", &panel), "", 16, 420, 548, 16);
-  Place(Add(ControlType::CommandButton, "cmdSelectAll", &panel), "Select All", 16, 476, 100, 28);
-  Place(Add(ControlType::CommandButton, "cmdExclude", &panel), "Exclude", 124, 476, 100, 28)
+  Place(Add(ControlType::CommandButton, "cmdSelectAll", &panel), "Select All", 16, 476, 120, 28);
+  Place(Add(ControlType::CommandButton, "cmdExclude", &panel), "Exclude", 144, 476, 120, 28)
       .set_tool_tip("Exclude selected items from being detected in future scans");
-  Place(Add(ControlType::CommandButton, "Command4", &panel), "Delete", 232, 476, 100, 28)
+  Place(Add(ControlType::CommandButton, "Command4", &panel), "Delete", 272, 476, 120, 28)
       .set_tool_tip("Permanently delete selected items");
 }
 
@@ -196,7 +197,7 @@ void FrmMain::BuildOptionsPanel(Control& panel) {
   auto& list = Place(Add(ControlType::ListView, "lvwHardDrives", &drives), "", 12, 20, FW - 322, 128);
   list.set_checkboxes(true);
   list.set_columns({{"Drive", T(FW - 350)}});
-  Place(Add(ControlType::CommandButton, "Command1", view[0]), "Scan Now", 16, 240, 120, 28);
+  Place(Add(ControlType::CommandButton, "Command1", view[0]), "Scan Now", 16, 240, 150, 28);
 
   // Proactive Protection.
   auto& home = Place(Add(ControlType::Frame, "fraHomePageShield", view[1]), "Home Page Shield", 16, 12, FW - 32, 172);
@@ -234,7 +235,7 @@ void FrmMain::BuildOptionsPanel(Control& panel) {
   Place(Add(ControlType::CheckBox, "chkAutomaticUpdate", view[3]), "Enable automatic Live update (recommended)",
         16, 16, FW - 32, 20);
   Place(Add(ControlType::Label, "lblLastUpdate", view[3]), "Last update", 16, 44, FW - 32, 18);
-  Place(Add(ControlType::CommandButton, "cmdLiveUpdate", view[3]), "Run Live Update Now", 16, 68, 180, 28);
+  Place(Add(ControlType::CommandButton, "cmdLiveUpdate", view[3]), "Run Live Update Now", 16, 68, 220, 28);
   auto& submit = Place(Add(ControlType::Frame, "fraSubmit", view[3]), "Submit a File", 16, 112, FW - 32, 110);
   Place(Add(ControlType::TextBox, "txtFilename", &submit), "", 12, 26, FW - 32 - 208, 22);
   Place(Add(ControlType::CommandButton, "Command2", &submit), "Browse", FW - 32 - 188, 25, 84, 24);
@@ -405,14 +406,14 @@ void FrmMain::LayoutPanels() {
   Get("cmdRemove").Move(T(w - 196), T(h - 36), T(180), T(28));
 
   Get("Label16").set_width(T(w - 32));
-  Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").Move(T(16), T(70), T(w - 32), T(h - 70 - 110));
+  Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").Move(T(16), T(76), T(w - 32), T(h - 76 - 110));
   Get("lblDeletingCaption").Move(T(16), T(h - 102), T(w - 160), T(18));
   Get("lblDeletingPercentageCompleted").Move(T(w - 136), T(h - 102), T(120), T(18));
   Get("pgbDeleteSpywaresFound").Move(T(16), T(h - 80), T(w - 32), T(16));
   int x = 16;
   for (const char* button : {"cmdSelectAll", "cmdExclude", "Command4"}) {
-    Get(button).Move(T(x), T(h - 44), T(100), T(28));
-    x += 108;
+    Get(button).Move(T(x), T(h - 44), T(120), T(28));
+    x += 128;
   }
 
   Get("TabStrip1").Move(T(8), T(18), T(w - 16), T(h - 26));

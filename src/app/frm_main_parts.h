@@ -14,6 +14,7 @@ constexpr const char* kRunKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\R
 
 // The smallest client area the layout arranges for (pixels); smaller windows clip.
 constexpr int kMinClientW = 760, kMinClientH = 520;
-constexpr int kLeftColumn = 200, kPanelLeft = 216, kPanelTop = 32;
+// The side bar is as wide as its longest translated button (German "Besuchen Sie ...").
+constexpr int kLeftColumn = 256, kPanelLeft = 272, kPanelTop = 32;
 
 }  // namespace kx::frm_main

@@ -39,8 +39,12 @@ void FrmMain::ShowStatusPanelValues() {
   Get("lblVersion").set_caption(std::to_string(app_.info().major) + "." + std::to_string(app_.info().minor));
   Get("lblDefVersion").set_caption(ReadDefinitionsDate(app_.platform().files, dataFolder_) + " PST");
   Get("lblDefRemoved").set_caption(s.ReadSetting(kSettings, "lblDefRemoved", "0"));
-  Get("lblLastScan").set_caption(s.ReadSetting(kSettings, "lblLastScan", "Never"));
-  Get("lblLastFullScan").set_caption(s.ReadSetting(kSettings, "lblLastFullScan", "Never"));
+  // "Never" is what is stored for no scan yet; it is shown in the window's language.
+  for (const char* name : {"lblLastScan", "lblLastFullScan"}) {
+    const std::string when = s.ReadSetting(kSettings, name, "Never");
+    const std::string never = when == "Never" ? Message("MSG_NEVER") : std::string();
+    Get(name).set_caption(never.empty() ? when : never);
+  }
 }
 
 void FrmMain::FillDriveList() {

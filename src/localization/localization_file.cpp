@@ -119,7 +119,9 @@ std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const s
     for (size_t n = 1; n <= columnCount; ++n)
       keys.push_back({base + "_COL" + std::to_string(n), ItemTarget::Column, n});
   } else if (is("OptionButton")) {
-    if (index >= 0) keys.push_back({base + std::to_string(index), ItemTarget::Caption, 0});
+    // One outside an array has its own item too, so no caption of a window stays untranslated;
+    // a file written before it had them simply leaves those captions as they are.
+    keys.push_back({index >= 0 ? base + std::to_string(index) : base, ItemTarget::Caption, 0});
   } else if (is("Menu")) {
     keys.push_back({base + std::to_string(index >= 0 ? index : 0), ItemTarget::Caption, 0});
   }

@@ -55,7 +55,8 @@ struct ControlItemKey {
 
 // The items a control of this type name has: caption controls one, a tab strip one per
 // tab, a list view one per column, option buttons and menus their array index (menus
-// "0" outside an array). Option buttons outside an array and other types have none.
+// "0" outside an array; an option button outside an array its plain name). Other types
+// have none.
 // lowerCaseTypes compares the type name in lower case, as MDI children report theirs.
 std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const std::string& typeName,
                                             const std::string& controlName, int index,

@@ -77,8 +77,11 @@ constexpr BuiltInMessage kMessages[] = {
     // Asked for by the language window, which has no texts of its own.
     {"MSG_TITLELANGUAGE", "Language Selection"},
     {"MSG_DOWNLOADED", "The newest language file has been downloaded."},
+    {"MSG_LANGUAGE_NOT_SAVED", "The new language file could not be saved, because [ProgramName] may not write to its program folder. Run [ProgramName] as an administrator to update its languages. The languages you have are unchanged."},
     // A failed write of the exclusion file must not look like an exclusion.
     {"MSG_EXCLUDE_FAILED", "The exclusion list could not be saved. The selected items have not been excluded."},
+    // Shown on the Status panel before the first scan.
+    {"MSG_NEVER", "Never"},
 };
 
 }  // namespace

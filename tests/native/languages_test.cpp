@@ -132,7 +132,7 @@ TEST_F(LanguagesTest, ChangeLanguageTranslatesEveryKindOfControlAndTheMessages) 
   EXPECT_EQ(form.Get("lvwSpywareFound").columns()[0].caption, "Found");
   EXPECT_EQ(form.Get("lvwSpywareFound").columns()[2].caption, "Art");
   EXPECT_EQ(form.cap("optScan", 1), "Schnellsuche");
-  EXPECT_EQ(form.cap("optAlone"), "Alone");  // not in an array: no key
+  EXPECT_EQ(form.cap("optAlone"), "Allein");  // not in an array: its plain name is the key
   EXPECT_EQ(form.cap("mnuFileItem", 2), "Protokoll anzeigen");
   EXPECT_EQ(form.cap("mnuFile"), "Datei");
   EXPECT_EQ(form.cap("txtFilename"), "typed");  // text boxes are never translated
@@ -237,6 +237,7 @@ TEST_F(LanguagesTest, WrittenFileHoldsEveryControlAndMessageAndReadsBack) {
       "\t\t<FRMMAIN_LVWSPYWAREFOUND_COL2>Location</FRMMAIN_LVWSPYWAREFOUND_COL2>\r\n"
       "\t\t<FRMMAIN_LVWSPYWAREFOUND_COL3>Type</FRMMAIN_LVWSPYWAREFOUND_COL3>\r\n"
       "\t\t<FRMMAIN_OPTSCAN1>Quick Scan</FRMMAIN_OPTSCAN1>\r\n"
+      "\t\t<FRMMAIN_OPTALONE>Alone</FRMMAIN_OPTALONE>\r\n"
       "\t\t<FRMMAIN_MNUFILEITEM2>View Log</FRMMAIN_MNUFILEITEM2>\r\n"
       "\t\t<FRMMAIN_MNUFILE0>File</FRMMAIN_MNUFILE0>\r\n"
       "\t\t<FRMMAIN_LBLWEBSITE>site</FRMMAIN_LBLWEBSITE>\r\n"

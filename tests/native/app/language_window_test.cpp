@@ -1,0 +1,193 @@
+// The language window in the running program: the list, a choice re-captioning the windows,
+// and the language file fetched from the server.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "app_fixture.h"
+
+namespace kx::testing_app {
+namespace {
+
+using ui::MsgResult;
+
+const char* kAddress = "http://127.0.0.1:8021/Languages/21/Localization.txt";
+
+std::string ShippedFile() {
+  std::ifstream in(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt", std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+std::string Block(const std::string& name, const std::string& items) {
+  return "<LANGUAGE_GROUP xml:lang=\"xx\">\r\n\t<LANGUAGE_NAME>" + name +
+         "</LANGUAGE_NAME>\r\n\t<TRANSLATION_ITEMS>\r\n" + items + "\t</TRANSLATION_ITEMS>\r\n</LANGUAGE_GROUP>\r\n";
+}
+
+std::string File(const std::string& blocks) {
+  return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML_DIZ_INFO>\r\n" + blocks + "</XML_DIZ_INFO>";
+}
+
+class LanguageWindowTest : public AppTest {
+ protected:
+  std::string Path() { return fake.system.ProgramFolder() + "\\Localization.txt"; }
+  std::string OnDisk() { return fake.files.ReadFile(Path()).value_or("<none>"); }
+  FrmLanguage& Open() {
+    FrmLanguage& w = app->language();
+    w.Show();
+    return w;
+  }
+  ui::Control& L(const std::string& name) { return app->language().Get(name); }
+  void Choose(const std::string& language) {
+    ui::Control& combo = L("Combo1");
+    for (size_t i = 0; i < combo.list().size(); ++i)
+      if (combo.list()[i] == language) return combo.set_list_index(static_cast<int>(i));
+    ADD_FAILURE() << language << " is not offered";
+  }
+};
+
+TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) {
+  SeenBefore();
+  PutUser("Settings", "Language", "deutsch");  // stored in another case than the block's name
+  PutUser("Settings", "lblLastScan", "Never");
+  fake.files.AddFile(Path(), ShippedFile());
+  Start();
+  // Start-up found the block whatever the case.
+  EXPECT_EQ(C("cmdScan").caption(), "Jetzt pr\xFC" "fen");
+  EXPECT_EQ(C("lblLastScan").caption(), "Nie");
+
+  FrmLanguage& w = Open();
+  EXPECT_EQ(L("Combo1").list(), (std::vector<std::string>{"English", "Deutsch", "Fran\xE7" "ais"}));
+  EXPECT_EQ(L("Combo1").list_index(), 1);
+  EXPECT_EQ(w.caption(), "Sprachauswahl");
+  EXPECT_EQ(L("Command1").caption(), "Nach Sprachaktualisierungen suchen");
+  EXPECT_EQ(User("Settings", "Language"), "deutsch");  // opening the window chose nothing
+
+  Choose("Fran\xE7" "ais");
+  EXPECT_EQ(User("Settings", "Language"), "Fran\xE7" "ais");
+  // The main window, the option buttons outside arrays, the message-made captions and this window.
+  EXPECT_EQ(C("cmdScan").caption(), "Analyser");
+  EXPECT_EQ(C("optScanOnlyKnownSoftwares").caption(), "Analyse rapide");
+  EXPECT_EQ(C("optMemorySheildOff").caption(), "D\xE9sactiv\xE9");
+  EXPECT_EQ(C("fraDriveSelection").caption(), "Choix des lecteurs");
+  EXPECT_EQ(main().caption(), "Kestrix par Kestrix Labs");
+  EXPECT_EQ(C("lblLastScan").caption(), "Jamais");
+  EXPECT_EQ(L("Command2").caption(), "OK");
+  EXPECT_EQ(L("Command3").caption(), "Traduire ce programme");
+  EXPECT_EQ(w.caption(), "Choix de la langue");
+  EXPECT_EQ(app->languages()->getMessages("MSG_SURE"), "\xCAtes-vous s\xFBr ?");
+
+  // Back to English undoes every one of them.
+  Choose("English");
+  EXPECT_EQ(C("cmdScan").caption(), "Scan Now");
+  EXPECT_EQ(C("optScanOnlyKnownSoftwares").caption(), "Quick Scan");
+  EXPECT_EQ(C("optMemorySheildOff").caption(), "Disabled");
+  EXPECT_EQ(main().caption(), "Kestrix by Kestrix Labs");
+  EXPECT_EQ(C("lblLastScan").caption(), "Never");
+  EXPECT_EQ(L("Command3").caption(), "Translate this program");
+
+  // Translate this program opens the file itself.
+  L("Command3").Click();
+  EXPECT_EQ(fake.shell.opened, std::vector<std::string>{Path()});
+  L("Command2").Click();
+  EXPECT_FALSE(w.loaded());
+}
+
+TEST_F(LanguageWindowTest, OlderFilesAndThePromptEntryLeaveCaptionsAlone) {
+  SeenBefore();
+  // A file from before the option buttons had items, with a block named like the prompt.
+  fake.files.AddFile(Path(), File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n") +
+                                  Block("Choose Language Here", "\t\t<FRMMAIN_CMDSCAN>Prompt</FRMMAIN_CMDSCAN>\r\n") +
+                                  Block("Deutsch", "\t\t<FRMMAIN_CMDSCAN>Jetzt pr\xC3\xBC" "fen</FRMMAIN_CMDSCAN>\r\n"
+                                                   "\t\t<MSG_SURE>Sicher?</MSG_SURE>\r\n")));
+  Start();
+  Open();
+  Choose("Choose Language Here");
+  EXPECT_EQ(User("Settings", "Language"), "English");
+  EXPECT_EQ(C("cmdScan").caption(), "Scan Now");
+
+  Choose("Deutsch");
+  EXPECT_EQ(C("cmdScan").caption(), "Jetzt pr\xFC" "fen");
+  EXPECT_EQ(C("optScanOnlyKnownSoftwares").caption(), "Quick Scan");
+  EXPECT_EQ(C("optIEHomePageSheildOn").caption(), "Enabled");
+  EXPECT_EQ(L("Command1").caption(), "Check for language updates");
+  EXPECT_EQ(app->languages()->getMessages("MSG_SURE"), "Sicher?");
+
+  // Without a file the list is empty and Translate does nothing.
+  fake.files.DeleteFile(Path());
+  app->language().FillLanguageList();
+  EXPECT_TRUE(L("Combo1").list().empty());
+  L("Command3").Click();
+  EXPECT_TRUE(fake.shell.opened.empty());
+}
+
+TEST_F(LanguageWindowTest, OnlyAWholeLocalizationFileReplacesTheOldOne) {
+  SeenBefore();
+  const std::string old = File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n"));
+  fake.files.AddFile(Path(), old);
+  Start();
+  Open();
+
+  // An error page, even one that names the tag; a page of 200 without a block; an answer
+  // beyond the cap; no answer at all. None is stored, and none says anything.
+  const std::string page = "<html><body>404: no &lt;TRANSLATION_ITEMS&gt; here <TRANSLATION_ITEMS></body></html>";
+  fake.web.Serve(kAddress, page, 404);
+  L("Command1").Click();
+  fake.web.Serve(kAddress, page, 200);
+  L("Command1").Click();
+  const std::string huge = File(Block("Big", "\t\t<X>" + std::string(5u << 20, 'x') + "</X>\r\n"));
+  fake.web.Serve(kAddress, huge);
+  L("Command1").Click();
+  EXPECT_LE(fake.web.lastOptions.maxBytes, 4u << 20);
+  fake.web.Fail(kAddress);
+  L("Command1").Click();
+  EXPECT_EQ(fake.web.requests.size(), 4u);
+  EXPECT_EQ(OnDisk(), old);
+  EXPECT_TRUE(ui.msgboxes().empty());
+  EXPECT_TRUE(L("Command1").enabled());
+
+  // A good file behind a byte-order mark: stored without it, CR LF added, listed, and told.
+  const std::string fresh = File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n") +
+                                 Block("Espa\xC3\xB1ol", "\t\t<FRMMAIN_CMDSCAN>Analizar</FRMMAIN_CMDSCAN>\r\n"));
+  fake.web.Serve(kAddress, "\xEF\xBB\xBF" + fresh);
+  ui.ExpectMsgBox(MsgResult::Ok, "The newest language file has been downloaded.");
+  L("Command1").Click();
+  EXPECT_EQ(OnDisk(), fresh + "\r\n");
+  EXPECT_EQ(L("Combo1").list(), (std::vector<std::string>{"English", "Espa\xF1ol"}));
+  EXPECT_EQ(L("Combo1").caption(), "English");
+  EXPECT_EQ(C("cmdScan").caption(), "Scan Now");  // takes effect when chosen
+  Choose("Espa\xF1ol");
+  EXPECT_EQ(C("cmdScan").caption(), "Analizar");
+  EXPECT_EQ(fake.files.Find(fake.system.ProgramFolder() + "\\*").size(), 1u);  // nothing left beside it
+}
+
+TEST_F(LanguageWindowTest, AProgramFolderThatCannotBeWrittenIsReportedAndKeepsTheOldFile) {
+  SeenBefore();
+  const std::string old = File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n"));
+  fake.files.AddFile(Path(), old);
+  Start();
+  Open();
+  fake.web.Serve(kAddress, File(Block("Deutsch", "\t\t<FRMMAIN_CMDSCAN>Pr\xC3\xBC" "fen</FRMMAIN_CMDSCAN>\r\n")));
+  fake.files.writeFailure = 5;  // access denied, as under Program Files without elevation
+  ui.ExpectMsgBox(MsgResult::Ok, "could not be saved");
+  L("Command1").Click();
+  ASSERT_EQ(ui.msgboxes().size(), 1u);
+  EXPECT_NE(ui.msgboxes()[0].text.find(fake.system.ProgramFolder()), std::string::npos);
+  EXPECT_EQ(ui.msgboxes()[0].text.find("[ProgramName]"), std::string::npos);
+  EXPECT_EQ(OnDisk(), old);
+  EXPECT_EQ(L("Combo1").list(), std::vector<std::string>{"English"});
+
+  // A read-only file in a writable folder is refused at the swap: the same report, nothing left beside it.
+  fake.files.writeFailure = 0;
+  ASSERT_TRUE(fake.files.SetAttributes(Path(), FA_READONLY));
+  ui.ExpectMsgBox(MsgResult::Ok, "could not be saved");
+  L("Command1").Click();
+  EXPECT_EQ(ui.msgboxes().size(), 2u);
+  EXPECT_EQ(OnDisk(), old);
+  EXPECT_EQ(fake.files.Find(fake.system.ProgramFolder() + "\\*").size(), 1u);
+}
+
+}  // namespace
+}  // namespace kx::testing_app

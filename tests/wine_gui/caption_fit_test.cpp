@@ -1,0 +1,129 @@
+// Every caption of the main window and the language window fits its control in each language
+// the shipped Localization.txt offers, measured with the font Windows draws it in; the languages
+// are switched through the language window as a user does.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/app.h"
+#include "app/frm_main.h"
+#include "core/paths.h"
+#include "platform/win32/services_win32.h"
+#include "platform/win32/ui_win32.h"
+
+namespace kx {
+namespace {
+
+void Pump(DWORD ms) {
+  for (const DWORD start = GetTickCount(); GetTickCount() - start < ms; Sleep(5)) {
+    MSG m;
+    while (PeekMessageA(&m, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&m);
+      DispatchMessageA(&m);
+    }
+  }
+}
+
+// Why the caption does not fit its control as Windows draws it, or "" when it does.
+std::string Overflow(const ui::Control& c) {
+  HWND h = static_cast<HWND>(c.native);
+  if (!h || c.caption().empty()) return "";
+  RECT client;
+  GetClientRect(h, &client);
+  HDC dc = GetDC(h);
+  HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(h, WM_GETFONT, 0, 0)));
+  SIZE line{};
+  GetTextExtentPoint32A(dc, c.caption().c_str(), static_cast<int>(c.caption().size()), &line);
+  RECT wrapped{0, 0, client.right, 0};
+  DrawTextA(dc, c.caption().c_str(), -1, &wrapped, DT_CALCRECT | DT_WORDBREAK | DT_NOPREFIX);
+  SelectObject(dc, old);
+  ReleaseDC(h, dc);
+  int room = 0;
+  switch (c.type()) {
+    case ui::ControlType::CommandButton: room = client.right - 8; break;  // edges and focus rectangle
+    case ui::ControlType::CheckBox:
+    case ui::ControlType::OptionButton: room = client.right - GetSystemMetrics(SM_CXMENUCHECK) - 6; break;
+    case ui::ControlType::Frame: room = client.right - 20; break;  // the caption sits in the line
+    case ui::ControlType::Label:  // labels wrap: the lines must fit the height
+      return wrapped.bottom > client.bottom
+                 ? "needs " + std::to_string(wrapped.bottom) + " px of height, has " + std::to_string(client.bottom)
+                 : "";
+    default: return "";
+  }
+  return line.cx > room ? "needs " + std::to_string(line.cx) + " px, has " + std::to_string(room) : "";
+}
+
+void ExpectCaptionsFit(ui::Form& form, const std::string& where) {
+  for (const auto& c : form.controls())
+    if (c->shown() && c->type() != ui::ControlType::Menu)
+      if (const std::string why = Overflow(*c); !why.empty())
+        ADD_FAILURE() << where << ": " << c->name() << " \"" << c->caption() << "\" " << why;
+}
+
+TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
+  char exe[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  const std::string file = std::string(exe).substr(0, std::string(exe).rfind('\\')) + "\\Localization.txt";
+  std::string source = std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt";
+  for (char& ch : source)
+    if (ch == '/') ch = '\\';
+  ASSERT_TRUE(CopyFileA(("Z:" + source).c_str(), file.c_str(), FALSE)) << "cannot put Localization.txt at " << file;
+
+  win32::Win32Platform services;
+  Platform platform = services.platform();
+  PlaceholderCache folders(platform.system);
+  CreateDirectoryA(DataFolder(folders).c_str(), nullptr);
+  const std::string key = "Software\\Kestrix Labs\\Kestrix\\Settings";
+  platform.registry.CreateKey(Hive::CurrentUser, key);
+  for (auto [name, value] : {std::pair{"Language", "English"}, {"showHelp", "0"}, {"lblLastScan", "Never"}})
+    platform.registry.SetValue(Hive::CurrentUser, key, name, RegValue::String(value));
+  platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings");
+  platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
+                             RegValue::String("Yes"));
+
+  win32::Win32Backend ui;
+  App app(platform, ui, AppInfo{});
+  app.Start();
+  for (int i = 0; i < 400 && !app.main().visible(); ++i) Pump(50);
+  ASSERT_TRUE(app.main().visible());
+  FrmMain& main = app.main();
+  FrmLanguage& language = app.language();
+  language.Show();
+  Pump(300);
+  ui::Control& combo = language.Get("Combo1");
+  const std::vector<std::string> languages = {"English", "Deutsch", "Fran\xE7" "ais"};
+  ASSERT_EQ(combo.list(), languages);
+
+  const char* artifacts = std::getenv("KESTRIX_ARTIFACTS");
+  if (artifacts && *artifacts) CreateDirectoryA(("Z:" + std::string(artifacts)).c_str(), nullptr);
+  for (size_t lang = 0; lang < languages.size(); ++lang) {
+    language.Show();
+    combo.set_list_index(static_cast<int>(lang));  // the user's choice
+    Pump(200);
+    EXPECT_EQ(app.settings().ReadSetting("Settings", "Language", ""), languages[lang]);
+    ExpectCaptionsFit(language, languages[lang] + ", language window");
+    language.Hide();  // out of the main window's screenshots
+    for (const char* panel : {"cmdStatus", "cmdScan", "cmdResults", "cmdSettings"}) {
+      main.Get(panel).Click();
+      for (int tab = 1; tab <= (std::string(panel) == "cmdSettings" ? 4 : 1); ++tab) {
+        main.Get("TabStrip1").set_selected_tab(tab);
+        Pump(150);
+        ExpectCaptionsFit(main, languages[lang] + ", " + panel + " tab " + std::to_string(tab));
+      }
+      if (artifacts && *artifacts)
+        win32::SaveWindowBitmap(main, "Z:" + std::string(artifacts) + "/captions_" + std::to_string(lang) + "_" + panel + ".bmp");
+    }
+  }
+  language.Unload();
+  main.Unload();
+  DeleteFileA(file.c_str());
+}
+
+}  // namespace
+}  // namespace kx

@@ -1,0 +1,192 @@
+// The language window in the real program: on a first start it holds the start-up as a modal
+// window, a choice re-captions the main window, and "Check for language updates" fetches the
+// file from the vendor server. The download case needs the server that language_e2e.sh starts;
+// run alone it fails for want of it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "running_kestrix.h"
+
+namespace {
+
+using namespace kx::exe_test;
+
+const char* kUserSettings = "Software\\Kestrix Labs\\Kestrix\\Settings";
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The process's top-level windows whose class starts with prefix, compared without case (Wine
+// may report a class in the case another program registered it with first).
+std::vector<HWND> Windows(DWORD pid, const std::string& prefix) {
+  std::vector<HWND> out;
+  for (HWND h = GetTopWindow(nullptr); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(h, &owner);
+    if (owner == pid && _strnicmp(ClassOf(h).c_str(), prefix.c_str(), prefix.size()) == 0) out.push_back(h);
+  }
+  return out;
+}
+
+// "" when the dark (text) pixels of the button, as the screen shows it, stand clear of its
+// sides; a cut caption runs right up to where the button clips it.
+std::string TextClipped(HWND button) {
+  RECT r;
+  GetWindowRect(button, &r);
+  HDC screen = GetDC(nullptr);
+  int left = r.right, right = r.left;
+  for (int y = r.top + 2; y < r.bottom - 2; ++y)
+    for (int x = r.left + 2; x < r.right - 2; ++x) {
+      const COLORREF c = GetPixel(screen, x, y);
+      if (GetRValue(c) + GetGValue(c) + GetBValue(c) < 3 * 0x50) left = std::min(left, x), right = std::max(right, x);
+    }
+  ReleaseDC(nullptr, screen);
+  if (right < left) return "no text drawn";
+  if (left - r.left < 4 || r.right - 1 - right < 4)
+    return "text runs to the side (" + std::to_string(left - r.left) + " and " + std::to_string(r.right - 1 - right) + " px)";
+  return "";
+}
+
+// A first start of the real program with the shipped localization file beside it, taken away
+// again at the end, as the other cases expect none.
+class FirstStart : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string exe = WinePath(KESTRIX_EXE);
+    localization = exe.substr(0, exe.rfind('\\')) + "\\Localization.txt";
+    const std::string shipped = ReadAll(WinePath(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt"));
+    ASSERT_GT(shipped.size(), 1000u) << "the shipped Localization.txt could not be read";
+    PutFile(localization, shipped);
+    CommonSettings();
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserSettings, "Language");
+    RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "STATUS");
+    CreateDirectoryA((ShellFolder(CSIDL_APPDATA) + "\\DideZuvurudARA").c_str(), nullptr);
+
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + exe + "\"";
+    ASSERT_TRUE(CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &k.pi));
+    ASSERT_TRUE(WaitFor([&] {
+      for (HWND h : Windows(k.pi.dwProcessId, "KestrixForm_frmLanguage"))
+        if (IsWindowVisible(h)) language = h;
+      return language != nullptr;
+    }, 30000)) << "no language window";
+    combo = FindWindowExA(language, nullptr, "ComboBox", nullptr);
+  }
+  void TearDown() override { DeleteFileA(localization.c_str()); }
+
+  // OK, then the main window, whose title names the maker.
+  void FinishStart(const std::string& by) {
+    PostMessageA(Button(language, "OK"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] {
+      for (HWND h : Windows(k.pi.dwProcessId, "KestrixForm_"))
+        if (IsWindowVisible(h) && Text(h).find(by) != std::string::npos) k.main = h;
+      return k.main != nullptr;
+    }, 30000)) << "no main window";
+  }
+
+  std::string localization;
+  RunningKestrix k;
+  HWND language = nullptr, combo = nullptr;
+};
+
+TEST_F(FirstStart, TheLanguageWindowIsModalAndDeutschReCaptionsTheMainWindow) {
+  Sleep(500);
+  EXPECT_EQ(Text(language), "Language Selection");
+  // Modal: the start-up waits for it, and the program's other windows, the main one among
+  // them, are disabled.
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "STATUS"), "<none>");
+  EXPECT_EQ(Windows(k.pi.dwProcessId, "KestrixForm_frmMain").size(), 1u);
+  for (HWND h : Windows(k.pi.dwProcessId, "KestrixForm_"))
+    if (h != language) {
+      EXPECT_FALSE(IsWindowEnabled(h)) << ClassOf(h) << " usable beside the modal window";
+    }
+
+  // The user's choice: the selection, then the notification to the window.
+  ASSERT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 3);
+  const LRESULT at = SendMessageA(combo, CB_FINDSTRINGEXACT, WPARAM(-1), reinterpret_cast<LPARAM>("Deutsch"));
+  ASSERT_NE(at, CB_ERR);
+  SendMessageA(combo, CB_SETCURSEL, WPARAM(at), 0);
+  SendMessageA(language, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+  EXPECT_TRUE(WaitFor([&] { return Button(language, "Nach Sprachaktualisierungen suchen") != nullptr; }, 5000));
+  EXPECT_EQ(Text(language), "Sprachauswahl");
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kUserSettings, "Language"), "Deutsch");
+  Sleep(300);
+  k.Screenshot("language_window_de.bmp", language);
+  for (const char* caption : {"Nach Sprachaktualisierungen suchen", "Dieses Programm \xFC" "bersetzen"})
+    EXPECT_EQ(TextClipped(Button(language, caption)), "") << caption;
+
+  FinishStart(" von ");
+  EXPECT_EQ(Text(k.main), "Kestrix von Kestrix Labs");
+  Sleep(1000);
+  k.Screenshot("main_window_de.bmp");
+  // The side bar in German, its longest captions drawn whole.
+  for (const char* caption : {"Jetzt pr\xFC" "fen", "Ergebnisse/Entfernen", "In den Infobereich",
+                              "Besuchen Sie http://www.kestrix.example"}) {
+    HWND b = Button(k.main, caption);
+    EXPECT_EQ(b ? TextClipped(b) : "no such button", "") << caption;
+  }
+  bool never = false;
+  for (HWND h : Children(k.main)) never = never || Text(h) == "Nie";
+  EXPECT_TRUE(never) << "the Status panel still says Never";
+}
+
+// Driven by language_e2e.sh: KESTRIX_E2E_SERVER is the vendor server, KESTRIX_E2E_CASE what it
+// serves: "good", the file KESTRIX_E2E_SERVED (one language more, behind a byte-order mark);
+// "error", nothing, so its 404 page.
+class LanguageE2E : public FirstStart {
+ protected:
+  void SetUp() override {
+    const char* server = std::getenv("KESTRIX_E2E_SERVER");
+    const char* which = std::getenv("KESTRIX_E2E_CASE");
+    const char* file = std::getenv("KESTRIX_E2E_SERVED");
+    ASSERT_TRUE(server && which && file) << "run through tests/wine_gui/language_e2e.sh, which starts the server";
+    good = std::string(which) == "good";
+    served = ReadAll(WinePath(file));
+    WriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrix Labs\\Kestrix\\Servers", "Languages", server);
+    WriteString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Kestrix Labs\\Kestrix\\Servers", "TimeoutSeconds", "8");
+    FirstStart::SetUp();
+  }
+  bool good = false;
+  std::string served;
+};
+
+TEST_F(LanguageE2E, CheckForLanguageUpdates) {
+  const std::string before = ReadAll(localization);
+  HWND check = Button(language, "Check for language updates");
+  ASSERT_NE(check, nullptr);
+  PostMessageA(check, BM_CLICK, 0, 0);
+  HWND box = nullptr;
+  const bool told = WaitFor([&] {
+    for (HWND h : Windows(k.pi.dwProcessId, "#32770"))
+      if (IsWindowVisible(h)) box = h;
+    return box != nullptr;
+  }, good ? 30000 : 3000);
+  if (good) {
+    ASSERT_TRUE(told) << "no word of the download";
+    ASSERT_EQ(served.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ReadAll(localization), served.substr(3) + "\r\n");  // without the mark, CR LF added
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 4);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+  } else {
+    // Nothing said, nothing changed, the button usable again.
+    EXPECT_FALSE(told);
+    EXPECT_EQ(ReadAll(localization), before);
+    EXPECT_EQ(SendMessageA(combo, CB_GETCOUNT, 0, 0), 3);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowEnabled(check) != 0; }, 10000));
+  }
+  FinishStart(" by ");
+}
+
+}  // namespace
