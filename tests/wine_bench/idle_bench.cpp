@@ -16,33 +16,14 @@
 #include <vector>
 
 #include "definitions/codec.h"
+#include "idle_support.h"
 
 namespace {
 
-const char kOptions[] = "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings";
-const char kSettings[] = "Software\\Kestrix Labs\\Kestrix\\Settings";
+using namespace kx::bench;
+
 const char kIeMain[] = "Software\\Microsoft\\Internet Explorer\\Main";
 const char kStartPage[] = "http://idle.example/";
-
-bool WriteString(const char* path, const char* name, const std::string& value) {
-  HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS;
-}
-
-std::string ReadString(const char* path, const char* name) {
-  char buf[512] = {};
-  DWORD size = sizeof(buf) - 1, type = 0;
-  HKEY key;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<none>";
-  const LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size);
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS && type == REG_SZ ? std::string(buf) : "<none>";
-}
 
 std::string ReadFileText(const std::string& path) {
   std::string text;
@@ -72,12 +53,6 @@ bool Start(const std::string& exe, DWORD flags, PROCESS_INFORMATION& pi) {
   si.cb = sizeof si;
   std::string cmd = "\"" + exe + "\"";
   return CreateProcessA(exe.c_str(), cmd.data(), nullptr, nullptr, FALSE, flags, nullptr, nullptr, &si, &pi) != 0;
-}
-
-std::string Text(HWND h) {
-  char buf[512] = {};
-  GetWindowTextA(h, buf, sizeof buf);
-  return buf;
 }
 
 // Rows beginning with the text, over every list view of the window, read through a buffer
@@ -112,29 +87,6 @@ long CountRows(HANDLE process, HWND main, const std::string& prefix) {
     }
   }
   VirtualFreeEx(process, remote, 0, MEM_RELEASE);
-  return found;
-}
-
-double CpuSeconds(HANDLE process) {
-  FILETIME created, ended, kernel, user;
-  if (!GetProcessTimes(process, &created, &ended, &kernel, &user)) return -1;
-  auto s = [](FILETIME f) { return (f.dwLowDateTime + (static_cast<unsigned long long>(f.dwHighDateTime) << 32)) / 1e7; };
-  return s(kernel) + s(user);
-}
-
-// The running program's main window, or null.
-HWND FindMain() {
-  HWND found = nullptr;
-  EnumWindows(
-      [](HWND h, LPARAM p) CALLBACK -> BOOL {
-        char cls[64] = {};
-        GetClassNameA(h, cls, sizeof cls);
-        if (std::string(cls) == "KestrixForm_FrmMain" && IsWindowVisible(h) &&
-            Text(h).find(" by ") != std::string::npos)
-          *reinterpret_cast<HWND*>(p) = h;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
   return found;
 }
 

@@ -9,41 +9,12 @@
 #include <cstdio>
 #include <string>
 
+#include "idle_support.h"
+
 namespace {
 
-const char kOptions[] = "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings";
-const char kSettings[] = "Software\\Kestrix Labs\\Kestrix\\Settings";
+using namespace kx::bench;
 
-bool WriteString(const char* path, const char* name, const std::string& value) {
-  HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG r = RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                                static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-  return r == ERROR_SUCCESS;
-}
-
-std::string Text(HWND h) {
-  char buf[512] = {};
-  GetWindowTextA(h, buf, sizeof buf);
-  return buf;
-}
-
-HWND FindMain() {
-  HWND found = nullptr;
-  EnumWindows(
-      [](HWND h, LPARAM p) CALLBACK -> BOOL {
-        char cls[64] = {};
-        GetClassNameA(h, cls, sizeof cls);
-        if (std::string(cls) == "KestrixForm_FrmMain" && IsWindowVisible(h) &&
-            Text(h).find(" by ") != std::string::npos)
-          *reinterpret_cast<HWND*>(p) = h;
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&found));
-  return found;
-}
 
 int Prepare(bool on) {
   SYSTEMTIME t;
@@ -98,24 +69,7 @@ int Finish() {
   DWORD pid = 0;
   GetWindowThreadProcessId(main, &pid);
   HANDLE process = OpenProcess(PROCESS_ALL_ACCESS, FALSE, pid);
-  FILETIME created, ended, kernel, user;
-  double cpu = -1;
-  if (process && GetProcessTimes(process, &created, &ended, &kernel, &user)) {
-    auto s = [](FILETIME f) { return (f.dwLowDateTime + (static_cast<unsigned long long>(f.dwHighDateTime) << 32)) / 1e7; };
-    cpu = s(kernel) + s(user);
-  }
-  std::printf("GetProcessTimes %.3f s; last scan %s\n", cpu,
-              [] {
-                char buf[128] = {};
-                DWORD size = sizeof buf - 1;
-                HKEY k;
-                if (RegOpenKeyExA(HKEY_CURRENT_USER, kSettings, 0, KEY_READ, &k) == ERROR_SUCCESS) {
-                  RegQueryValueExA(k, "lblLastScan", nullptr, nullptr, reinterpret_cast<BYTE*>(buf), &size);
-                  RegCloseKey(k);
-                }
-                return std::string(buf);
-              }()
-                  .c_str());
+  std::printf("GetProcessTimes %.3f s; last scan %s\n", CpuSeconds(process), ReadString(kSettings, "lblLastScan").c_str());
   if (process) {
     TerminateProcess(process, 0);
     WaitForSingleObject(process, 10000);
