@@ -29,7 +29,12 @@ trap 'kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null || true' EXIT
 echo "vendor server on http://127.0.0.1:8021 (log: build/run-server/server.log)"
 
 KESTRIX_DEFINITIONS_DATE="$sample_date" "$here/scripts/prepare-prefix.sh" "$WINEPREFIX" 2>/dev/null || true
-exe="$here/build/windows/Kestrix.exe"
+# The program's folder as the installer lays it out: the language file and help beside it.
+program="$here/build/run-program"
+mkdir -p "$program"
+cp "$here/build/windows/Kestrix.exe" "$here/packaging/Localization.txt" "$program/"
+cp "$here/build/windows/packaging/Help.chm" "$program/" 2>/dev/null || true
+exe="$program/Kestrix.exe"
 if [ -n "${DISPLAY:-}" ]; then
   wine "$exe"
 else
