@@ -4,11 +4,7 @@ namespace kx {
 namespace {
 constexpr int kPx = 15;  // twips per pixel at 96 DPI
 
-ui::Control& Place(ui::Control& c, const std::string& caption, int x, int y, int w, int h) {
-  c.set_caption(caption);
-  c.Move(x * kPx, y * kPx, w * kPx, h * kPx);
-  return c;
-}
+using ui::Place;
 }  // namespace
 
 FrmDownload::FrmDownload(ui::Backend& backend) : Form("frmDownload", backend) {

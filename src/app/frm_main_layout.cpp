@@ -12,15 +12,7 @@ using ui::ControlType;
 using namespace frm_main;
 
 // ------------------------------------------------------------------ controls
-namespace {
-
-Control& Place(Control& c, const std::string& caption, int x, int y, int w, int h) {
-  c.set_caption(caption);
-  c.Move(T(x), T(y), T(w), T(h));
-  return c;
-}
-
-}  // namespace
+using ui::Place;
 
 void FrmMain::BuildMenus() {
   auto items = [this](const char* top, const char* caption, const char* item,

@@ -9,11 +9,7 @@ namespace kx::alert_window {
 
 constexpr int kPx = 15;  // twips per pixel at 96 DPI
 
-inline ui::Control& Place(ui::Control& c, const std::string& caption, int x, int y, int w, int h) {
-  c.set_caption(caption);
-  c.Move(x * kPx, y * kPx, w * kPx, h * kPx);
-  return c;
-}
+using ui::Place;
 
 // The alerts pop up by themselves, often with the main window in the notification area:
 // the middle of the work area is where they are seen.

@@ -352,4 +352,15 @@ class Backend {
   std::function<void()> onEndSession;
 };
 
+// Windows are laid out in pixels at 96 DPI, 15 twips each.
+inline constexpr int kTwipsPerDesignPixel = 15;
+
+// Sets a control's caption and places it, all four figures in design pixels.
+inline Control& Place(Control& c, const std::string& caption, int x, int y, int w, int h) {
+  constexpr int px = kTwipsPerDesignPixel;
+  c.set_caption(caption);
+  c.Move(x * px, y * px, w * px, h * px);
+  return c;
+}
+
 }  // namespace kx::ui
