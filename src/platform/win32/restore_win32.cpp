@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstddef>
 #include <cstring>
 
 #include "platform/win32/services_win32.h"
@@ -17,11 +18,14 @@ struct RestorePointInfoA {
   INT64 llSequenceNumber;
   CHAR szDescription[64];
 };
-#pragma pack(pop)
+// Packed as srrestoreptapi.h packs it: the sequence number sits at offset 4, not 8.
 struct StateMgrStatus {
   DWORD nStatus;
   INT64 llSequenceNumber;
 };
+#pragma pack(pop)
+static_assert(sizeof(RestorePointInfoA) == 80 && offsetof(RestorePointInfoA, llSequenceNumber) == 8);
+static_assert(sizeof(StateMgrStatus) == 12 && offsetof(StateMgrStatus, llSequenceNumber) == 4);
 using SetRestorePointA = BOOL(WINAPI*)(RestorePointInfoA*, StateMgrStatus*);
 
 constexpr DWORD kBeginSystemChange = 100;
