@@ -21,6 +21,21 @@ done
 if [ "${#missing[@]}" -gt 0 ]; then
   SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  $SUDO apt-get update -q
-  $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A mirror caught mid-sync fails one index; the others still serve the install.
+  $SUDO apt-get update -q || echo "setup: apt-get update reported errors; installing from the indexes it has" >&2
+  if ! $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"; then
+    # Wine's i386 half must match the amd64 versions; when one architecture's security index
+    # did not arrive they differ. Install from the release and its updates alone instead.
+    echo "setup: retrying without the security suite" >&2
+    list=$(mktemp)
+    key=/usr/share/keyrings/debian-archive-keyring.gpg
+    for suite in bookworm bookworm-updates; do
+      echo "deb [signed-by=$key] http://deb.debian.org/debian $suite main" >>"$list"
+    done
+    chmod 644 "$list"
+    opts=(-o "Dir::Etc::SourceList=$list" -o "Dir::Etc::SourceParts=/nonexistent")
+    $SUDO apt-get "${opts[@]}" update -q || true
+    $SUDO apt-get "${opts[@]}" install -y -q --no-install-recommends "${missing[@]}"
+    rm -f "$list"
+  fi
 fi
