@@ -82,6 +82,8 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_EXCLUDE_FAILED", "The exclusion list could not be saved. The selected items have not been excluded."},
     // Shown on the Status panel before the first scan.
     {"MSG_NEVER", "Never"},
+    // A row of the scan's live list, followed by the file name.
+    {"MSG_NOTSTOPPED", "Detected in the memory but could not be stopped:"},
 };
 
 }  // namespace

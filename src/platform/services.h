@@ -156,6 +156,11 @@ class FileSystem {
   // the first failure's; whatever could go is gone.
   virtual IoStatus DeleteFolder(const std::string& path, bool force) = 0;
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
+  // ReadFile for the file another process runs from, named as the system names it. A 32-bit
+  // program on 64-bit Windows would read "<windir>\System32\x.exe" from SysWOW64 instead
+  // (another file, or none); this reads the file the path names. Where paths are not
+  // redirected it is ReadFile.
+  virtual std::optional<std::string> ReadImageFile(const std::string& path) { return ReadFile(path); }
   virtual IoStatus WriteFile(const std::string& path, const std::string& bytes) = 0;  // whole
   // WriteFile, and on the disk before it returns (FlushFileBuffers): for a file that is about
   // to replace another. Where nothing is cached, WriteFile already is that.

@@ -1,6 +1,7 @@
 #include "scan/process_scanner.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "core/paths.h"
 #include "core/text.h"
@@ -122,6 +123,7 @@ void ProcessScanner::ScanProcessList() {
   ProcessList processes;
   const long count = GetProcessList(processes);
   SetRunningItems(std::to_string(count));
+  if (count >= 0) ForgetEnded(processes.ids);
   for (long i = 0; i < count; ++i) {
     state_.counters.memoryInspected += 1;
     if (ScanRunning()) Progress(lastExeName, state_.definitions.exe);
@@ -136,15 +138,54 @@ void ProcessScanner::ExamineProcess(uint32_t pid, const std::string& imagePath, 
   const std::string path = MatchedPath(imagePath);
   const std::string fileName = FileNameOfPath(path);
   if (list.empty() || !ExecutableListHolds(path)) return;
-  const std::string company = GetCompanyName(services_.files, path);
+  // The file the process runs from: a 64-bit one's System32 is not ours.
+  const std::optional<std::string> image = services_.files.ReadImageFile(path);
+  const std::string company = image ? GetCompanyName(*image) : std::string();
   if (IsMicrosoft(company)) return;
+  if (!image && InWindowsFolder(path)) {
+    LogLeftRunning(pid, path, "its file cannot be read");
+    return;
+  }
   if (threats_.IsExcluded(fileName)) {
-    threats_.AddExcludedRow(fileName);
+    const bool first = excludedRowed_.insert({pid, fileName}).second;
+    if (first || ScanRunning()) threats_.AddExcludedRow(fileName);
     return;
   }
   if (EqualsNoCase(Trim(fileName), kCompanion)) return;
-  ReportMemoryThreat({fileName, company, path, pid});
-  state_.counters.threatsFound += 1;
+  if (ReportMemoryThreat({fileName, company, path, pid})) state_.counters.threatsFound += 1;
+}
+
+bool ProcessScanner::InWindowsFolder(const std::string& path) {
+  std::string p = UpperAnsi(Trim(path));
+  for (const char* prefix : {"\\\\?\\", "\\??\\"})
+    if (p.rfind(prefix, 0) == 0) p.erase(0, 4);
+  if (p.rfind("\\SYSTEMROOT\\", 0) == 0) return true;
+  const std::string system = UpperAnsi(services_.system.SystemDirectory());
+  const size_t cut = system.find_last_of('\\');
+  for (const std::string& folder : {UpperAnsi(services_.system.WindowsDirectory()), system,
+                                    cut == std::string::npos ? std::string() : system.substr(0, cut)}) {
+    if (folder.size() < 3) continue;  // unknown, or a bare drive
+    if (p.size() > folder.size() && p.compare(0, folder.size(), folder) == 0 && p[folder.size()] == '\\') return true;
+  }
+  return false;
+}
+
+bool ProcessScanner::SystemOwned(const std::string& path) {
+  if (!InWindowsFolder(path)) return false;
+  const std::optional<std::string> image = services_.files.ReadImageFile(path);
+  return !image || IsMicrosoft(GetCompanyName(*image));
+}
+
+void ProcessScanner::LogLeftRunning(uint32_t pid, const std::string& path, const char* why) {
+  if (!services_.log || !leftRunningLogged_.insert({pid, UpperAnsi(path)}).second) return;
+  services_.log->Write("memory: " + path + " (process " + std::to_string(pid) +
+                       ") lies in the Windows folder and " + why + "; left running");
+}
+
+void ProcessScanner::ForgetEnded(const std::vector<uint32_t>& running) {
+  const std::set<uint32_t> alive(running.begin(), running.end());
+  for (auto* notes : {&excludedRowed_, &leftRunningLogged_})
+    std::erase_if(*notes, [&](const auto& note) { return !alive.count(note.first); });
 }
 
 std::string ProcessScanner::MatchedPath(const std::string& imagePath) {
@@ -152,15 +193,17 @@ std::string ProcessScanner::MatchedPath(const std::string& imagePath) {
   return UpperAnsi(MapSystem32Path(UpperAnsi(Trim(imagePath))));
 }
 
-void ProcessScanner::ReportMemoryThreat(const MemoryThreat& threat) {
+bool ProcessScanner::ReportMemoryThreat(const MemoryThreat& threat) {
   if (ScanRunning()) {
-    threats_.AddLiveRow("Detected in the memory : " + threat.fileName + " was stopped from running.", KIND_FILE);
     // The process that matched, not whichever runs first under that name.
-    if (threat.pid != 0) StopProcess(threat.pid);
-    else KillProcessByName(threat.fileName, threat.path);
-    return;
+    const bool stopped = threat.pid != 0 ? StopProcess(threat.pid) : KillProcessByName(threat.fileName, threat.path);
+    threats_.AddLiveRow(stopped ? "Detected in the memory : " + threat.fileName + " was stopped from running."
+                                : Msg("MSG_NOTSTOPPED") + " " + threat.fileName,
+                        KIND_FILE);
+    return stopped;
   }
   if (prompt_) prompt_->AskAboutThreat(threat);
+  return true;
 }
 
 bool ProcessScanner::StopProcess(uint32_t pid) {
@@ -180,20 +223,31 @@ bool ProcessScanner::KillProcessByName(const std::string& fileName, const std::s
 
   ProcessList processes;
   const long count = GetProcessList(processes);
+  bool allStopped = true;
   for (long i = 0; i < count; ++i) {
     const std::string name = ReducedName(FileNameOfPath(CutAtNul(processes.names[i])));
     const bool candidate = EqualsNoCase(name, wanted) || EqualsNoCase(name, shortName);
-    // The name rules only find candidates: a process whose path is known to be another
-    // program's is never stopped for a threat of the same name.
-    if (candidate && !threat.empty() && !processes.paths[i].empty() && MatchedPath(processes.paths[i]) != threat) {
-      if (services_.log)
-        services_.log->Write("memory: " + processes.paths[i] + " shares the name of " + threat + "; left running");
+    if (!candidate) {
+      state_.YieldToMessageLoop();
       continue;
     }
-    if (candidate) return StopProcess(processes.ids[i]);
-    state_.YieldToMessageLoop();
+    const std::string& path = processes.paths[i];
+    // The name rules only find candidates: a process whose path is known to be another
+    // program's is never stopped for a threat of the same name.
+    if (!threat.empty() && !path.empty() && MatchedPath(path) != threat) {
+      if (services_.log) services_.log->Write("memory: " + path + " shares the name of " + threat + "; left running");
+      continue;
+    }
+    // Left running, and so not stopped: the removal then keeps its file too.
+    if (!path.empty() && SystemOwned(MatchedPath(path))) {
+      LogLeftRunning(processes.ids[i], MatchedPath(path), "its file cannot be read or is Microsoft's");
+      allStopped = false;
+      continue;
+    }
+    // One instance that will not stop leaves the others no safer.
+    if (!StopProcess(processes.ids[i])) allStopped = false;
   }
-  return true;
+  return allStopped;
 }
 
 bool ProcessScanner::KillProcessById(uint32_t pid, uint32_t exitCode) {
@@ -291,7 +345,11 @@ void ProcessScanner::ScanModuleList95() {
   }
   const std::string upper = UpperAnsi(list95_);
 
-  for (const ProcessEntry& entry : services_.processes.Snapshot()) {
+  const std::vector<ProcessEntry> snapshot = services_.processes.Snapshot();
+  std::vector<uint32_t> running;
+  for (const ProcessEntry& entry : snapshot) running.push_back(entry.pid);
+  ForgetEnded(running);
+  for (const ProcessEntry& entry : snapshot) {
     const long shown = controls_.lblTotalNoOfRunningItems
                            ? std::strtol(controls_.lblTotalNoOfRunningItems->caption().c_str(), nullptr, 10)
                            : 0;
@@ -310,7 +368,8 @@ void ProcessScanner::Examine95(uint32_t pid, const std::string& name, const std:
   if (!EqualsNoCase(Trim(std::string_view(upperList).substr(at, end - at)), name)) return;
   if (IsMicrosoft(GetCompanyName(services_.files, name))) return;
   if (threats_.IsExcluded(name)) {
-    threats_.AddExcludedRow(name);
+    const bool first = excludedRowed_.insert({pid, name}).second;
+    if (first || ScanRunning()) threats_.AddExcludedRow(name);
     return;
   }
   if (ScanRunning()) {

@@ -6,9 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "platform/forms/form.h"
@@ -72,12 +74,16 @@ class ProcessScanner {
   void ScanMemory();
   void ScanProcessList();
   void ScanModuleList95();
-  void ReportMemoryThreat(const MemoryThreat& threat);
+  // During a scan: stops the threat and lists what came of it. False when it could not be
+  // stopped: then it is not counted among the threats found, which the removal adds to the
+  // removed total. Outside a scan it goes to the prompt, and counts.
+  bool ReportMemoryThreat(const MemoryThreat& threat);
 
-  // Stops a threat's process, found by file name (with the short-name and 15-character
+  // Stops a threat's processes, found by file name (with the short-name and 15-character
   // rules). A process whose full path can be read and is not threatPath is never touched;
-  // an empty threatPath leaves the name rules alone to decide. True when stopped, or when
-  // no such process runs.
+  // an empty threatPath leaves the name rules alone to decide. Nor is one whose image lies
+  // in the Windows folder unless its file can be read and is not Microsoft's. True when
+  // every such process stopped, or when none runs.
   bool KillProcessByName(const std::string& fileName, const std::string& threatPath = "");
   bool KillProcessById(uint32_t pid, uint32_t exitCode);
   void KillProcess95(uint32_t pid);
@@ -104,6 +110,14 @@ class ProcessScanner {
   std::string MatchedPath(const std::string& imagePath);
   // The one process, with the retries a dying process may need.
   bool StopProcess(uint32_t pid);
+  // Below the Windows folder (windir, the system folder, SysWOW64): a 32-bit view of those
+  // folders is not the system's, so what cannot be read there may well be the system's own.
+  bool InWindowsFolder(const std::string& path);
+  // An image in the Windows folder that cannot be read, or is Microsoft's: never stopped.
+  bool SystemOwned(const std::string& path);
+  void LogLeftRunning(uint32_t pid, const std::string& path, const char* why);
+  // The once-per-process notes kept between checks, for processes that still run.
+  void ForgetEnded(const std::vector<uint32_t>& running);
   std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
 
   ProcessScanServices services_;
@@ -112,6 +126,10 @@ class ProcessScanner {
   ScanState& state_;
   MemoryThreatPrompt* prompt_ = nullptr;
   std::string list95_;  // the toolhelp variant's executable list, kept while not blank
+  // Processes (id, file name or path) already given an "EXCLUDED: " row or a log line.
+  // Between scans the shield rows each excluded process once, not on every check; a scan
+  // empties the lists and rows every one again.
+  std::set<std::pair<uint32_t, std::string>> excludedRowed_, leftRunningLogged_;
   struct ExeListCache {
     bool valid = false;
     std::string bytes;  // ExeDefinition.dat as read

@@ -48,6 +48,10 @@ TEST_F(FilesContract, ReadsBackExactBytesAndAppends) {
   EXPECT_EQ(fs().ReadFile(P("fresh.log")), "x");
   EXPECT_FALSE(fs().ReadFile(P("missing.txt")));
   EXPECT_FALSE(fs().ReadFile(dir));  // a folder is not a file
+  // The file a process runs from reads alike, with the system folder's redirection off.
+  EXPECT_EQ(fs().ReadImageFile(P("data.bin")), "new");
+  EXPECT_FALSE(fs().ReadImageFile(P("missing.txt")));
+  EXPECT_FALSE(fs().ReadImageFile(dir));
   EXPECT_FALSE(fs().WriteFile(P("nofolder\\x.txt"), "x"));
 }
 

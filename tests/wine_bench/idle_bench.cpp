@@ -1,7 +1,7 @@
 // The Windows side of the idle benchmark (scripts/bench-idle.sh), one step per run:
 //   idle_bench prepare <on|off> <sleeper.exe>  sets both shields on or off and starts a
 //       sleeper that the definitions name and the user has allowed, so every memory check
-//       follows one match to its "EXCLUDED: " row;
+//       follows one match (its "EXCLUDED: " row is added once, by the first);
 //   idle_bench wait     waits for Kestrix.exe's main window and prints "ready <pid>";
 //   idle_bench finish   prints what shows the shields ran and ends both programs.
 // The script starts Kestrix.exe itself: started by a console program under Wine, it never

@@ -243,6 +243,25 @@ std::optional<std::string> Win32FileSystem::ReadFile(const std::string& path) {
   return bytes;
 }
 
+std::optional<std::string> Win32FileSystem::ReadImageFile(const std::string& path) {
+  // Looked up at run time: XP before SP2 and 32-bit Windows may lack them, and there
+  // nothing is redirected anyway.
+  using DisableFn = BOOL(WINAPI*)(PVOID*);
+  using RevertFn = BOOL(WINAPI*)(PVOID);
+  static const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  static const auto disable = reinterpret_cast<DisableFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64DisableWow64FsRedirection")));
+  static const auto revert = reinterpret_cast<RevertFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "Wow64RevertWow64FsRedirection")));
+  PVOID previous = nullptr;
+  // Off for this thread only, and only for the read: with it off, loading a DLL would find
+  // the 64-bit one.
+  const bool off = disable && revert && disable(&previous);
+  std::optional<std::string> bytes = ReadFile(path);
+  if (off) revert(previous);
+  return bytes;
+}
+
 IoStatus Win32FileSystem::WriteFile(const std::string& path, const std::string& bytes) {
   if (HasWildcards(path)) return kBadName;
   if (ReadOnlyFile(path)) return IoStatus{ERROR_ACCESS_DENIED};

@@ -36,6 +36,7 @@ class Win32FileSystem final : public FileSystem {
   IoStatus CopyFolder(const std::string& from, const std::string& to, bool overwrite) override;
   IoStatus DeleteFolder(const std::string& path, bool force) override;
   std::optional<std::string> ReadFile(const std::string& path) override;
+  std::optional<std::string> ReadImageFile(const std::string& path) override;
   IoStatus WriteFile(const std::string& path, const std::string& bytes) override;
   IoStatus WriteFileFlushed(const std::string& path, const std::string& bytes) override;
   IoStatus AppendFile(const std::string& path, const std::string& bytes) override;

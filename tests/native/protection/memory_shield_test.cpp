@@ -115,5 +115,38 @@ TEST_F(MemoryShieldTest, ClosingTheAlertEndsTheWaitTheProgramEndingEndsTheCheck)
   EXPECT_FALSE(host.AnyTimerRunning());
 }
 
+TEST_F(MemoryShieldTest, AnAllowedProgramIsListedOncePerProcessNotOnEveryCheck) {
+  fp.files.AddFile(kData + "\\ENoSignature.dat", "BAD.EXE\r\nTRAY.EXE\r\n");
+  rig.threats.LoadExclusions();
+  auto rows = [&] { return rig.form.Get("lvwSpywareFound").item_count(); };
+  const std::string badPath = "C:\\Program Files\\Bad\\bad.exe";
+  uint32_t second = 0;
+  const struct {
+    const char* what;
+    std::function<void()> step;
+    size_t rows;
+  } steps[] = {
+      {"first check", [&] { shield.Tick(); }, 2},
+      {"checks after", [&] { shield.Tick(), shield.Tick(), shield.Tick(); }, 2},
+      {"another instance", [&] { second = fp.processes.Add(badPath), shield.Tick(); }, 3},
+      {"one ends, is started again", [&] { fp.processes.Exit(bad, 0), fp.processes.Add(badPath), shield.Tick(); }, 4},
+      {"a scan lists every one afresh",
+       [&] {
+         rig.form.Get("lvwSpywareFound").ClearItems();  // as the scan's start does
+         rig.form.Get("cmdScan").set_enabled(false);
+         scanner.ScanMemory();
+         rig.form.Get("cmdScan").set_enabled(true);
+       },
+       3},
+      {"checks after the scan", [&] { shield.Tick(), shield.Tick(); }, 3},
+  };
+  for (const auto& s : steps) {
+    s.step();
+    EXPECT_EQ(rows(), s.rows) << s.what;
+  }
+  EXPECT_TRUE(fp.processes.IsRunning(second) && fp.processes.IsRunning(tray));
+  EXPECT_TRUE(shown.empty());
+}
+
 }  // namespace
 }  // namespace kx

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/paths.h"
+#include "core/text.h"
 #include "definitions/codec.h"
 #include "fakes/fake_platform.h"
 #include "scan_support/scan_kit.h"
@@ -27,8 +29,10 @@ struct RecordingPrompt : MemoryThreatPrompt {
 struct ProcessScannerTest : ::testing::Test {
   fakes::FakePlatform fp;
   ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
+  std::vector<std::string> logged;
+  Log log{fp.clock, [this](const std::string& line) { logged.push_back(line); }};
   ProcessScanner scanner{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend, KeyAsMessage, "Kestrix",
-                                             kData},
+                                             kData, &log},
                          ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
   RecordingPrompt prompt;
 
@@ -170,6 +174,112 @@ TEST_F(ProcessScannerTest, StoppingByNameFollowsTheShortAndCutNameRules) {
   // The debug privilege is given back after every attempt.
   EXPECT_FALSE(fp.processes.debugPrivilegeHeld);
   EXPECT_GE(fp.processes.debugPrivilegeRequests, 11);
+}
+
+TEST_F(ProcessScannerTest, DuringAScanAThreatThatWillNotStopIsListedAsSuchAndNotCounted) {
+  ExeDefinitions({"bad.exe=Bad Adware|[progfil]Bad\\"});
+  const struct {
+    bool killable;
+    const char* row;
+    long counted;
+  } cases[] = {
+      {true, "Detected in the memory : BAD.EXE was stopped from running.#3", 1},
+      {false, "[MSG_NOTSTOPPED] BAD.EXE#3", 0},
+  };
+  ScanIsRunning(true);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.row);
+    rig.Get("lvwSpywareFound").ClearItems();
+    rig.state.Reset();
+    const uint32_t pid = Run("C:\\Program Files\\Bad\\bad.exe", "Bad Corp");
+    fp.processes.Get(pid)->killable = c.killable;
+    scanner.ScanMemory();
+    EXPECT_EQ(fp.processes.IsRunning(pid), !c.killable);
+    EXPECT_EQ(rig.Rows("lvwSpywareFound"), Rows{c.row});
+    EXPECT_EQ(rig.state.counters.threatsFound, c.counted);
+    fp.processes.Exit(pid, 0);
+  }
+}
+
+TEST_F(ProcessScannerTest, StoppingByNameTriesEveryInstanceAndIsTrueOnlyWhenAllStopped) {
+  const std::string path = "C:\\Program Files\\Bad\\bad.exe";
+  const struct {
+    std::vector<bool> killable;  // in the order the system lists them
+    bool allStopped;
+  } cases[] = {
+      {{false, true, true}, false},
+      {{true, false, true}, false},
+      {{true, true}, true},
+      {{false}, false},
+  };
+  for (const char* threatPath : {"C:\\PROGRAM FILES\\BAD\\BAD.EXE", ""}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(std::string(threatPath) + " case of " + std::to_string(c.killable.size()));
+      std::vector<uint32_t> pids;
+      for (bool killable : c.killable) {
+        pids.push_back(Run(path));
+        fp.processes.Get(pids.back())->killable = killable;
+      }
+      EXPECT_EQ(scanner.KillProcessByName("bad.exe", threatPath), c.allStopped);
+      for (size_t i = 0; i < pids.size(); ++i) {
+        EXPECT_EQ(fp.processes.IsRunning(pids[i]), !c.killable[i]) << i;
+        fp.processes.Exit(pids[i], 0);
+      }
+    }
+  }
+}
+
+TEST_F(ProcessScannerTest, AProgramInTheWindowsFolderIsStoppedOnlyWhenItsFileIsReadAndNotMicrosofts) {
+  const struct {
+    const char* folder;   // where the definition names it
+    const char* running;  // the image path the system reports
+    std::optional<std::string> company;  // the file there: none, or its company
+    bool threat;
+  } cases[] = {
+      // What a 32-bit program cannot read in the 64-bit system folder may be the system's own.
+      {"[system]", "C:\\Windows\\System32\\winlogon.exe", std::nullopt, false},
+      {"[system]", "\\SystemRoot\\System32\\smss.exe", std::nullopt, false},
+      {"C:\\Windows\\SysWOW64\\", "C:\\WINDOWS\\SysWOW64\\wowsvc.exe", std::nullopt, false},
+      {"[windir]", "C:\\Windows\\explorer.exe", std::nullopt, false},
+      {"[system]", "C:\\Windows\\system32\\lsass.exe", "Microsoft Corporation", false},
+      {"[system]", "C:\\Windows\\system32\\evil.exe", "Evil Ltd", true},
+      {"[system]", "C:\\Windows\\system32\\blank.exe", "", true},
+      // Elsewhere a file that cannot be read is no reason to spare its process.
+      {"[progfil]Bad\\", "C:\\Program Files\\Bad\\bad.exe", std::nullopt, true},
+      {"C:\\Windows Tools\\", "C:\\Windows Tools\\tool.exe", std::nullopt, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.running);
+    const std::string name = FileNameOfPath(c.running);
+    ExeDefinitions({name + "=Threat|" + c.folder});
+    const std::string onDisk = UpperAnsi(scanner.MapSystem32Path(c.running));
+    if (c.company) fp.files.AddFile(onDisk, c.company->empty() ? "MZ" : SignedBytes(*c.company));
+    logged.clear();
+
+    // The shield asks only about a threat.
+    uint32_t pid = fp.processes.Add(c.running);
+    ScanIsRunning(false);
+    prompt.asked.clear();
+    scanner.ScanMemory();
+    EXPECT_EQ(prompt.asked.size(), c.threat ? 1u : 0u);
+
+    // A scan stops and lists only a threat.
+    rig.Get("lvwSpywareFound").ClearItems();
+    rig.state.Reset();
+    ScanIsRunning(true);
+    scanner.ScanMemory();
+    EXPECT_EQ(fp.processes.IsRunning(pid), !c.threat);
+    EXPECT_EQ(rig.Rows("lvwSpywareFound").size(), c.threat ? 1u : 0u);
+    EXPECT_EQ(rig.state.counters.threatsFound, c.threat ? 1 : 0);
+
+    // By name (the removal, the alert's STOP): the same; left running, it was not stopped.
+    if (c.threat) pid = fp.processes.Add(c.running);
+    EXPECT_EQ(scanner.KillProcessByName(name, onDisk), c.threat);
+    EXPECT_EQ(fp.processes.IsRunning(pid), !c.threat);
+    // Logged once for the process, not on every check.
+    EXPECT_EQ(logged.size(), c.threat ? 0u : 1u);
+    fp.processes.Exit(pid, 0);
+  }
 }
 
 TEST_F(ProcessScannerTest, WithoutTheDebugPrivilegeAProcessOfOnesOwnIsStillStopped) {
