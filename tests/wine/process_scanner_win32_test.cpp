@@ -1,9 +1,11 @@
 // The memory phase on real processes: sleeper programs copied under one name into two
-// folders, and more processes than the first id buffer holds.
+// folders, 64-bit ones in the 64-bit system folder, and more processes than the first id
+// buffer holds.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "core/text.h"
 #include "definitions/codec.h"
 #include "platform/win32/services_win32.h"
 #include "scan/process_scanner.h"
@@ -41,6 +43,7 @@ struct Children {
   ~Children() {
     for (const auto& pi : started) {
       TerminateProcess(pi.hProcess, 1);
+      WaitForSingleObject(pi.hProcess, 5000);  // so that its file can go
       CloseHandle(pi.hThread);
       CloseHandle(pi.hProcess);
     }
@@ -112,6 +115,88 @@ TEST_F(ProcessScannerWin32, OnlyTheMatchedOneOfTwoSameNamedProcessesIsStopped) {
   EXPECT_TRUE(children.Running(keep));
   EXPECT_TRUE(children.Running(keep2));
   EXPECT_FALSE(children.Running(again));
+}
+
+// This 32-bit program's file calls with the system folder's redirection off, so that
+// "System32" is the 64-bit system folder.
+struct Unredirected {
+  PVOID previous = nullptr;
+  BOOL off = Wow64DisableWow64FsRedirection(&previous);
+  ~Unredirected() {
+    if (off) Wow64RevertWow64FsRedirection(previous);
+  }
+};
+
+// Programs copied into the 64-bit system folder, deleted again after the test.
+struct InSystemFolder {
+  std::vector<std::string> planted;
+  std::string Plant(const std::string& from, const std::string& name) {
+    char system[MAX_PATH + 1] = {};
+    GetSystemDirectoryA(system, MAX_PATH);
+    const std::string path = std::string(system) + "\\" + name;
+    Unredirected unredirected;
+    if (!unredirected.off || !CopyFileA(from.c_str(), path.c_str(), FALSE)) return "";
+    planted.push_back(path);
+    return path;
+  }
+  ~InSystemFolder() {
+    Unredirected unredirected;
+    for (const std::string& path : planted) DeleteFileA(path.c_str());
+  }
+};
+
+TEST_F(ProcessScannerWin32, ASixtyFourBitProgramInTheSystemFolderIsStoppedOnlyWhenNotMicrosofts) {
+  char wow64[MAX_PATH + 1] = {};
+  ASSERT_GT(GetSystemWow64DirectoryA(wow64, MAX_PATH), 0u) << "not a 64-bit prefix";
+  const struct {
+    const char* program;
+    const char* name;
+    bool stopped;
+  } cases[] = {
+      {"kestrix_microsoft_sleeper64.exe", "kxmsworker.exe", false},
+      {"kestrix_sleeper64.exe", "kxadworker.exe", true},
+  };
+  InSystemFolder system;  // after the processes have gone
+  Children children;
+  std::string definitions;
+  std::vector<uint32_t> pids;
+  for (const auto& c : cases) {
+    const std::string path = system.Plant(TestFolder() + "\\" + c.program, c.name);
+    ASSERT_FALSE(path.empty()) << c.name;
+    // What this 32-bit program sees under that path, SysWOW64, holds no such file.
+    ASSERT_EQ(GetFileAttributesA((std::string(wow64) + "\\" + c.name).c_str()), INVALID_FILE_ATTRIBUTES);
+    {
+      Unredirected unredirected;
+      pids.push_back(children.Start(path));
+    }
+    ASSERT_NE(pids.back(), 0u) << path;
+    definitions += EncodeDefinitionLine(std::string(c.name) + "=Worker|[system]") + "\r\n";
+  }
+  ASSERT_TRUE(wp.files.WriteFile(data + "\\ExeDefinition.dat", definitions));
+  Sleep(300);
+
+  scantest::ScanRig rig(wp.files, wp.registry, wp.system, wp.shell, wp.clock, data);
+  rig.state.yield.intervalMs = 0;
+  ProcessScanner scanner(ProcessScanServices{wp.processes, wp.system, wp.files, rig.backend, scantest::KeyAsMessage,
+                                             "Kestrix", data},
+                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
+  rig.Get("cmdScan").set_enabled(false);  // a scan runs
+  scanner.ScanMemory();
+  Sleep(100);
+  std::vector<std::string> rows;
+  for (const ui::ListItem& row : rig.form.Get("lvwSpywareFound").items()) rows.push_back(row.text);
+  std::vector<std::string> expected;
+  for (size_t i = 0; i < std::size(cases); ++i) {
+    EXPECT_EQ(children.Running(pids[i]), !cases[i].stopped) << cases[i].name;
+    if (cases[i].stopped)
+      expected.push_back("Detected in the memory : " + UpperAnsi(cases[i].name) + " was stopped from running.");
+  }
+  EXPECT_EQ(rows, expected);
+  // The reads put redirection back: this program's System32 is SysWOW64 again.
+  EXPECT_EQ(GetFileAttributesA(system.planted[0].c_str()), INVALID_FILE_ATTRIBUTES);
+  // Nor does stopping it by name, as the removal and the alert's STOP do.
+  EXPECT_FALSE(scanner.KillProcessByName(cases[0].name));
+  EXPECT_TRUE(children.Running(pids[0]));
 }
 
 TEST_F(ProcessScannerWin32, TheImageNameNamesTheSameFileAsTheFirstModule) {
