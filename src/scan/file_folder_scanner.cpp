@@ -67,6 +67,8 @@ void FileFolderScanner::ScanFolderDefinitions() {
       } else {
         ui::ListItem row;
         row.text = path;
+        // Named as file rows are, so that a second folder of the threat is ticked with it.
+        row.SetSubItem(1, def.threatName);
         ctx_.threats.ReportThreat(KIND_FOLDER, def.threatName, path, def.type,
                                   *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
       }

@@ -73,8 +73,10 @@ void RegistryScanner::ScanRegistryDefinitions() {
     t.AddTrace();
     if (t.IsListed(def.threatName)) continue;
     if (Trim(def.threatName).empty()) {
-      if (!def.IsKey()) continue;  // queued, not listed
-      t.AddLiveRow("RegKey " + def.keyPath + " - Found", 0);
+      // Listed under its key path, as a nameless key is: a queue row no threat row ticks
+      // would stay behind after Select All and Delete.
+      if (!def.IsKey() && t.HasThreatRow(def.keyPath, KIND_REGISTRY)) continue;
+      t.AddLiveRow((def.IsKey() ? "RegKey " + def.keyPath : "RegValue " + full) + " - Found", 0);
       t.AddThreatRow(def.keyPath, KIND_REGISTRY, full, "");
     } else {
       t.AddLiveRow(def.threatName + " - Found", KIND_REGISTRY);

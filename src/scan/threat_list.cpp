@@ -103,6 +103,14 @@ bool ThreatList::IsListed(const std::string& threatName) const {
   return lists_.lvwSpywareFound && lists_.lvwSpywareFound->FindItem(threatName + " - Found").has_value();
 }
 
+bool ThreatList::HasThreatRow(const std::string& text, int kind) const {
+  const ui::Control* list = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
+  if (!list) return false;
+  for (const ui::ListItem& row : list->items())
+    if (row.smallIcon == kind && EqualsNoCase(row.text, text)) return true;
+  return false;
+}
+
 void ThreatList::AddLiveRow(const std::string& text, int image) {
   if (!lists_.lvwSpywareFound) return;
   ui::ListItem row;
@@ -164,19 +172,23 @@ void ThreatList::PropagateCheck(size_t threatRow) {
       if (matches(queue->items()[i]) && queue->items()[i].checked != row.checked)
         queue->SetItemChecked(i, row.checked);
   };
+  // Case is ignored as the duplicate test ignores it: a find of "bar" joined the row "Bar".
   switch (row.smallIcon) {
     case KIND_COOKIE:
-      apply(lists_.lvwCookiesToDelete, [&](const ui::ListItem& q) { return q.text == location; });
+      apply(lists_.lvwCookiesToDelete, [&](const ui::ListItem& q) { return EqualsNoCase(q.text, location); });
       break;
     case KIND_REGISTRY:
-      apply(lists_.lvwRegistryToBeDeleted,
-            [&](const ui::ListItem& q) { return q.SubItem(1) == row.text || q.SubItem(3) == row.text; });
+      apply(lists_.lvwRegistryToBeDeleted, [&](const ui::ListItem& q) {
+        return EqualsNoCase(q.SubItem(1), row.text) || EqualsNoCase(q.SubItem(3), row.text);
+      });
       break;
     case KIND_FILE:
-      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) { return q.SubItem(1) == row.text; });
+      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) { return EqualsNoCase(q.SubItem(1), row.text); });
       break;
     case KIND_FOLDER:
-      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) { return q.text == location; });
+      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) {
+        return EqualsNoCase(q.text, location) || (!q.SubItem(1).empty() && EqualsNoCase(q.SubItem(1), row.text));
+      });
       break;
     default:
       break;

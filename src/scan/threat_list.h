@@ -61,6 +61,8 @@ class ThreatList {
   // The pieces ReportThreat is made of, for scanners with their own rules.
   void AddTrace();
   bool IsListed(const std::string& threatName) const;
+  // A threat list row of this text (case ignored) and kind.
+  bool HasThreatRow(const std::string& text, int kind) const;
   void AddLiveRow(const std::string& text, int image);
   void AddThreatRow(const std::string& text, int image, const std::string& location, const std::string& type);
 

@@ -107,7 +107,7 @@ TEST_F(ScannerTest, FolderLines) {
   EXPECT_EQ(rig.state.counters.filesFoldersInspected, 5);
   EXPECT_EQ(rig.Rows("lvwSpywareFound"),
             (Rows{"DirThreat - Found#4", "EXCLUDED: C:\\Program Files\\Foo#5", "Hid - Found#4"}));
-  EXPECT_EQ(rig.Rows("lvwFilesToBeDeleted"), (Rows{"C:\\Program Files\\BadDir#0", "C:\\Program Files\\hid#0"}));
+  EXPECT_EQ(rig.Rows("lvwFilesToBeDeleted"), (Rows{"C:\\Program Files\\BadDir|DirThreat#0", "C:\\Program Files\\hid|Hid#0"}));
   EXPECT_EQ(rig.Rows("lvwPicRemoveListOfSpywareFoundAndToBeRemoved"),
             (Rows{"DirThreat|C:\\Program Files\\BadDir|Hijacker#4", "Hid|C:\\Program Files\\hid#4"}));
 }
@@ -136,7 +136,7 @@ TEST_F(ScannerTest, RegistryKeysAndValues) {
       "2^Software\\ReadOnly^=RO",
       "2^Software\\Excl^V=Excl",                      // the key's exclusion covers its values
       "2^Software\\NoName^=",                         // a key without threat name
-      "1^Software\\Vendor^Str=",                      // a value without name: queued only
+      "1^Software\\Vendor^Str=",                      // a value without name: listed by its key path
       "7^Software\\Vendor^=Bad hive",
       "abc^Letters^=Letters",                         // not a number: code 0
       "no equals sign", "", "1^Software\\Vendor=Two fields",
@@ -145,19 +145,19 @@ TEST_F(ScannerTest, RegistryKeysAndValues) {
   EXPECT_EQ(rig.Rows("lvwSpywareFound"),
             (Rows{"VendorThreat - Found#2", "Second - Found#2", "Eq - Found#2",
                   "EXCLUDED: HKEY_LOCAL_MACHINE\\Software\\ExclV#5", "RegKey Software\\NoName - Found#0",
-                  "Letters - Found#2"}));
+                  "RegValue HKEY_CURRENT_USER\\Software\\VendorStr - Found#0", "Letters - Found#2"}));
   EXPECT_EQ(rig.Rows("lvwPicRemoveListOfSpywareFoundAndToBeRemoved"),
             (Rows{"VendorThreat|HKEY_CURRENT_USER\\Software\\VendorStr|Adware#2",
                   "Second|HKEY_CURRENT_USER\\Software\\VendorNum#2", "Eq|HKEY_CURRENT_USER\\Software\\Vendora\\b=c#2",
                   "Software\\NoName|HKEY_LOCAL_MACHINE\\Software\\NoName#2",
-                  "Letters|HKEY_CLASSES_ROOT\\Letters#2"}));
+                  "Software\\Vendor|HKEY_CURRENT_USER\\Software\\VendorStr#2", "Letters|HKEY_CLASSES_ROOT\\Letters#2"}));
   EXPECT_EQ(rig.Rows("lvwRegistryToBeDeleted"),
             (Rows{"-2147483647|Software\\Vendor|Str|VendorThreat#0", "-2147483647|Software\\Vendor||VendorThreat#0",
                   "-2147483647|Software\\Vendor|Num|Second#0", "-2147483647|Software\\Vendor|a\\b=c|Eq#0",
                   "-2147483646|Software\\NoName||#0", "-2147483647|Software\\Vendor|Str|#0",
                   "-2147483648|Letters||Letters#0"}));
   EXPECT_EQ(rig.state.counters.registryInspected, 12);  // every line with a valid hive
-  EXPECT_EQ(rig.state.counters.threatsFound, 5);
+  EXPECT_EQ(rig.state.counters.threatsFound, 6);
   EXPECT_EQ(rig.Get("lbltracesFound").caption(), "7");
 }
 

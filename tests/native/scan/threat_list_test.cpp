@@ -125,12 +125,42 @@ TEST_F(ThreatListTest, PropagateCheckFollowsTheKindOfTheRow) {
   EXPECT_TRUE(reg.items()[2].checked);
 }
 
-TEST_F(ThreatListTest, PropagateCheckComparesWithExactCase) {
-  ReportFile("Threat", "C:\\a\\one.dll");
-  Files().item(0).SetSubItem(1, "THREAT");
-  Threats().SetItemChecked(0, true);
-  t.PropagateCheck(0);
-  EXPECT_FALSE(Files().items()[0].checked);
+// The duplicate test joins a second find of a threat (its name in other letters, or a
+// second folder) to the first row; ticking that row must tick the second find's queue row
+// too, or Delete leaves it.
+TEST_F(ThreatListTest, SelectAllTicksEveryQueueRowWhateverTheCaseOfItsThreat) {
+  struct Case {
+    int kind;
+    const char* queue;
+    const char* first;   // threat name (cookies, folders: the location) of the first find
+    const char* second;  // the second find's, in other letters
+  };
+  for (const Case& c : {Case{KIND_FILE, "lvwFilesToBeDeleted", "Bar", "bar"},
+                        Case{KIND_REGISTRY, "lvwRegistryToBeDeleted", "RegThreat", "REGTHREAT"},
+                        Case{KIND_FOLDER, "lvwFilesToBeDeleted", "C:\\Evil", "c:\\EVIL"},
+                        Case{KIND_FOLDER, "lvwFilesToBeDeleted", "C:\\Evil", "C:\\Other\\Evil"},
+                        Case{KIND_COOKIE, "lvwCookiesToDelete", "C:\\Cookies\\user@ad.txt", "c:\\cookies\\USER@AD.TXT"}}) {
+    SCOPED_TRACE(c.kind);
+    t.ClearAll();
+    ui::Control& queue = rig.Get(c.queue);
+    for (const char* find : {c.first, c.second}) {
+      ui::ListItem row;
+      const bool byPlace = c.kind == KIND_FOLDER || c.kind == KIND_COOKIE;
+      row.text = byPlace ? find : c.kind == KIND_REGISTRY ? "-2147483647" : std::string("C:\\") + find + ".dll";
+      if (c.kind == KIND_FILE) row.SetSubItem(1, find);
+      if (c.kind == KIND_FOLDER) row.SetSubItem(1, "Evil Folder");
+      if (c.kind == KIND_REGISTRY) {
+        row.SetSubItem(1, std::string("Software\\") + find + (find == c.first ? "1" : "2"));
+        row.SetSubItem(3, find);
+      }
+      const std::string name = c.kind == KIND_FOLDER ? "Evil Folder" : byPlace ? c.first : find;
+      t.ReportThreat(c.kind, name, byPlace ? find : row.text, "", queue, row);
+    }
+    ASSERT_EQ(Threats().item_count(), 1u);
+    ASSERT_EQ(queue.item_count(), 2u);
+    t.cmdSelectAll_Click();
+    for (const ui::ListItem& r : queue.items()) EXPECT_TRUE(r.checked) << r.text;
+  }
 }
 
 TEST_F(ThreatListTest, RemoveCheckedRowsLooksAgainAtTheSamePosition) {
