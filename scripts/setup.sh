@@ -39,3 +39,30 @@ if [ "${#missing[@]}" -gt 0 ]; then
     rm -f "$list"
   fi
 fi
+# Some machines' kernels cannot run 32-bit x86 code at all (no IA32 emulation, and no 32-bit
+# code segment even for Wine's wow64 mode): Wine's 32-bit loader fails with "Exec format
+# error". There, run 32-bit ELF programs through QEMU's user-mode emulator. The release's
+# QEMU (7.2) ignores MAP_FIXED_NOREPLACE, which makes every 32-bit Wine process take a
+# minute to start; the backported one does not (under a second).
+if ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  SUDO=""; [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+  qemu=/usr/bin/qemu-i386
+  if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([89]|[1-9][0-9])\.'; then
+    dir=$(mktemp -d)
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian bookworm-backports main" >"$dir/sources.list"
+    mkdir -p "$dir/lists/partial"
+    chmod -R a+rX "$dir"
+    opts=(-o "Dir::Etc::SourceList=$dir/sources.list" -o "Dir::Etc::SourceParts=/nonexistent" -o "Dir::State::Lists=$dir/lists")
+    $SUDO apt-get "${opts[@]}" update -q
+    DEBIAN_FRONTEND=noninteractive $SUDO apt-get "${opts[@]}" install -y -q --no-install-recommends qemu-user
+    rm -rf "$dir"
+  fi
+  [ -e /proc/sys/fs/binfmt_misc/register ] || $SUDO mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  entry=/proc/sys/fs/binfmt_misc/qemu-i386
+  if [ -e "$entry" ] && ! grep -qx "interpreter $qemu" "$entry"; then echo -1 | $SUDO tee "$entry" >/dev/null; fi
+  if [ ! -e "$entry" ]; then
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:'"$qemu"':F' \
+      | $SUDO tee /proc/sys/fs/binfmt_misc/register >/dev/null
+  fi
+  /usr/lib/wine/wine --version >/dev/null || { echo "setup: 32-bit Wine cannot start, even under QEMU" >&2; exit 1; }
+fi
