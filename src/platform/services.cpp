@@ -76,4 +76,13 @@ std::optional<std::string> Registry::RealKeyName(Hive hive, const std::string& p
   return name;
 }
 
+RegStatus Registry::ReadsExactly(Hive hive, const std::string& path, const std::optional<std::string>& value,
+                                 bool& exact) {
+  RegStatus s = OpenKey(hive, path, REGA_QUERY_VALUE);
+  RegValue ignored;
+  if (s == RegStatus::Ok && value) s = QueryValue(hive, path, *value, ignored);
+  if (s == RegStatus::Ok) exact = false;
+  return s;
+}
+
 }  // namespace kx

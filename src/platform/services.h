@@ -109,6 +109,15 @@ class Registry {
   // cannot be opened for reading. Where the system names no key otherwise, this default
   // answers the hive's name and the path as given.
   virtual std::optional<std::string> RealKeyName(Hive hive, const std::string& path);
+  // Whether the calls above read the key with its whole subtree (value nullopt), or one of
+  // its values, exactly as stored: the system keeps names and strings in Unicode and these
+  // calls give "?" (or a look-alike) for characters outside the ANSI code page. Exact when
+  // every key name, value name and string datum (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) in it
+  // is made of code page characters and every key in the subtree can be listed and read.
+  // NotFound or AccessDenied for the key or value itself, leaving `exact` untouched. This
+  // default cannot see Unicode, so it answers false for whatever exists.
+  virtual RegStatus ReadsExactly(Hive hive, const std::string& path, const std::optional<std::string>& value,
+                                 bool& exact);
 };
 
 // "HKEY_LOCAL_MACHINE" and so on; "" for a value outside the enumeration.

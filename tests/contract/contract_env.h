@@ -27,6 +27,12 @@ struct Env {
   virtual std::string ScratchFolder() = 0;
   // A fresh, empty key below HKEY_CURRENT_USER (no leading or trailing "\"); removed after.
   virtual std::string ScratchKey() = 0;
+  // Sets a value through the wide calls, from UTF-8: the names of the value and of the keys
+  // on the way (made as needed) and string data (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ, given
+  // without the last NUL) may hold characters outside the ANSI code page. Other types take
+  // the bytes as given. False when it could not be set.
+  virtual bool PutUnicode(Hive hive, const std::string& utf8Path, const std::string& utf8Name, uint32_t type,
+                          const std::string& utf8Data) = 0;
   // Lets the key be opened only with rights within `allowed`, as a security descriptor that
   // grants no more would. False when the platform cannot enforce it.
   virtual bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) = 0;

@@ -32,6 +32,11 @@ class FakeEnv final : public Env {
     p_.registry.AddKey(Hive::CurrentUser, path);
     return path;
   }
+  bool PutUnicode(Hive hive, const std::string& utf8Path, const std::string& utf8Name, uint32_t type,
+                  const std::string& utf8Data) override {
+    p_.registry.PutUnicode(hive, utf8Path, utf8Name, type, utf8Data);
+    return true;
+  }
   bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) override {
     if (!p_.registry.HasKey(hive, path)) return false;
     p_.registry.Restrict(hive, path, allowed);

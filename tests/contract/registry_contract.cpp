@@ -208,5 +208,70 @@ TEST_F(RegistryContract, RealKeyNamesNameTheHiveAndEveryKeyOnTheWay) {
   EXPECT_EQ(reg().RealKeyName(Hive::LocalMachine, machine), std::nullopt);
 }
 
+// The system keeps names and strings in Unicode; the ANSI calls give "?" for what the code
+// page lacks, and such a name reaches nothing when given back.
+TEST_F(RegistryContract, ReadsExactlyOnlyWhatTheCodePageHolds) {
+  const std::string zhong = "\xe4\xb8\xad", wen = "\xe6\x96\x87";  // U+4E2D, U+6587 in UTF-8
+  struct Row {
+    const char* label;
+    std::string subkey, ansiSubkey;  // below the row's key, as set (UTF-8) and as listed; "" for none
+    std::string name, ansiName;      // the value's, likewise
+    uint32_t type;
+    std::string data;                // UTF-8 for the string types, without the last NUL
+    std::string ansiData;            // as the ANSI calls read it, when its name reaches it
+    bool valueExact, keyExact;       // the row's key with its subtree
+  };
+  const std::vector<Row> rows = {
+      {"plain", "", "", "plain", "plain", REGT_SZ, "text", std::string("text\0", 5), true, true},
+      {"code page letters", "Caf\xc3\xa9", "Caf\xe9", "Na\xc3\xafve", "Na\xefve", REGT_SZ, "\xc3\xbc \xc2\xa9",
+       std::string("\xfc \xa9\0", 4), true, true},
+      {"name one key down", "inner", "inner", zhong, "?", REGT_SZ, "x", "", false, false},
+      {"string", "", "", "data", "data", REGT_SZ, zhong + wen, std::string("??\0", 3), false, false},
+      {"expandable string", "", "", "expand", "expand", REGT_EXPAND_SZ, "%TEMP%\\" + zhong,
+       std::string("%TEMP%\\?\0", 9), false, false},
+      {"multi-string", "", "", "multi", "multi", REGT_MULTI_SZ, std::string("a\0", 2) + zhong + std::string("\0", 1),
+       std::string("a\0?\0\0", 5), false, false},
+      {"binary holding UTF-16", "", "", "binary", "binary", REGT_BINARY, "\x2d\x4e", "\x2d\x4e", true, true},
+      {"key name", zhong, "?", "v", "v", REGT_SZ, "x", "", false, false},
+  };
+  for (size_t i = 0; i < rows.size(); ++i) {
+    const Row& r = rows[i];
+    const std::string top = key + "\\r" + std::to_string(i);
+    ASSERT_TRUE(env->PutUnicode(HKCU, r.subkey.empty() ? top : top + "\\" + r.subkey, r.name, r.type, r.data))
+        << r.label;
+    bool exact = !r.keyExact;
+    EXPECT_EQ(reg().ReadsExactly(HKCU, top, std::nullopt, exact), RegStatus::Ok) << r.label;
+    EXPECT_EQ(exact, r.keyExact) << r.label;
+
+    std::vector<std::string> names;
+    if (!r.subkey.empty()) {
+      ASSERT_EQ(reg().EnumSubkeys(HKCU, top, names), RegStatus::Ok) << r.label;
+      EXPECT_EQ(names, std::vector<std::string>{r.ansiSubkey}) << r.label;
+    }
+    const std::string path = r.subkey.empty() ? top : top + "\\" + r.ansiSubkey;
+    const bool keyReached = r.ansiSubkey.find('?') == std::string::npos;
+    const bool valueReached = keyReached && r.ansiName.find('?') == std::string::npos;
+    EXPECT_EQ(reg().OpenKey(HKCU, path, REGA_READ), keyReached ? RegStatus::Ok : RegStatus::NotFound) << r.label;
+    if (!keyReached) continue;
+    ASSERT_EQ(reg().EnumValues(HKCU, path, names), RegStatus::Ok) << r.label;
+    EXPECT_EQ(names, std::vector<std::string>{r.ansiName}) << r.label;
+    RegValue got;
+    exact = !r.valueExact;
+    EXPECT_EQ(reg().QueryValue(HKCU, path, r.ansiName, got), valueReached ? RegStatus::Ok : RegStatus::NotFound)
+        << r.label;
+    EXPECT_EQ(reg().ReadsExactly(HKCU, path, r.ansiName, exact), valueReached ? RegStatus::Ok : RegStatus::NotFound)
+        << r.label;
+    if (!valueReached) continue;
+    EXPECT_EQ(got.type, r.type) << r.label;
+    EXPECT_EQ(got.data, r.ansiData) << r.label;
+    EXPECT_EQ(exact, r.valueExact) << r.label;
+  }
+
+  bool untouched = true;
+  EXPECT_EQ(reg().ReadsExactly(HKCU, key + "\\none", std::nullopt, untouched), RegStatus::NotFound);
+  EXPECT_EQ(reg().ReadsExactly(HKCU, key, "none", untouched), RegStatus::NotFound);
+  EXPECT_TRUE(untouched);
+}
+
 }  // namespace
 }  // namespace kx::contract

@@ -1,12 +1,14 @@
 #include "fakes/fake_registry.h"
 
+#include "core/text.h"
 #include "fakes/fake_util.h"
 
 namespace kx::fakes {
 
-std::pair<std::string, RegValue>* FakeRegistry::Key::FindValue(const std::string& name) {
+FakeRegistry::Value* FakeRegistry::Key::FindValue(const std::string& name) {
+  // An ANSI name holds only code page characters, so it never equals one that does not.
   for (auto& v : values)
-    if (EqualNoCase(v.first, name)) return &v;
+    if (v.unicodeName.empty() && EqualNoCase(v.name, name)) return &v;
   return nullptr;
 }
 
@@ -53,7 +55,7 @@ RegStatus FakeRegistry::QueryValue(Hive hive, const std::string& path, const std
   if (RegStatus s = Check(k, REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
   auto* v = k->FindValue(name);
   if (!v) return RegStatus::NotFound;
-  out = v->second;
+  out = v->value;
   return RegStatus::Ok;
 }
 
@@ -62,9 +64,9 @@ RegResult FakeRegistry::SetValue(Hive hive, const std::string& path, const std::
   Key* k = Find(hive, path);
   if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
   if (auto* v = k->FindValue(name))
-    v->second = value;
+    *v = {v->name, value, {}, false};
   else
-    k->values.emplace_back(name, value);
+    k->values.push_back({name, value, {}, false});
   return RegStatus::Ok;
 }
 
@@ -88,13 +90,10 @@ RegResult FakeRegistry::CreateKey(Hive hive, const std::string& path) {
 RegResult FakeRegistry::DeleteValue(Hive hive, const std::string& path, const std::string& name) {
   Key* k = Find(hive, path);
   if (RegStatus s = Check(k, REGA_SET_VALUE); s != RegStatus::Ok) return s;
-  for (auto it = k->values.begin(); it != k->values.end(); ++it) {
-    if (EqualNoCase(it->first, name)) {
-      k->values.erase(it);
-      return RegStatus::Ok;
-    }
-  }
-  return RegStatus::NotFound;
+  Value* v = k->FindValue(name);
+  if (!v) return RegStatus::NotFound;
+  k->values.erase(k->values.begin() + (v - k->values.data()));
+  return RegStatus::Ok;
 }
 
 // Depth first, subkeys in their listed order, stopping at the first key that refuses:
@@ -105,6 +104,8 @@ RegStatus FakeRegistry::DeleteBelow(Key& parent, const std::string& upperName) {
   if (RegStatus s = Check(&k, 0x10000u | REGA_ENUMERATE_SUB_KEYS | REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
   while (!k.subkeys.empty())
     if (RegStatus s = DeleteBelow(k, k.subkeys.begin()->first); s != RegStatus::Ok) return s;
+  // The name the listing gives for such a key opens nothing.
+  if (!k.unicodeSubkeys.empty()) return RegStatus::NotFound;
   parent.subkeys.erase(upperName);
   return RegStatus::Ok;
 }
@@ -123,6 +124,7 @@ RegStatus FakeRegistry::EnumSubkeys(Hive hive, const std::string& path, std::vec
   if (RegStatus s = Check(k, REGA_ENUMERATE_SUB_KEYS); s != RegStatus::Ok) return s;
   out.clear();
   for (const auto& [upper, sub] : k->subkeys) out.push_back(sub->name);
+  for (const auto& [wide, sub] : k->unicodeSubkeys) out.push_back(sub->name);
   return RegStatus::Ok;
 }
 
@@ -130,7 +132,32 @@ RegStatus FakeRegistry::EnumValues(Hive hive, const std::string& path, std::vect
   Key* k = Find(hive, path);
   if (RegStatus s = Check(k, REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
   out.clear();
-  for (const auto& v : k->values) out.push_back(v.first);
+  for (const auto& v : k->values) out.push_back(v.name);
+  return RegStatus::Ok;
+}
+
+bool FakeRegistry::SubtreeExact(const Key& key) {
+  if (!key.unicodeSubkeys.empty()) return false;
+  for (const auto& v : key.values)
+    if (!v.unicodeName.empty() || v.unicodeData) return false;
+  for (const auto& [upper, sub] : key.subkeys)
+    if (Check(sub.get(), REGA_QUERY_VALUE | REGA_ENUMERATE_SUB_KEYS) != RegStatus::Ok || !SubtreeExact(*sub))
+      return false;
+  return true;
+}
+
+RegStatus FakeRegistry::ReadsExactly(Hive hive, const std::string& path, const std::optional<std::string>& value,
+                                     bool& exact) {
+  Key* k = Find(hive, path);
+  if (value) {
+    if (RegStatus s = Check(k, REGA_QUERY_VALUE); s != RegStatus::Ok) return s;
+    auto* v = k->FindValue(*value);
+    if (!v) return RegStatus::NotFound;
+    exact = !v->unicodeData;
+    return RegStatus::Ok;
+  }
+  if (RegStatus s = Check(k, REGA_QUERY_VALUE | REGA_ENUMERATE_SUB_KEYS); s != RegStatus::Ok) return s;
+  exact = SubtreeExact(*k);
   return RegStatus::Ok;
 }
 
@@ -139,9 +166,56 @@ void FakeRegistry::AddKey(Hive hive, const std::string& path) { Make(hive, path)
 void FakeRegistry::Put(Hive hive, const std::string& path, const std::string& name, const RegValue& value) {
   Key* k = Make(hive, path);
   if (auto* v = k->FindValue(name))
-    v->second = value;
+    *v = {v->name, value, {}, false};
   else
-    k->values.emplace_back(name, value);
+    k->values.push_back({name, value, {}, false});
+}
+
+namespace {
+
+// The text as the ANSI calls give it, and whether that is all of it.
+std::string AnsiOf(const std::string& utf8, bool& lossless) {
+  std::string ansi = Utf8ToAnsi(utf8);
+  lossless = AnsiToUtf8(ansi) == utf8;
+  return ansi;
+}
+
+bool IsString(uint32_t type) { return type == REGT_SZ || type == REGT_EXPAND_SZ || type == REGT_MULTI_SZ; }
+
+}  // namespace
+
+void FakeRegistry::PutUnicode(Hive hive, const std::string& utf8Path, const std::string& utf8Name, uint32_t type,
+                              const std::string& utf8Data) {
+  Key* k = Find(hive, "");
+  for (const auto& part : SplitPath(utf8Path)) {
+    bool lossless = false;
+    std::string ansi = AnsiOf(part, lossless);
+    auto& slot = lossless ? k->subkeys[Upper(ansi)] : k->unicodeSubkeys[part];
+    if (!slot) {
+      slot = std::make_unique<Key>();
+      slot->name = ansi;
+    }
+    k = slot.get();
+  }
+  Value v;
+  bool plainName = false, plainData = false;
+  v.name = AnsiOf(utf8Name, plainName);
+  if (!plainName) v.unicodeName = utf8Name;
+  v.value.type = type;
+  v.value.data = utf8Data;
+  if (IsString(type)) {
+    v.value.data = AnsiOf(utf8Data, plainData) + '\0';
+    v.unicodeData = !plainData;
+  }
+  Value* old = plainName ? k->FindValue(v.name) : nullptr;
+  for (auto& other : k->values)
+    if (!plainName && other.unicodeName == v.unicodeName) old = &other;
+  if (old) {
+    if (plainName) v.name = old->name;  // a value set again keeps the name it was made with
+    *old = std::move(v);
+  } else {
+    k->values.push_back(std::move(v));
+  }
 }
 
 void FakeRegistry::Restrict(Hive hive, const std::string& path, uint32_t allowed) {
@@ -155,7 +229,7 @@ std::optional<RegValue> FakeRegistry::Get(Hive hive, const std::string& path, co
   if (!k) return std::nullopt;
   auto* v = k->FindValue(name);
   if (!v) return std::nullopt;
-  return v->second;
+  return v->value;
 }
 
 }  // namespace kx::fakes

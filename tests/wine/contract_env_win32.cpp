@@ -128,7 +128,8 @@ class Win32Env final : public Env {
       CloseHandle(h);
     }
     for (const auto& k : restricted_) Grant(k, KEY_ALL_ACCESS);
-    for (const auto& k : keys_) p_.registry.DeleteTree(Hive::CurrentUser, k);
+    // The system's own tree deletion, which also reaches names the ANSI calls cannot give.
+    for (const auto& k : keys_) RegDeleteTreeA(HKEY_CURRENT_USER, k.c_str());
     for (const auto& f : folders_) p_.files.DeleteFolder(f, true);
   }
 
@@ -172,6 +173,23 @@ class Win32Env final : public Env {
     p_.registry.CreateKey(Hive::CurrentUser, path);
     keys_.push_back(path);
     return path;
+  }
+
+  bool PutUnicode(Hive hive, const std::string& utf8Path, const std::string& utf8Name, uint32_t type,
+                  const std::string& utf8Data) override {
+    if (hive != Hive::CurrentUser) return false;
+    std::wstring data = Wide(utf8Data);
+    std::string bytes = utf8Data;
+    if (type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ)
+      bytes.assign(reinterpret_cast<const char*>(data.c_str()), (data.size() + 1) * sizeof(wchar_t));
+    HKEY h = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, Wide(utf8Path).c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h,
+                        nullptr) != ERROR_SUCCESS)
+      return false;
+    LONG rc = RegSetValueExW(h, Wide(utf8Name).c_str(), 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size()));
+    RegCloseKey(h);
+    return rc == ERROR_SUCCESS;
   }
 
   bool RestrictKey(Hive hive, const std::string& path, uint32_t allowed) override {
@@ -254,6 +272,15 @@ class Win32Env final : public Env {
   bool IsFake() const override { return false; }
 
  private:
+  // Embedded NULs kept.
+  static std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring out(static_cast<size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
+    return out;
+  }
+
   // Replaces the key's DACL by one that grants everyone exactly `rights`.
   static bool Grant(const std::string& path, DWORD rights) {
     HKEY h = nullptr;

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -264,6 +265,120 @@ std::optional<std::string> Win32Registry::RealKeyName(Hive hive, const std::stri
     if (auto name = RegeditName(*native)) return name;
   // No kernel name (the Windows 95 family) or one outside the hives: no redirection either.
   return Registry::RealKeyName(hive, path);
+}
+
+}  // namespace kx::win32
+
+namespace kx::win32 {
+
+namespace {
+
+// Registry keys nest at most this deep; a deeper walk is a loop through a link.
+constexpr int kMaxDepth = 512;
+
+// The text as the ANSI calls pass it on; nullopt when the code page has no reading of it.
+std::optional<std::wstring> WideOf(const std::string& ansi) {
+  if (ansi.empty()) return std::wstring();
+  int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  if (n <= 0) return std::nullopt;
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, ansi.data(), static_cast<int>(ansi.size()), wide.data(), n);
+  return wide;
+}
+
+// Whether the ANSI calls give these characters back unchanged. Best-fit look-alikes
+// ("a" for U+0101) are changes too.
+bool InCodePage(const WCHAR* text, size_t chars) {
+  if (chars == 0) return true;
+  // A UTF-8 code page holds every character but a broken surrogate pair, and refuses to
+  // report a default character.
+  if (GetACP() == CP_UTF8)
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, static_cast<int>(chars), nullptr, 0, nullptr,
+                               nullptr) > 0;
+  BOOL usedDefault = FALSE;
+  int n = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, static_cast<int>(chars), nullptr, 0, nullptr,
+                              &usedDefault);
+  return n > 0 && !usedDefault;
+}
+
+bool IsString(DWORD type) { return type == REG_SZ || type == REG_EXPAND_SZ || type == REG_MULTI_SZ; }
+
+bool NameExact(const WCHAR* name, DWORD chars) {
+  // A NUL inside the name: no ANSI call can ask for it.
+  return std::find(name, name + chars, L'\0') == name + chars && InCodePage(name, chars);
+}
+
+// The value's data as stored: other types pass through the ANSI calls untouched.
+bool DataExact(HKEY key, const WCHAR* name) {
+  DWORD type = 0, size = 0;
+  LONG rc = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+  if (rc != ERROR_SUCCESS) return false;
+  if (!IsString(type)) return true;
+  std::vector<BYTE> data;
+  for (int attempt = 0;; ++attempt) {
+    if (attempt > 4) return false;
+    data.resize(size + 1);  // never empty, so the data is asked for
+    DWORD got = size;
+    rc = RegQueryValueExW(key, name, nullptr, &type, data.data(), &got);
+    if (rc == ERROR_SUCCESS) {
+      data.resize(got);
+      break;
+    }
+    if (rc != ERROR_MORE_DATA) return false;
+    size = got + 64;
+  }
+  if (!IsString(type)) return true;
+  // Half a character at the end, which the ANSI call drops.
+  if (data.size() % sizeof(WCHAR)) return false;
+  std::wstring text(data.size() / sizeof(WCHAR), L'\0');
+  if (!text.empty()) std::memcpy(text.data(), data.data(), data.size());
+  return InCodePage(text.data(), text.size());
+}
+
+// Every value and subkey below the open key, through the wide calls. `name` is a buffer
+// of the longest value name, shared down the walk.
+bool SubtreeExact(HKEY key, int depth, std::vector<WCHAR>& name) {
+  for (DWORD i = 0;; ++i) {
+    DWORD len = static_cast<DWORD>(name.size());
+    LONG rc = RegEnumValueW(key, i, name.data(), &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS || !NameExact(name.data(), len) || !DataExact(key, name.data())) return false;
+  }
+  for (DWORD i = 0;; ++i) {
+    WCHAR sub[256];
+    DWORD len = 256;
+    LONG rc = RegEnumKeyExW(key, i, sub, &len, nullptr, nullptr, nullptr, nullptr);
+    if (rc == ERROR_NO_MORE_ITEMS) break;
+    if (rc != ERROR_SUCCESS || !NameExact(sub, len) || depth >= kMaxDepth) return false;
+    Key k;
+    if (RegOpenKeyExW(key, sub, 0, KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, &k.h) != ERROR_SUCCESS) return false;
+    if (!SubtreeExact(k.h, depth + 1, name)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+RegStatus Win32Registry::ReadsExactly(Hive hive, const std::string& path, const std::optional<std::string>& value,
+                                      bool& exact) {
+  auto widePath = WideOf(path);
+  auto wideName = value ? WideOf(*value) : std::optional<std::wstring>(std::wstring());
+  // Bytes the code page does not define: whatever the ANSI calls reach by them, they are
+  // not its name.
+  if (!widePath || !wideName) return Registry::ReadsExactly(hive, path, value, exact);
+  Key k;
+  const REGSAM access = value ? KEY_QUERY_VALUE : KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS;
+  if (LONG rc = RegOpenKeyExW(Root(hive), widePath->c_str(), 0, access, &k.h); rc != ERROR_SUCCESS)
+    return StatusOf(rc);
+  if (value) {
+    if (LONG rc = RegQueryValueExW(k.h, wideName->c_str(), nullptr, nullptr, nullptr, nullptr); rc != ERROR_SUCCESS)
+      return StatusOf(rc);
+    exact = DataExact(k.h, wideName->c_str());
+    return RegStatus::Ok;
+  }
+  std::vector<WCHAR> name(16384);  // the longest value name
+  exact = SubtreeExact(k.h, 0, name);
+  return RegStatus::Ok;
 }
 
 }  // namespace kx::win32

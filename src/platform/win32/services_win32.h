@@ -19,6 +19,8 @@ class Win32Registry final : public Registry {
   RegStatus EnumSubkeys(Hive hive, const std::string& path, std::vector<std::string>& out) override;
   RegStatus EnumValues(Hive hive, const std::string& path, std::vector<std::string>& out) override;
   std::optional<std::string> RealKeyName(Hive hive, const std::string& path) override;
+  RegStatus ReadsExactly(Hive hive, const std::string& path, const std::optional<std::string>& value,
+                         bool& exact) override;
 };
 
 class Win32FileSystem final : public FileSystem {
