@@ -26,15 +26,17 @@ std::string Quoted(const std::string& s) {
   return out + "\"";
 }
 
-// The text of a REG_SZ that the quoted form carries unchanged: no line breaks, and nothing
-// after the terminating NUL.
+// The text of a REG_SZ that the quoted form carries unchanged: no line breaks, and no NUL
+// but one at the end, which regedit stores after every string it imports, quoted or not.
 std::optional<std::string> PlainText(const std::string& data) {
-  size_t nul = data.find('\0');
-  std::string text = data.substr(0, nul);
-  if (nul != std::string::npos && data.find_first_not_of('\0', nul) != std::string::npos) return std::nullopt;
-  if (text.find_first_of("\r\n") != std::string::npos) return std::nullopt;
+  std::string text = data;
+  if (!text.empty() && text.back() == '\0') text.pop_back();
+  if (text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos) return std::nullopt;
   return text;
 }
+
+// A name regedit reads back as written: a line break would end its line, a NUL its name.
+bool Writable(const std::string& name) { return name.find_first_of(std::string("\r\n\0", 3)) == std::string::npos; }
 
 void AppendHex(std::string& line, const std::string& data) {
   static const char digits[] = "0123456789abcdef";
@@ -91,38 +93,38 @@ std::string CleanKey(const std::string& key) {
   return k.substr(first, last - first + 1);
 }
 
+// Reads the items into sections; each read says whether all of it could be written.
 class Collector {
  public:
   explicit Collector(Registry& registry) : registry_(registry) {}
 
-  void Walk(Hive hive, const std::string& path, int depth) {
+  bool Walk(Hive hive, const std::string& path, int depth) {
     auto name = registry_.RealKeyName(hive, path);
-    if (!name) return;
+    if (!name || !Writable(*name)) return false;
     Section& s = SectionFor(*name);
-    // Already read whole, with what is below it, through another item.
-    if (s.whole) return;
     s.whole = true;
     std::vector<std::string> names;
-    if (registry_.EnumValues(hive, path, names) == RegStatus::Ok) {
-      s.values.clear();
-      for (const auto& n : names) {
-        RegValue v;
-        if (registry_.QueryValue(hive, path, n, v) == RegStatus::Ok) s.values.emplace_back(n, std::move(v));
-      }
+    if (registry_.EnumValues(hive, path, names) != RegStatus::Ok) return false;
+    for (const auto& n : names) {
+      RegValue v;
+      if (!Writable(n) || registry_.QueryValue(hive, path, n, v) != RegStatus::Ok) return false;
+      s.values.emplace_back(n, std::move(v));
     }
     std::vector<std::string> subkeys;
-    if (depth >= kMaxDepth || registry_.EnumSubkeys(hive, path, subkeys) != RegStatus::Ok) return;
-    for (const auto& sub : subkeys) Walk(hive, path + "\\" + sub, depth + 1);
+    if (registry_.EnumSubkeys(hive, path, subkeys) != RegStatus::Ok) return false;
+    if (!subkeys.empty() && depth >= kMaxDepth) return false;
+    for (const auto& sub : subkeys)
+      if (!Walk(hive, path + "\\" + sub, depth + 1)) return false;
+    return true;
   }
 
-  void Value(Hive hive, const std::string& path, const std::string& valueName) {
+  bool Value(Hive hive, const std::string& path, const std::string& valueName) {
     RegValue v;
-    if (registry_.QueryValue(hive, path, valueName, v) != RegStatus::Ok) return;
+    if (!Writable(valueName) || registry_.QueryValue(hive, path, valueName, v) != RegStatus::Ok) return false;
     auto name = registry_.RealKeyName(hive, path);
-    if (!name) return;
-    Section& s = SectionFor(*name);
-    if (s.whole || s.Has(valueName)) return;
-    s.values.emplace_back(valueName, std::move(v));
+    if (!name || !Writable(*name)) return false;
+    SectionFor(*name).values.emplace_back(valueName, std::move(v));
+    return true;
   }
 
   Sections& sections() { return sections_; }
@@ -137,6 +139,35 @@ class Collector {
   Registry& registry_;
   Sections sections_;
 };
+
+// The sections that hold the item exactly: none when it does not exist, nullopt when it
+// cannot be held exactly.
+std::optional<Sections> Read(Registry& registry, const RegistryExportItem& item) {
+  auto hive = HiveOf(item.hive);
+  std::string key = CleanKey(item.key);
+  if (!hive || key.empty()) return std::nullopt;
+  bool exact = false;
+  RegStatus status = registry.ReadsExactly(*hive, key, item.value, exact);
+  if (status == RegStatus::NotFound) return Sections{};
+  if (status != RegStatus::Ok || !exact) return std::nullopt;
+  Collector c(registry);
+  if (!(item.value ? c.Value(*hive, key, *item.value) : c.Walk(*hive, key, 0))) return std::nullopt;
+  return std::move(c.sections());
+}
+
+void Merge(Sections& into, Sections&& part) {
+  for (auto& [upper, s] : part) {
+    Section& to = into[upper];
+    // Already read whole, with what is below it, through another item.
+    if (to.whole) continue;
+    if (s.whole || to.name.empty()) {
+      to = std::move(s);
+      continue;
+    }
+    for (auto& v : s.values)
+      if (!to.Has(v.first)) to.values.push_back(std::move(v));
+  }
+}
 
 }  // namespace
 
@@ -164,27 +195,23 @@ std::string RegeditValueLines(const std::string& name, const RegValue& value) {
 }
 
 std::string RegistryExport::Text() const {
-  Collector c(registry_);
+  Sections sections;
   // Whole keys first, so that a value inside one is seen to be there already.
-  for (const auto& item : items_) {
-    auto hive = HiveOf(item.hive);
-    std::string key = CleanKey(item.key);
-    if (hive && !key.empty() && !item.value) c.Walk(*hive, key, 0);
-  }
-  for (const auto& item : items_) {
-    auto hive = HiveOf(item.hive);
-    std::string key = CleanKey(item.key);
-    if (hive && !key.empty() && item.value) c.Value(*hive, key, *item.value);
-  }
-  if (c.sections().empty()) return "";
+  for (bool keys : {true, false})
+    for (const auto& item : items_)
+      if (keys != item.value.has_value())
+        if (auto part = Read(registry_, item)) Merge(sections, std::move(*part));
+  if (sections.empty()) return "";
   std::string out = "REGEDIT4\r\n\r\n";
-  for (const auto& [upper, s] : c.sections()) {
+  for (const auto& [upper, s] : sections) {
     out += "[" + s.name + "]\r\n";
     for (const auto& [name, value] : s.values) out += RegeditValueLines(name, value);
     out += "\r\n";
   }
   return out;
 }
+
+bool RegistryExport::Exact(const RegistryExportItem& item) const { return Read(registry_, item).has_value(); }
 
 std::optional<std::string> RegistryExport::WriteTo(FileSystem& files, const std::string& quarantineFolder,
                                                    const DateTime& runTime) const {

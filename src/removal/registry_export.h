@@ -1,7 +1,8 @@
 // A backup of registry entries about to be deleted, as one REGEDIT4 file that regedit
 // imports on every Windows version (a double-click puts everything back). What an item
 // names is read when the text is made, so the file holds exactly what was there just
-// before the deletion, whole subtrees for keys.
+// before the deletion, whole subtrees for keys. An item the file cannot hold exactly is
+// left out of it whole, and the caller is told (Exact), so that it keeps that item.
 #pragma once
 
 #include <cstdint>
@@ -30,9 +31,17 @@ class RegistryExport {
   }
   bool Empty() const { return items_.empty(); }
 
-  // The REGEDIT4 text of what exists of the items now, sections named as the system stores
-  // the keys; "" when none of it exists.
+  // The REGEDIT4 text of the items that exist now and are Exact, sections named as the
+  // system stores the keys; "" when there are none.
   std::string Text() const;
+
+  // Whether deleting the item now loses nothing that the text holds back: true when the text
+  // holds all of it as it is (a key with its whole subtree), or when it does not exist.
+  // False when some name or string of it reads differently through the ANSI calls
+  // (Registry::ReadsExactly), a value name holds a line break or a NUL, a key's name is one
+  // regedit cannot read back, part of it cannot be read, or it names no hive or key. Text()
+  // leaves out exactly the items this answers false for; the caller keeps those.
+  bool Exact(const RegistryExportItem& item) const;
 
   // Writes the text into the folder as "Registry 2026-12-09 03.15.10.reg" (the run's time;
   // " (2)" and so on when that name is taken). The file's path, or nullopt when nothing

@@ -62,11 +62,24 @@ struct Expected {
   RegValue value;
 };
 
+// Sets a value through the wide call: data as given, without adding a NUL.
+bool SetWide(const std::string& path, const wchar_t* name, DWORD type, const std::wstring& data) {
+  HKEY h = nullptr;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &h, nullptr) !=
+      ERROR_SUCCESS)
+    return false;
+  LONG rc = RegSetValueExW(h, name, 0, type, reinterpret_cast<const BYTE*>(data.data()),
+                           static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+  RegCloseKey(h);
+  return rc == ERROR_SUCCESS;
+}
+
 struct Win32RegistryExport : ::testing::Test {
   // Also before: an earlier run with the same process id may have left its keys.
   void SetUp() override { TearDown(); }
   void TearDown() override {
-    p.registry.DeleteTree(HKCU, top);
+    // The system's own tree deletion reaches names the ANSI calls cannot give.
+    RegDeleteTreeA(HKEY_CURRENT_USER, top.c_str());
     p.registry.DeleteTree(HKLM, machine);
     RegDeleteKeyExA(HKEY_LOCAL_MACHINE, machine.c_str(), KEY_WOW64_64KEY, 0);
     p.files.DeleteFolder(folder, true);
@@ -93,6 +106,7 @@ TEST_F(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWe
       {HKCU, key, "Dword", RegValue::Dword(0xDEADBEEF)},
       {HKCU, key, "Binary", Raw(REGT_BINARY, binary)},
       {HKCU, key, "Multi", Raw(REGT_MULTI_SZ, std::string("first\0second one\0\0", 19))},
+      {HKCU, key, "TwoNuls", Raw(REGT_SZ, std::string("abc\0\0", 5))},
       {HKCU, key + "\\Sub", "Inner", RegValue::String("below")},
       {HKCU, run, "Evil", RegValue::String("C:\\evil.exe /run")},
       {HKLM, machine, "Machine", RegValue::String("wide")},
@@ -141,6 +155,36 @@ TEST_F(Win32RegistryExport, RegeditPutsBackEveryValueKeyAndMachineKeyWhereTheyWe
   EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, machine.c_str(), 0, KEY_READ | KEY_WOW64_64KEY, &h),
             ERROR_FILE_NOT_FOUND);
   if (h) RegCloseKey(h);
+}
+
+// A key holding what the ANSI calls would read as "?" is reported and stays out of the
+// file whole; what can be written exactly still goes in.
+TEST_F(Win32RegistryExport, WhatTheCodePageLacksIsReportedAndLeftOut) {
+  Registry& reg = p.registry;
+  const std::string wideName = key + "\\Name", wideData = key + "\\Data";
+  ASSERT_TRUE(SetWide(wideName, L"\x4e2d", REG_SZ, std::wstring(L"x\0", 2)));
+  ASSERT_TRUE(SetWide(wideName, L"Beside", REG_SZ, std::wstring(L"kept out\0", 9)));
+  ASSERT_TRUE(SetWide(wideData, L"Text", REG_SZ, std::wstring(L"\x4e2d\0", 2)));
+  ASSERT_TRUE(SetWide(wideData, L"Plain", REG_SZ, std::wstring(L"caf\xe9\0", 5)));
+
+  const std::vector<std::pair<RegistryExportItem, bool>> items = {
+      {{kUser, wideName, std::nullopt}, false},
+      {{kUser, wideData, std::nullopt}, false},
+      {{kUser, wideData, "Text"}, false},
+      {{kUser, wideData, "Plain"}, true},
+  };
+  RegistryExport exp(reg);
+  for (const auto& [item, exact] : items) {
+    exp.Add(item);
+    EXPECT_EQ(exp.Exact(item), exact) << item.key << " " << item.value.value_or("(key)");
+  }
+  CreateDirectoryA(folder.c_str(), nullptr);
+  auto file = exp.WriteTo(p.files, folder, DateTime{2026, 12, 9, 3, 15, 10});
+  ASSERT_TRUE(file);
+  auto text = p.files.ReadFile(*file);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(Lower(*text), Lower("REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\" + wideData +
+                                "]\r\n\"Plain\"=\"caf\xe9\"\r\n\r\n"));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "removal/registry_export.h"
 
+#include <functional>
+
 #include <gtest/gtest.h>
 
 #include "fakes/fake_files.h"
@@ -24,6 +26,8 @@ TEST_F(RegistryExportTest, EachTypeIsWrittenInRegeditsForm) {
   reg.PutString(HKCU, k, "Path", "C:\\Program Files\\\"x\"");
   reg.PutString(HKCU, k, "Name \"q\" \\", "v");
   reg.Put(HKCU, k, "NoNul", Raw(REGT_SZ, "abc"));
+  reg.Put(HKCU, k, "TwoNuls", Raw(REGT_SZ, std::string("abc\0\0", 5)));
+  reg.Put(HKCU, k, "NoBytes", Raw(REGT_SZ, ""));
   reg.Put(HKCU, k, "Lines", Raw(REGT_SZ, std::string("a\r\nb\0", 5)));
   reg.Put(HKCU, k, "Expand", RegValue::String("%A%", REGT_EXPAND_SZ));
   reg.PutDword(HKCU, k, "Dword", 123456);
@@ -42,6 +46,8 @@ TEST_F(RegistryExportTest, EachTypeIsWrittenInRegeditsForm) {
             "\"Path\"=\"C:\\\\Program Files\\\\\\\"x\\\"\"\r\n"
             "\"Name \\\"q\\\" \\\\\"=\"v\"\r\n"
             "\"NoNul\"=\"abc\"\r\n"
+            "\"TwoNuls\"=hex(1):61,62,63,00,00\r\n"
+            "\"NoBytes\"=\"\"\r\n"
             "\"Lines\"=hex(1):61,0d,0a,62,00\r\n"
             "\"Expand\"=hex(2):25,41,25,00\r\n"
             "\"Dword\"=dword:0001e240\r\n"
@@ -108,6 +114,90 @@ TEST_F(RegistryExportTest, SubtreesComeParentFirstAndEveryEntryOnce) {
             "[HKEY_LOCAL_MACHINE\\Software\\Evil\\c]\r\n\r\n"
             "[HKEY_LOCAL_MACHINE\\Software\\Evil2]\r\n"
             "\"x\"=\"3\"\r\n\r\n");
+}
+
+// Deleting an item the file holds differently, or not at all, would lose it; such an item
+// stays out of the file whole, and the caller is told.
+TEST_F(RegistryExportTest, ItemsTheFileCannotHoldExactlyAreLeftOutWhole) {
+  const std::string zhong = "\xe4\xb8\xad";  // U+4E2D, which Windows-1252 lacks
+  const std::string a = "Software\\A";
+  struct Row {
+    const char* label;
+    std::function<void(fakes::FakeRegistry&)> setUp;
+    std::vector<std::pair<RegistryExportItem, bool>> items;  // and whether each is exact
+    std::string sections;                                    // what follows "REGEDIT4\r\n\r\n"
+  };
+  const std::vector<Row> rows = {
+      {"plain key with its subtree",
+       [&](fakes::FakeRegistry& r) {
+         r.PutString(HKCU, a, "Caf\xe9", "na\xefve");
+         r.PutDword(HKCU, a + "\\Sub", "d", 2);
+       },
+       {{{kUser, a, std::nullopt}, true}},
+       "[HKEY_CURRENT_USER\\Software\\A]\r\n\"Caf\xe9\"=\"na\xefve\"\r\n\r\n"
+       "[HKEY_CURRENT_USER\\Software\\A\\Sub]\r\n\"d\"=dword:00000002\r\n\r\n"},
+      {"value name outside the code page",
+       [&](fakes::FakeRegistry& r) {
+         r.PutString(HKCU, a, "plain", "1");
+         r.PutUnicode(HKCU, a, zhong, REGT_SZ, "x");
+       },
+       {{{kUser, a, std::nullopt}, false}},
+       ""},
+      {"string outside the code page, beside one inside",
+       [&](fakes::FakeRegistry& r) {
+         r.PutUnicode(HKCU, a, "v", REGT_SZ, "x" + zhong);
+         r.PutString(HKCU, a, "w", "plain");
+       },
+       {{{kUser, a, std::nullopt}, false}, {{kUser, a, "v"}, false}, {{kUser, a, "W"}, true}},
+       "[HKEY_CURRENT_USER\\Software\\A]\r\n\"W\"=\"plain\"\r\n\r\n"},
+      {"key name outside the code page, two keys down",
+       [&](fakes::FakeRegistry& r) {
+         r.PutString(HKCU, a, "top", "1");
+         r.PutUnicode(HKCU, a + "\\b\\" + zhong, "v", REGT_SZ, "x");
+       },
+       {{{kUser, a, std::nullopt}, false}},
+       ""},
+      {"value names with line breaks",
+       [&](fakes::FakeRegistry& r) {
+         r.PutString(HKCU, a, "two\r\nlines", "x");
+         r.PutString(HKCU, a + "\\Sub", "line\nfeed", "x");
+         r.PutString(HKCU, a + "\\Sub", "ok", "1");
+       },
+       {{{kUser, a, std::nullopt}, false},
+        {{kUser, a + "\\Sub", std::nullopt}, false},
+        {{kUser, a, "two\r\nlines"}, false},
+        {{kUser, a + "\\Sub", "ok"}, true}},
+       "[HKEY_CURRENT_USER\\Software\\A\\Sub]\r\n\"ok\"=\"1\"\r\n\r\n"},
+      {"key name with a line break",
+       [&](fakes::FakeRegistry& r) { r.PutString(HKCU, a + "\\bad\rname", "v", "x"); },
+       {{{kUser, a, std::nullopt}, false}, {{kUser, a + "\\bad\rname", "v"}, false}},
+       ""},
+      {"subkey that cannot be listed",
+       [&](fakes::FakeRegistry& r) {
+         r.PutString(HKCU, a + "\\Locked\\Inner", "v", "x");
+         r.Restrict(HKCU, a + "\\Locked", REGA_QUERY_VALUE);
+       },
+       {{{kUser, a, std::nullopt}, false}},
+       ""},
+      {"nothing there to lose",
+       [&](fakes::FakeRegistry& r) { r.AddKey(HKCU, a); },
+       {{{kUser, "Software\\Gone", std::nullopt}, true}, {{kUser, a, "none"}, true}},
+       ""},
+      {"no hive or no key",
+       [&](fakes::FakeRegistry& r) { r.PutString(HKCU, "", "root", "x"); },
+       {{{-2147483642LL, a, std::nullopt}, false}, {{kUser, "", "root"}, false}, {{kUser, "\\", std::nullopt}, false}},
+       ""},
+  };
+  for (const Row& row : rows) {
+    fakes::FakeRegistry r;
+    row.setUp(r);
+    RegistryExport e(r);
+    for (const auto& [item, exact] : row.items) {
+      e.Add(item);
+      EXPECT_EQ(e.Exact(item), exact) << row.label << ": " << item.key << " " << item.value.value_or("(key)");
+    }
+    EXPECT_EQ(e.Text(), row.sections.empty() ? "" : "REGEDIT4\r\n\r\n" + row.sections) << row.label;
+  }
 }
 
 TEST_F(RegistryExportTest, WritesOneFileNamedAfterTheRunAndNothingWhenNothingExists) {
