@@ -128,6 +128,9 @@ const char* HiveName(Hive hive);
 enum FileAttr : uint32_t {
   FA_READONLY = 0x01, FA_HIDDEN = 0x02, FA_SYSTEM = 0x04, FA_DIRECTORY = 0x10,
   FA_ARCHIVE = 0x20, FA_NORMAL = 0x80,
+  // A junction or symbolic link: what it points to is somewhere else, never part of the
+  // folder holding it.
+  FA_REPARSE_POINT = 0x400,
 };
 
 struct FileEntry {

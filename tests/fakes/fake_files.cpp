@@ -50,6 +50,12 @@ FakeFileSystem::Node* FakeFileSystem::Lookup(const std::string& path) {
   if (d == drives_.end()) return nullptr;
   Node* n = d->second.get();
   for (size_t i = 1; i < parts.size(); ++i) {
+    // A path through a folder link goes on at its target; the link itself is the last part.
+    for (int hops = 0; !n->linkTarget.empty(); ++hops) {
+      if (hops == 32) return nullptr;  // a loop of links, as Windows gives up on one
+      n = Lookup(n->linkTarget);
+      if (!n) return nullptr;
+    }
     if (!n->IsDir()) return nullptr;
     auto it = n->children.find(Upper(parts[i]));
     if (it == n->children.end()) return nullptr;
@@ -230,6 +236,7 @@ std::unique_ptr<FakeFileSystem::Node> FakeFileSystem::Clone(const Node& n) {
   c->name = n.name;
   c->attrs = n.attrs;
   c->bytes = n.bytes;
+  c->linkTarget = n.linkTarget;
   for (const auto& [k, child] : n.children) c->children[k] = Clone(*child);
   return c;
 }
@@ -238,6 +245,7 @@ IoStatus FakeFileSystem::CopyInto(const Node& from, Node& to, bool overwrite) {
   IoStatus first;
   for (const auto& [key, child] : from.children) {
     auto it = to.children.find(key);
+    if (!child->linkTarget.empty()) continue;  // a link is no content of the folder
     if (child->IsDir()) {
       if (it == to.children.end()) {
         auto folder = std::make_unique<Node>();
@@ -370,6 +378,15 @@ void FakeFileSystem::AddFolder(const std::string& path, uint32_t attrs) {
   if (parts.empty() || !IsDriveSpec(parts[0])) return;
   Node* n = MakeFolders(parts, parts.size());
   if (parts.size() > 1) n->attrs = (attrs | FA_DIRECTORY) & ~static_cast<uint32_t>(FA_NORMAL);
+}
+
+void FakeFileSystem::AddFolderLink(const std::string& path, const std::string& target) {
+  AddFolder(path);
+  if (Node* n = Lookup(path)) {
+    n->attrs = FA_DIRECTORY | FA_REPARSE_POINT;
+    n->children.clear();
+    n->linkTarget = target;
+  }
 }
 
 void FakeFileSystem::SetInUse(const std::string& path, bool inUse) {

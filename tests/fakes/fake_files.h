@@ -39,6 +39,9 @@ class FakeFileSystem final : public FileSystem {
   // attributes are FileAttr bits (FA_ARCHIVE is what a new file gets on Windows).
   void AddFile(const std::string& path, const std::string& bytes = {}, uint32_t attrs = FA_ARCHIVE);
   void AddFolder(const std::string& path, uint32_t attrs = FA_DIRECTORY);
+  // A junction or directory symbolic link at path pointing to target: paths through it
+  // reach the target's contents; the link itself is removed as an empty folder.
+  void AddFolderLink(const std::string& path, const std::string& target);
   // A file another program holds open for reading, sharing reading only: it can be read,
   // copied and have its attributes set, but not be deleted, moved or written
   // (ERR_SHARING_VIOLATION), nor be replaced.
@@ -55,6 +58,7 @@ class FakeFileSystem final : public FileSystem {
     uint32_t attrs = 0;
     bool inUse = false;
     std::string bytes;
+    std::string linkTarget;  // a folder link's target
     std::map<std::string, std::unique_ptr<Node>> children;  // by upper-case name
     bool IsDir() const { return attrs & FA_DIRECTORY; }
   };

@@ -93,11 +93,25 @@ bool RefusedTarget(DWORD existing) {
   return existing != INVALID_FILE_ATTRIBUTES && (existing & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
 }
 
+// A junction or directory symbolic link.
+bool IsFolderLink(DWORD attributes) {
+  return (attributes & FILE_ATTRIBUTE_DIRECTORY) && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Windows removes a directory link as a folder; Wine, for a Unix symbolic link, as a file.
+// Neither call follows it.
+IoStatus RemoveLink(const std::string& path) {
+  if (RemoveDirectoryA(path.c_str())) return {};
+  const IoStatus why = LastError();
+  return ::DeleteFileA(path.c_str()) ? IoStatus{} : why;
+}
+
 IoStatus CopyTree(const std::string& from, const std::string& to, bool overwrite) {
   if (!IsFolder(to) && !CreateDirectoryA(to.c_str(), nullptr)) return LastError();
   IoStatus first;
   for (const auto& fd : List(from + "\\*")) {
     std::string src = from + "\\" + fd.cFileName, dst = to + "\\" + fd.cFileName;
+    if (IsFolderLink(fd.dwFileAttributes)) continue;  // what it points to lies elsewhere
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       Keep(first, CopyTree(src, dst, overwrite));
       continue;
@@ -119,6 +133,11 @@ IoStatus DeleteTree(const std::string& folder, bool force) {
   IoStatus first;
   for (const auto& fd : List(folder + "\\*")) {
     std::string p = folder + "\\" + fd.cFileName;
+    // The link goes, never what it points to.
+    if (IsFolderLink(fd.dwFileAttributes)) {
+      Keep(first, RemoveLink(p));
+      continue;
+    }
     if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
       Keep(first, DeleteTree(p, force));
       continue;
@@ -225,6 +244,7 @@ IoStatus Win32FileSystem::DeleteFolder(const std::string& path, bool force) {
   if (HasWildcards(p)) return kBadName;
   if (p.size() <= 3) return IoStatus{ERROR_ACCESS_DENIED};  // never a drive root
   if (!IsFolder(p)) return NotAFolder(p);
+  if (IsFolderLink(RawAttributes(p))) return RemoveLink(p);
   return DeleteTree(p, force);
 }
 
