@@ -33,6 +33,8 @@ Scanning& ScanWiring::Get() {
 }
 
 void ScanWiring::StartScan() {
+  // A scan empties the lists a removal run is working through; it waits for the run.
+  if (app_.subsystems().removal->Busy()) return;
   Scanning& s = Get();
   FrmMain& main = app_.main();
   s.state.definitions = {main.fileCount(), main.registryCount(), main.cookieCount(), main.exeCount(),
@@ -43,8 +45,12 @@ void ScanWiring::StartScan() {
 void ScanWiring::PauseScan() { Get().cmdPause_Click(); }
 void ScanWiring::StopScan() { Get().cmdStop_Click(); }
 void ScanWiring::LoadExclusions() { Get().threats.LoadExclusions(); }
-void ScanWiring::SelectAll() { Get().cmdSelectAll_Click(); }
-void ScanWiring::ExcludeSelected() { Get().cmdExclude_Click(); }
+void ScanWiring::SelectAll() {
+  if (!app_.subsystems().removal->Busy()) Get().cmdSelectAll_Click();
+}
+void ScanWiring::ExcludeSelected() {
+  if (!app_.subsystems().removal->Busy()) Get().cmdExclude_Click();
+}
 void ScanWiring::QuarantineMenu(int index) { Get().mnuQuarItem_Click(index); }
 
 std::string ScanWiring::ReadSetting(const std::string& section, const std::string& key, const std::string& def) {

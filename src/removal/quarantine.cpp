@@ -25,6 +25,8 @@ std::string WithoutTrailingBackslash(std::string path) {
   return path;
 }
 
+bool IsFolderLink(uint32_t attributes) { return (attributes & FA_DIRECTORY) && (attributes & FA_REPARSE_POINT); }
+
 std::optional<uint64_t> SizeOf(FileSystem& files, const std::string& path) {
   const std::string name = FileNameOfPath(path);
   for (const FileEntry& e : files.Find(path))
@@ -87,6 +89,7 @@ bool Quarantine::CopyTree(const std::string& from, const std::string& to) {
   bool ok = true;
   for (const FileEntry& e : s_.files.Find(from + "\\*")) {
     const std::string src = from + "\\" + e.name, dst = to + "\\" + e.name;
+    if (IsFolderLink(e.attributes)) continue;  // what it points to is not the threat's
     if (e.attributes & FA_DIRECTORY)
       ok = CopyTree(src, dst) && ok;
     else
@@ -99,9 +102,12 @@ bool Quarantine::SameTree(const std::string& source, const std::string& copy) {
   if (!s_.files.FolderExists(copy)) return false;
   for (const FileEntry& e : s_.files.Find(source + "\\*")) {
     const std::string src = source + "\\" + e.name, dst = copy + "\\" + e.name;
+    if (IsFolderLink(e.attributes)) continue;
     if (e.attributes & FA_DIRECTORY) {
       if (!SameTree(src, dst)) return false;
-    } else if (SizeOf(s_.files, dst) != e.size) {
+    } else if (!SameFile(src, dst)) {
+      // Names and sizes alike are not enough: another folder of the same name would pass
+      // for this one's backup.
       return false;
     }
   }
@@ -128,14 +134,16 @@ std::optional<std::string> Quarantine::BackUpFolder(const std::string& path, con
   return std::nullopt;
 }
 
-void Quarantine::DeleteCopiedTree(const std::string& source, const std::string& copy) {
+void Quarantine::DeleteCopiedTree(const std::string& source, const std::string& copy, const std::string& slot) {
   for (const FileEntry& e : s_.files.Find(source + "\\*")) {
     const std::string src = source + "\\" + e.name, dst = copy + "\\" + e.name;
-    if (e.attributes & FA_DIRECTORY) {
-      DeleteCopiedTree(src, dst);
-    } else if (SizeOf(s_.files, dst) == e.size) {
+    if (IsFolderLink(e.attributes)) {
+      RemoveLink(src);
+    } else if (e.attributes & FA_DIRECTORY) {
+      DeleteCopiedTree(src, dst, slot + "\\" + e.name);
+    } else if (SameFile(src, dst)) {
       if (e.attributes & FA_READONLY) s_.files.SetAttributes(src, e.attributes & ~FA_READONLY);
-      s_.files.DeleteFile(src);
+      if (s_.files.DeleteFile(src)) WriteQuarantineFileRecord(src, slot + "\\" + e.name);
     }
   }
   // Empty now unless something resisted; then the folder stays with it.
@@ -179,13 +187,27 @@ int Quarantine::QuarantineDll(const std::string& path) {
   return 1;
 }
 
+void Quarantine::RemoveLink(const std::string& path) {
+  // Removing a link leaves what it points to; there is nothing of the threat's to copy.
+  if (s_.files.DeleteFolder(path, false)) {
+    WriteQuarantineFileRecord(path, ItemName(path));
+    Note("quarantine: link " + path + " removed; what it points to was left alone");
+  }
+}
+
 bool Quarantine::QuarantineItem(const std::string& path) {
   if (path.find('\\') == std::string::npos) return false;
-  const bool found = !s_.files.ListPlainFiles(path).empty();
-  const bool folder = s_.files.FolderExists(path);
+  // A folder's path may end in "\"; listing that would list the folder's files instead.
+  const std::string source = WithoutTrailingBackslash(path);
+  const bool folder = s_.files.FolderExists(source);
+  const bool found = !folder && !s_.files.ListPlainFiles(path).empty();
   if (!found && !folder) return false;
   const std::string name = ItemName(path);
-  if (found || !folder) {
+  if (folder && IsFolderLink(s_.files.Attributes(source).value_or(0))) {
+    RemoveLink(source);
+    return true;
+  }
+  if (!folder) {
     const auto stored = BackUpFile(path, name);
     if (!stored) return true;
     WriteQuarantineFileRecord(path, *stored);
@@ -195,8 +217,7 @@ bool Quarantine::QuarantineItem(const std::string& path) {
     }
     return true;
   }
-  const std::string source = WithoutTrailingBackslash(path);
-  if (const auto stored = BackUpFolder(source, name)) DeleteCopiedTree(source, Folder() + "\\" + *stored);
+  if (const auto stored = BackUpFolder(source, name)) DeleteCopiedTree(source, Folder() + "\\" + *stored, *stored);
   return true;
 }
 
@@ -212,8 +233,21 @@ bool Quarantine::RegisterComServer(const std::string& path) {
   return true;
 }
 
+void Quarantine::BeginRun() {
+  inRun_ = true;
+  recorded_.clear();
+}
+
+void Quarantine::EndRun() {
+  inRun_ = false;
+  recorded_.clear();
+}
+
 void Quarantine::WriteQuarantineFileRecord(const std::string& path, const std::string& name) {
-  if (!logging) return;
+  // The second pass writes no records of its own, but a file it is the first to remove
+  // still gets one: the log is the only note of where a copy came from.
+  const bool first = recorded_.insert(UpperAnsi(path)).second;
+  if (!logging && !(inRun_ && first)) return;
   Append(FormatUsDateTime(s_.clock.Now()) + " - File: " + name + "\r\n - Location: " + path + "\r\n\r\n\r\n");
 }
 

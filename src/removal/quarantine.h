@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "platform/log.h"
@@ -28,8 +29,11 @@ class Quarantine {
  public:
   explicit Quarantine(QuarantineServices services) : s_(std::move(services)) {}
 
-  // QuarantineLogging: records are appended only while it is on.
+  // QuarantineLogging: records are appended while it is on, and, inside a run, for a file
+  // first removed while it is off.
   bool logging = false;
+  void BeginRun();
+  void EndRun();
 
   std::string Folder() const { return s_.dataFolder + "\\quarantine"; }
   std::string LogFile() const { return Folder() + "\\QuarantineLog.txt"; }
@@ -65,12 +69,17 @@ class Quarantine {
   bool SameFile(const std::string& a, const std::string& b);
   bool SameTree(const std::string& source, const std::string& copy);
   bool CopyTree(const std::string& from, const std::string& to);
-  // Deletes what the copy holds too, read-only entries included; the rest stays.
-  void DeleteCopiedTree(const std::string& source, const std::string& copy);
+  // Deletes what the copy holds the same bytes of, read-only entries included, each file
+  // with its record (named by its place below the slot); the rest stays. Links inside are
+  // removed, never followed.
+  void DeleteCopiedTree(const std::string& source, const std::string& copy, const std::string& slot);
+  void RemoveLink(const std::string& path);
   void Append(const std::string& record);
   void Note(const std::string& text);
 
   QuarantineServices s_;
+  bool inRun_ = false;
+  std::set<std::string> recorded_;  // upper-case paths recorded in this run
 };
 
 }  // namespace kx

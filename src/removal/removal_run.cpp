@@ -1,10 +1,12 @@
 #include "removal/removal_run.h"
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "core/paths.h"
 #include "core/text.h"
 #include "platform/datetime.h"
+#include "definitions/hive.h"
 #include "removal/registry_export.h"
 #include "scan/scan_state.h"
 #include "scan/threat_list.h"
@@ -51,6 +53,10 @@ RemovalControls RemovalControls::FromForm(ui::Form& form) {
   c.lbltracesFound = form.Find("lbltracesFound");
   c.lblSoftwareFound = form.Find("lblSoftwareFound");
   c.chkSendData = form.Find("chkSendData");
+  c.cmdScanNow = form.Find("cmdScanNow");
+  c.cmdSelectAll = form.Find("cmdSelectAll");
+  c.cmdExclude = form.Find("cmdExclude");
+  c.Command4 = form.Find("Command4");
   return c;
 }
 
@@ -78,6 +84,8 @@ void RemovalRun::ShowBar(bool visible) {
 }
 
 void RemovalRun::Command4_Click() {
+  // Pressed again while a run yields: the run's own failure list must stay.
+  if (running_) return;
   ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
   bool anyTicked = false;
   if (results)
@@ -102,20 +110,23 @@ void RemovalRun::lblRemove_Click() {
   // A click on "Remove" while a run yields would start a second one over the same rows.
   if (running_) return;
   running_ = true;
+  MakePlan();
   quarantine_.CreateFolder();
+  quarantine_.BeginRun();
   host_.ShowResultsPanel();
-  for (ui::Control* c : {c_.lblSweepNow, c_.lblOptions, c_.lblResult, c_.lblExit})
+  for (ui::Control* c : {c_.lblOptions, c_.lblResult, c_.lblExit})
     if (c) c->set_enabled(true);
   if (c_.lblRemove) c_.lblRemove->set_enabled(false);
+  HoldControls(true);
   host_.ApplyTimerSettings(false);
   ShowBar(true);
+
+  // Exported before anything can change: what it holds is what the passes delete.
+  ExportRegistry();
 
   SetStatus(Msg("MSG_INFORMATION"));
   for (int i = 0; i < pauseTurns; ++i) Turn();
   SetStatus("");
-
-  // Exported before the first pass deletes anything.
-  ExportRegistry();
 
   const bool restore = IsSystemRestoreAvailable();
   if (restore) {
@@ -130,15 +141,28 @@ void RemovalRun::lblRemove_Click() {
   RemovalPass();
   if (restore) EndRestorePoint();
 
-  for (ui::Control* list : {c_.lvwFilesToBeDeleted, c_.lvwRegistryToBeDeleted, c_.lvwSpywareFound})
-    if (list) ThreatList::RemoveCheckedRows(*list);
+  // The rows the run handled go; those that failed stay, and so does any row ticked after
+  // the run began.
+  std::vector<size_t> files, registry;
+  for (const Plan::File& f : plan_.files)
+    if (!plan_.keptFiles.count(f.row)) files.push_back(f.row);
+  for (const Plan::Registry& r : plan_.registry)
+    if (!plan_.keptRegistry.count(r.row)) registry.push_back(r.row);
+  RemoveRows(c_.lvwFilesToBeDeleted, files);
+  RemoveRows(c_.lvwRegistryToBeDeleted, registry);
+  if (c_.lvwSpywareFound) ThreatList::RemoveCheckedRows(*c_.lvwSpywareFound);
   SetCaption("");
-  if (c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved)
-    ThreatList::RemoveCheckedRows(*c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved);
+  std::vector<size_t> threats;
+  for (size_t row : plan_.threatRows)
+    if (!plan_.keptThreats.count(row)) threats.push_back(row);
+  RemoveRows(c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved, threats);
 
   if (c_.pgbDeleteSpywaresFound) c_.pgbDeleteSpywaresFound->set_value(c_.pgbDeleteSpywaresFound->max());
   SetStatus("100% " + Msg("MSG_COMPLETE"));
 
+  quarantine_.EndRun();
+  HoldControls(false);
+  if (c_.lblSweepNow) c_.lblSweepNow->set_enabled(true);
   running_ = false;
   host_.ApplyTimerSettings(true);
   if (c_.lblRemove) c_.lblRemove->set_enabled(true);
@@ -151,35 +175,81 @@ void RemovalRun::lblRemove_Click() {
 
 void RemovalRun::AddToRemovedTotal() {
   long total = std::strtol(host_.ReadSetting("Settings", "lblDefRemoved", "0").c_str(), nullptr, 10);
+  // The counts shown, less what stayed: each threat count is shown twice over.
   total += CaptionNumber(c_.lblRemovePicSoftwareFound) + CaptionNumber(c_.lbltracesFound) +
-           CaptionNumber(c_.lblSoftwareFound);
+           CaptionNumber(c_.lblSoftwareFound) - plan_.failedQueueRows - 2 * plan_.failedThreatRows;
   host_.WriteSetting("Settings", "lblDefRemoved", std::to_string(total));
+}
+
+void RemovalRun::MakePlan() {
+  plan_ = {};
+  if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved)
+    for (size_t i = 0; i < results->item_count(); ++i)
+      if (results->items()[i].checked) plan_.threatRows.push_back(i);
+  if (ui::Control* q = c_.lvwFilesToBeDeleted) {
+    plan_.fileRows = q->item_count();
+    for (size_t i = 0; i < q->item_count(); ++i)
+      if (const ui::ListItem& row = q->items()[i]; row.checked) plan_.files.push_back({i, row.text, row.SubItem(1)});
+  }
+  if (ui::Control* q = c_.lvwRegistryToBeDeleted) {
+    plan_.registryRows = q->item_count();
+    for (size_t i = 0; i < q->item_count(); ++i) {
+      const ui::ListItem& row = q->items()[i];
+      if (!row.checked) continue;
+      Plan::Registry r{i, Trim(row.text), Trim(row.SubItem(1)), Trim(row.SubItem(2)), row.SubItem(3)};
+      // A nameless find is listed under its key path.
+      if (Trim(r.threat).empty()) r.threat = row.SubItem(1);
+      r.hive = std::strtoll(r.hiveText.c_str(), nullptr, 10);
+      plan_.registry.push_back(std::move(r));
+    }
+  }
+  if (ui::Control* q = c_.lvwCookiesToDelete) {
+    plan_.cookieRows = q->item_count();
+    for (size_t i = 0; i < q->item_count(); ++i)
+      if (const ui::ListItem& row = q->items()[i]; row.checked) plan_.cookies.push_back({i, row.text});
+  }
+}
+
+void RemovalRun::HoldControls(bool hold) {
+  if (!hold) {
+    for (auto& [control, enabled] : held_) control->set_enabled(enabled);
+    held_.clear();
+    return;
+  }
+  held_.clear();
+  for (ui::Control* c : {c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved, c_.cmdSelectAll, c_.cmdExclude,
+                         c_.Command4, c_.cmdScanNow, c_.lblSweepNow}) {
+    if (!c) continue;
+    held_.emplace_back(c, c->enabled());
+    c->set_enabled(false);
+  }
 }
 
 bool RemovalRun::ExportRegistry() {
   lastExport_.clear();
-  registryBackedUp_ = true;
-  ui::Control* queue = c_.lvwRegistryToBeDeleted;
-  if (!queue) return true;
   RegistryExport exporter(s_.platform.registry);
-  for (const ui::ListItem& row : queue->items()) {
-    if (!row.checked) continue;
-    const std::string hive = Trim(row.text), key = Trim(row.SubItem(1)), value = Trim(row.SubItem(2));
-    if (hive.empty() || key.empty()) continue;
+  std::vector<Plan::Registry*> exported;
+  for (Plan::Registry& r : plan_.registry) {
+    if (r.hiveText.empty() || r.key.empty()) continue;
     // A row without a value name takes the whole key, its default value with it.
-    exporter.Add(std::strtoll(hive.c_str(), nullptr, 10), key,
-                 value.empty() ? std::nullopt : std::optional<std::string>(value));
+    RegistryExportItem item{r.hive, r.key, r.value.empty() ? std::nullopt : std::optional<std::string>(r.value)};
+    if (!exporter.Exact(item)) {
+      if (s_.log) s_.log->Write("removal: " + r.key + " cannot be backed up exactly; it is kept");
+      continue;
+    }
+    exporter.Add(std::move(item));
+    exported.push_back(&r);
   }
   if (exporter.Empty()) return true;
   if (auto file = exporter.WriteTo(s_.platform.files, quarantine_.Folder(), s_.platform.clock.Now())) {
     lastExport_ = *file;
-    return true;
+  } else if (!exporter.Text().empty()) {
+    // Something to back up, and no file for it.
+    if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
+    return false;
   }
-  // No file either because nothing of it is there any more, or because it could not be written.
-  if (exporter.Text().empty()) return true;
-  if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
-  registryBackedUp_ = false;
-  return false;
+  for (Plan::Registry* r : exported) r->backedUp = true;
+  return true;
 }
 
 void RemovalRun::Progress(size_t row, size_t rows, int barValue) {
@@ -196,95 +266,116 @@ void RemovalRun::RemovalPass() {
     ShowBar(true);
     SetStatus(Msg("MSG_REMOVING"));
     if (ui::Control* bar = c_.pgbDeleteSpywaresFound) {
-      const size_t rows = (c_.lvwRegistryToBeDeleted ? c_.lvwRegistryToBeDeleted->item_count() : 0) +
-                          (c_.lvwFilesToBeDeleted ? c_.lvwFilesToBeDeleted->item_count() : 0);
-      bar->set_range(0, static_cast<int>(rows));
+      bar->set_range(0, static_cast<int>(plan_.registryRows + plan_.fileRows));
       bar->set_value(0);
     }
   }
   FilesPass(second, failures);
-  RegistryPass();
-  CookiesPass();
+  RegistryPass(second, failures);
+  CookiesPass(second, failures);
   if (failures > 0) failures_.ShowFailures();
+}
+
+bool RemovalRun::StillThere(const std::string& path) {
+  // Hidden and system files count too: whatever is still on the disk was not removed.
+  std::string p = path;
+  while (p.size() > 3 && p.back() == '\\') p.pop_back();
+  return s_.platform.files.Attributes(p).has_value();
+}
+
+bool RemovalRun::StillThere(const Plan::Registry& entry) {
+  const auto hive = HiveOfHandle(static_cast<int32_t>(static_cast<uint32_t>(entry.hive)));
+  if (!hive) return false;
+  Registry& reg = s_.platform.registry;
+  if (entry.value.empty()) return reg.OpenKey(*hive, entry.key, REGA_QUERY_VALUE) != RegStatus::NotFound;
+  RegValue ignored;
+  return reg.QueryValue(*hive, entry.key, entry.value, ignored) != RegStatus::NotFound;
+}
+
+void RemovalRun::Failed(ui::Control* queue, size_t row, const std::string& shown, const std::string& threat,
+                        const std::string& location, long& failures) {
+  failures_.AddProblem(shown);
+  ++failures;
+  ++plan_.failedQueueRows;
+  (queue == c_.lvwRegistryToBeDeleted ? plan_.keptRegistry : plan_.keptFiles).insert(row);
+  if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved) {
+    for (size_t r = 0; r < results->item_count(); ++r) {
+      const ui::ListItem& item = results->items()[r];
+      const bool named = !Trim(threat).empty() && EqualsNoCase(item.text, threat);
+      const bool placed = !location.empty() && item.smallIcon == KIND_FOLDER && EqualsNoCase(item.SubItem(1), location);
+      if (!named && !placed) continue;
+      if (plan_.keptThreats.insert(r).second) ++plan_.failedThreatRows;
+      Untick(*results, r);
+      break;
+    }
+  }
+  if (queue && row < queue->item_count()) Untick(*queue, row);
+}
+
+void RemovalRun::RemoveRows(ui::Control* list, std::vector<size_t> rows) {
+  if (!list) return;
+  std::sort(rows.rbegin(), rows.rend());
+  for (size_t row : rows)
+    if (row < list->item_count()) list->RemoveItem(row);
 }
 
 void RemovalRun::FilesPass(bool second, long& failures) {
   ui::Control* queue = c_.lvwFilesToBeDeleted;
-  if (!queue) return;
-  FileSystem& files = s_.platform.files;
-  const size_t count = queue->item_count();
-  for (size_t i = 0; i < count && i < queue->item_count(); ++i) {
-    const ui::ListItem row = queue->items()[i];
-    if (row.checked) {
-      const std::string& path = row.text;
-      Progress(i + 1, count, static_cast<int>(i + 1));
-      SetCaption(LowerAnsi(path));
-      const std::string ext = UpperAnsi(FileExtensionOfPath(path));
-      if (ext == "DLL" || ext == "OCX") {
-        quarantine_.RegisterComServer(path);
-        quarantine_.QuarantineDll(path);
-        quarantine_.QuarantineItem(path);
-      } else if (ext == "EXE") {
-        RemoveExecutable(path);
-      } else {
-        quarantine_.QuarantineItem(path);
-      }
+  const size_t count = plan_.fileRows;
+  for (const Plan::File& item : plan_.files) {
+    const std::string& path = item.path;
+    Progress(item.row + 1, count, static_cast<int>(item.row + 1));
+    SetCaption(LowerAnsi(path));
+    const std::string ext = UpperAnsi(FileExtensionOfPath(path));
+    if (ext == "DLL" || ext == "OCX") {
+      quarantine_.RegisterComServer(path);
+      quarantine_.QuarantineDll(path);
+      quarantine_.QuarantineItem(path);
+    } else if (ext == "EXE") {
+      RemoveExecutable(path);
+    } else {
+      quarantine_.QuarantineItem(path);
     }
     Turn();
-    if (!second || !row.checked || !FileExists(files, row.text)) continue;
-    if (LowerAnsi(row.text).find(".exe") != std::string::npos) RemoveExecutable(row.text);
-    if (!FileExists(files, row.text)) continue;
-    failures_.AddProblem(row.text);
-    ++failures;
-    if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved) {
-      for (size_t r = 0; r < results->item_count(); ++r)
-        if (results->items()[r].text == row.SubItem(1)) {
-          Untick(*results, r);
-          break;
-        }
-    }
-    Untick(*queue, i);
+    if (!second || !StillThere(path)) continue;
+    if (LowerAnsi(path).find(".exe") != std::string::npos) RemoveExecutable(path);
+    // A folder whose copy failed, or a file that resisted, is still there.
+    if (StillThere(path)) Failed(queue, item.row, path, item.threat, path, failures);
   }
 }
 
-void RemovalRun::RegistryPass() {
+void RemovalRun::RegistryPass(bool second, long& failures) {
   ui::Control* queue = c_.lvwRegistryToBeDeleted;
-  if (!queue) return;
-  const size_t count = queue->item_count();
-  for (size_t i = 0; i < count && i < queue->item_count(); ++i) {
-    const ui::ListItem row = queue->items()[i];
-    if (row.checked) {
-      Progress(i + 1, count, static_cast<int>(i + 1 + count));
-      SetCaption(LowerAnsi(row.SubItem(1) + "\\" + row.SubItem(2)));
-      const std::string hiveText = Trim(row.text), key = Trim(row.SubItem(1)), value = Trim(row.SubItem(2));
-      const int64_t hive = std::strtoll(hiveText.c_str(), nullptr, 10);
-      if (!registryBackedUp_) {
-        // Without its backup the entry stays, and its rows stay for another run.
-        if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved)
-          for (size_t r = 0; r < results->item_count(); ++r)
-            if (results->items()[r].text == row.SubItem(3)) Untick(*results, r);
-        Untick(*queue, i);
-      } else if (!hiveText.empty() && !key.empty()) {
-        registry_.DeleteRegistryValue(hive, key, value);
-        if (value.empty()) registry_.DeleteRegistryKey(hive, key);
-      }
+  const size_t count = plan_.registryRows;
+  for (const Plan::Registry& entry : plan_.registry) {
+    Progress(entry.row + 1, count, static_cast<int>(entry.row + 1 + count));
+    SetCaption(LowerAnsi(entry.key + "\\" + entry.value));
+    // Only what the .reg file holds is deleted; the rest stays and is listed.
+    if (entry.backedUp) {
+      registry_.DeleteRegistryValue(entry.hive, entry.key, entry.value);
+      if (entry.value.empty()) registry_.DeleteRegistryKey(entry.hive, entry.key);
     }
     Turn();
+    if (second && !entry.hiveText.empty() && !entry.key.empty() && StillThere(entry)) {
+      const std::string hive = ModRegistryRelated::HiveName(entry.hive);
+      Failed(queue, entry.row, hive + "\\" + entry.key + (entry.value.empty() ? "" : "\\" + entry.value),
+             entry.threat, "", failures);
+    }
   }
 }
 
-void RemovalRun::CookiesPass() {
-  ui::Control* queue = c_.lvwCookiesToDelete;
-  if (!queue) return;
-  const size_t count = queue->item_count();
-  for (size_t i = 0; i < count && i < queue->item_count(); ++i) {
-    const ui::ListItem row = queue->items()[i];
-    if (row.checked) {
-      Progress(i + 1, count, static_cast<int>(i + 1 + count));
-      SetCaption(LowerAnsi(row.text));
-      if (FileExists(s_.platform.files, row.text)) quarantine_.QuarantineCookie(row.text);
-    }
+void RemovalRun::CookiesPass(bool second, long& failures) {
+  const size_t count = plan_.cookieRows;
+  for (const Plan::Cookie& cookie : plan_.cookies) {
+    Progress(cookie.row + 1, count, static_cast<int>(cookie.row + 1 + count));
+    SetCaption(LowerAnsi(cookie.path));
+    if (FileExists(s_.platform.files, cookie.path)) quarantine_.QuarantineCookie(cookie.path);
     Turn();
+    if (second && StillThere(cookie.path)) {
+      failures_.AddProblem(cookie.path);
+      ++failures;
+      ++plan_.failedQueueRows;
+    }
   }
 }
 

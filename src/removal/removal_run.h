@@ -7,7 +7,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/forms/form.h"
 #include "platform/log.h"
@@ -32,6 +35,8 @@ struct RemovalControls {
               *lblRemove = nullptr;
   ui::Control *lblRemovePicSoftwareFound = nullptr, *lbltracesFound = nullptr, *lblSoftwareFound = nullptr;
   ui::Control* chkSendData = nullptr;
+  // Held disabled for the run, so that its rows cannot change under it.
+  ui::Control *cmdScanNow = nullptr, *cmdSelectAll = nullptr, *cmdExclude = nullptr, *Command4 = nullptr;
 
   static RemovalControls FromForm(ui::Form& form);
 };
@@ -70,8 +75,9 @@ class RemovalRun {
   // -1 not present, 2 its process could not be stopped, 1 quarantined and deleted, 0 otherwise.
   int RemoveExecutable(const std::string& path);
 
-  // Writes the ticked registry rows' entries, as they are now, to a .reg file in the
-  // quarantine. False when there was something to export and it could not be written.
+  // Writes the planned registry entries, as they are now, to a .reg file in the quarantine
+  // and marks those it holds exactly; only they are deleted. False when there was something
+  // to export and it could not be written.
   bool ExportRegistry();
 
   bool IsSystemRestoreAvailable();
@@ -92,10 +98,45 @@ class RemovalRun {
   void SetStatus(const std::string& text);
   void SetCaption(const std::string& text);
   void ShowBar(bool visible);
+  // What one run removes, fixed from the ticked rows when it starts: rows ticked later,
+  // while the run yields, are not in it, and the registry export covers exactly its entries.
+  struct Plan {
+    struct File {
+      size_t row;
+      std::string path, threat;
+    };
+    struct Registry {
+      size_t row;
+      std::string hiveText, key, value, threat;
+      int64_t hive = 0;
+      bool backedUp = false;  // held exactly by the .reg export
+    };
+    struct Cookie {
+      size_t row;
+      std::string path;
+    };
+    std::vector<File> files;
+    std::vector<Registry> registry;
+    std::vector<Cookie> cookies;
+    size_t fileRows = 0, registryRows = 0, cookieRows = 0;  // the queues' lengths, for the progress
+    std::vector<size_t> threatRows;  // the threat list's ticked rows
+    std::set<size_t> keptFiles, keptRegistry, keptThreats;  // rows of what was not removed
+    long failedQueueRows = 0, failedThreatRows = 0;
+  };
+
+  void MakePlan();
+  void HoldControls(bool hold);
   void Progress(size_t row, size_t rows, int barValue);
   void FilesPass(bool second, long& failures);
-  void RegistryPass();
-  void CookiesPass();
+  void RegistryPass(bool second, long& failures);
+  void CookiesPass(bool second, long& failures);
+  // A row that was not removed: listed in "Delete Failed", unticked with its threat row so
+  // both stay for another attempt, and not counted as removed.
+  void Failed(ui::Control* queue, size_t row, const std::string& shown, const std::string& threat,
+              const std::string& location, long& failures);
+  static void RemoveRows(ui::Control* list, std::vector<size_t> rows);
+  bool StillThere(const std::string& path);
+  bool StillThere(const Plan::Registry& entry);
   void AddToRemovedTotal();
 
   RemovalServices s_;
@@ -107,7 +148,8 @@ class RemovalRun {
   ModRegistryRelated registry_;
   int64_t restoreSequence_ = 0;
   bool running_ = false;
-  bool registryBackedUp_ = true;  // the registry pass deletes only what the .reg file holds
+  Plan plan_;
+  std::vector<std::pair<ui::Control*, bool>> held_;  // controls disabled for the run, as they were
   std::string lastExport_;
 };
 

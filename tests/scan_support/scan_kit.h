@@ -25,7 +25,7 @@ class ScanTestForm : public ui::Form {
     Add(T::Timer, "tmrScroll");
     Add(T::Shape, "shpCircle");
     for (const char* b : {"cmdRemove", "cmdResults", "cmdSettings", "cmdScanNow", "cmdScan", "cmdStop", "cmdPause",
-                          "cmdLog", "cmdUpdate", "cmdStatus", "cmdSelectAll", "cmdExclude"})
+                          "cmdLog", "cmdUpdate", "cmdStatus", "cmdSelectAll", "cmdExclude", "Command4"})
       Add(T::CommandButton, b);
     for (const char* l : {"lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected", "lblSoftwareFound",
                           "lblRemovePicSoftwareFound", "lbltracesFound", "lblPercentageCompleted", "lblStatus",

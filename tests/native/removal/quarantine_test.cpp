@@ -71,7 +71,13 @@ TEST_F(QuarantineTest, AFolderIsCopiedWholeAndOnlyWhatWasCopiedGoes) {
   EXPECT_FALSE(fp.files.Exists("C:\\Bad\\Dir\\a.txt"));
   EXPECT_FALSE(fp.files.Exists("C:\\Bad\\Dir\\sub\\b.txt"));
   EXPECT_TRUE(fp.files.Exists("C:\\Bad\\Dir\\sub\\held.txt"));
-  EXPECT_EQ(Log(), "");  // folders get no record
+  // Each file that went has its record, named by its place in the quarantine.
+  const std::string stamp = "3/16/2006 10:15:02 AM";
+  auto record = [&](const std::string& name, const std::string& path) {
+    return stamp + " - File: " + name + "\r\n - Location: " + path + "\r\n\r\n\r\n";
+  };
+  EXPECT_EQ(Log(), record("Dir (2)\\a.txt", "C:\\Bad\\Dir\\a.txt") +
+                       record("Dir (2)\\sub\\b.txt", "C:\\Bad\\Dir\\sub\\b.txt"));
 
   // Released and tried again: the copy made is recognised, no third slot. A trailing "\"
   // names the same folder.
@@ -79,6 +85,58 @@ TEST_F(QuarantineTest, AFolderIsCopiedWholeAndOnlyWhatWasCopiedGoes) {
   EXPECT_TRUE(q.QuarantineItem("C:\\Bad\\Dir\\"));
   EXPECT_FALSE(fp.files.Exists("C:\\Bad\\Dir"));
   EXPECT_FALSE(fp.files.Exists(kQ + "\\Dir (3)"));
+  EXPECT_NE(Log().find(record("Dir (2)\\sub\\held.txt", "C:\\Bad\\Dir\\sub\\held.txt")), std::string::npos);
+}
+
+// A folder is deleted only against a copy of its own bytes, and only what lies in it goes:
+// a link inside (or the threat folder itself being one) is removed, never followed.
+TEST_F(QuarantineTest, AFolderGoesOnlyAgainstItsOwnCopyAndNeverThroughALink) {
+  struct Case {
+    const char* what;
+    void (*plant)(fakes::FakeFileSystem&);
+    const char* threat;
+    std::vector<std::pair<std::string, std::string>> kept;  // path, bytes: untouched
+    std::vector<std::string> gone;
+    std::string record = "";  // what the log must say
+  };
+  const Case cases[] = {
+      {"another folder of the same name, sizes alike, other bytes",
+       [](fakes::FakeFileSystem& f) {
+         f.AddFile(kQ + "\\EvilDir\\f.txt", "aaaa");
+         f.AddFile("C:\\Two\\EvilDir\\f.txt", "bbbb");
+       },
+       "C:\\Two\\EvilDir",
+       {{kQ + "\\EvilDir\\f.txt", "aaaa"}, {kQ + "\\EvilDir (2)\\f.txt", "bbbb"}},
+       {"C:\\Two\\EvilDir"}},
+      {"a link inside the threat folder",
+       [](fakes::FakeFileSystem& f) {
+         f.AddFile("C:\\Bad\\EvilDir\\a.txt", "a");
+         f.AddFile("C:\\Users\\User\\Documents\\doc.txt", "mine");
+         f.AddFolderLink("C:\\Bad\\EvilDir\\cache", "C:\\Users\\User\\Documents");
+       },
+       "C:\\Bad\\EvilDir",
+       {{"C:\\Users\\User\\Documents\\doc.txt", "mine"}, {kQ + "\\EvilDir\\a.txt", "a"}},
+       {"C:\\Bad\\EvilDir", kQ + "\\EvilDir\\cache"},
+       " - File: cache\r\n - Location: C:\\Bad\\EvilDir\\cache\r\n"},
+      {"the threat folder is itself a link",
+       [](fakes::FakeFileSystem& f) {
+         f.AddFile("C:\\Keep\\k.txt", "keep");
+         f.AddFolderLink("C:\\Bad\\LinkDir", "C:\\Keep");
+       },
+       "C:\\Bad\\LinkDir\\",
+       {{"C:\\Keep\\k.txt", "keep"}},
+       {"C:\\Bad\\LinkDir", kQ + "\\LinkDir"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fp.files.Clear();
+    fp.files.AddFolder(kQ);
+    c.plant(fp.files);
+    EXPECT_TRUE(q.QuarantineItem(c.threat));
+    for (const auto& [path, bytes] : c.kept) EXPECT_EQ(fp.files.ReadFile(path).value_or("<none>"), bytes) << path;
+    for (const std::string& path : c.gone) EXPECT_FALSE(fp.files.Exists(path)) << path;
+    EXPECT_NE(Log().find(c.record), std::string::npos) << Log();
+  }
 }
 
 TEST_F(QuarantineTest, ALibraryThatCannotBeCopiedIsUnregisteredButKept) {

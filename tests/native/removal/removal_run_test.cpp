@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "core/paths.h"
 #include "fakes/fake_platform.h"
 #include "scan_support/scan_kit.h"
@@ -40,7 +43,11 @@ class Host : public RemovalHost {
   }
   void SendData() override { calls.push_back("send"); }
   void ShowStatusPanelValues() override { calls.push_back("status"); }
-  void HandleWindowMessages() override { ui_.DoEvents(); }
+  void HandleWindowMessages() override {
+    ui_.DoEvents();
+    if (onTurn) onTurn();
+  }
+  std::function<void()> onTurn;  // what the user does while the run yields
 
  private:
   ui::Backend& ui_;
@@ -146,11 +153,13 @@ TEST_F(RemovalTest, DeleteBacksUpLogsAndRemovesEveryTickedThreat) {
             "[HKEY_CURRENT_USER\\Software\\BadKey\\Sub]\r\n\"S\"=\"s\"\r\n\r\n"
             "[HKEY_CURRENT_USER\\Software\\Run]\r\n\"Bad\"=\"x\"\r\n\r\n");
 
-  // First pass only; no record for a folder; the key's default value, then the key.
+  // First pass only; a folder's files each; the key's default value, then the key.
   EXPECT_EQ(Log(), FileRecord("config.ini", "C:\\Bad1\\config.ini") +
                        FileRecord("config (2).ini", "C:\\Bad2\\config.ini") +
                        FileRecord("TOOLBAR.Dll", "C:\\Program Files\\Bar\\TOOLBAR.Dll") +
                        FileRecord("bad.exe", "C:\\Bad1\\bad.exe") +
+                       FileRecord("BadDir\\a.txt", "C:\\Program Files\\BadDir\\a.txt") +
+                       FileRecord("BadDir\\sub\\b.txt", "C:\\Program Files\\BadDir\\sub\\b.txt") +
                        KeyRecord("HKEY_CURRENT_USER\\Software\\Run", "Bad") +
                        KeyRecord("HKEY_CURRENT_USER\\Software\\BadKey", "") +
                        KeyRecord("HKEY_CURRENT_USER\\Software\\BadKey", "All Values") +
@@ -192,7 +201,8 @@ TEST_F(RemovalTest, NothingIsDeletedWithoutABackupAndWhatStaysIsListed) {
   run.lblRemove_Click();  // the side bar's entry asks nothing
   EXPECT_TRUE(rig.backend.msgboxes().empty());
 
-  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\locked.dat", "C:\\Bad\\stuck.exe"}));
+  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\locked.dat", "C:\\Bad\\stuck.exe",
+                                                  "HKEY_CURRENT_USER\\Software\\Guarded\\V"}));
   EXPECT_TRUE(failed.visible());
   EXPECT_EQ(Stored("locked.dat"), "held");
   EXPECT_EQ(Stored("stuck.exe"), "<none>");  // its process never stopped: not touched
@@ -203,14 +213,14 @@ TEST_F(RemovalTest, NothingIsDeletedWithoutABackupAndWhatStaysIsListed) {
   // Records for what was backed up and gone (or backed up and locked), none for the
   // registry value that stayed.
   EXPECT_EQ(Log(), FileRecord("locked.dat", "C:\\Bad\\locked.dat") + FileRecord("plain.txt", "C:\\Bad\\plain.txt"));
-  // The failures' rows stay, unticked, for another attempt; so does the unticked one. A
-  // registry entry that resisted is not reported: its row goes.
+  // The failures' rows stay, unticked, for another attempt; so does the unticked one.
   std::vector<std::string> left;
   for (const auto& r : results.items()) left.push_back(r.text + (r.checked ? "+" : ""));
-  EXPECT_EQ(left, (std::vector<std::string>{"Locked", "Stuck Exe", "Untouched"}));
+  EXPECT_EQ(left, (std::vector<std::string>{"Locked", "Stuck Exe", "Untouched", "Guarded"}));
 
   failed.Get("Command2").Click();
-  EXPECT_EQ(fp.shell.ClipboardText(), "C:\\Bad\\locked.dat\r\nC:\\Bad\\stuck.exe\r\n");
+  EXPECT_EQ(fp.shell.ClipboardText(),
+            "C:\\Bad\\locked.dat\r\nC:\\Bad\\stuck.exe\r\nHKEY_CURRENT_USER\\Software\\Guarded\\V\r\n");
   failed.Get("Command1").Click();
   EXPECT_FALSE(failed.visible());
 }
@@ -229,7 +239,8 @@ TEST_F(RemovalTest, AFullDiskKeepsEveryOriginal) {
   EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\a.txt"), "a");
   EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\Dir\\f.txt"), "f");
   EXPECT_TRUE(fp.files.Exists("C:\\Users\\User\\Cookies\\user@ads[2].txt"));
-  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\a.txt"}));  // folders and cookies go unreported
+  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\a.txt", "C:\\Bad\\Dir", "HKEY_CURRENT_USER\\Software\\Run\\Ads",
+                                                  "C:\\Users\\User\\Cookies\\user@ads[2].txt"}));
   EXPECT_EQ(Log(), "");
   // Not exported, so not deleted, and its row stays for another run.
   EXPECT_TRUE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Ads"));
@@ -238,6 +249,107 @@ TEST_F(RemovalTest, AFullDiskKeepsEveryOriginal) {
   // No part copy left to pass for a backup.
   EXPECT_FALSE(fp.files.Exists(kQ + "\\a.txt"));
   EXPECT_FALSE(fp.files.Exists(kQ + "\\Dir"));
+}
+
+// Rows ticked while the run yields, and a second Delete, change nothing of it: it removes
+// what was ticked when it began, holds the lists and the scan commands until it ends, and
+// keeps its own failure list.
+TEST_F(RemovalTest, WhatARunRemovesIsFixedWhenItBegins) {
+  File("Ticked", "C:\\Bad\\ticked.txt", "t");
+  File("Locked", "C:\\Bad\\locked.txt", "l");
+  fp.files.SetInUse("C:\\Bad\\locked.txt");
+  File("Later", "C:\\Bad\\later.txt", "later");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Late", "V", "x");
+  Reg("Late Reg", "Software\\Late", "V");
+  auto& results = rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+  for (size_t row : {0u, 1u}) {
+    results.SetItemChecked(row, true);
+    rig.threats.PropagateCheck(row);
+  }
+  const char* held[] = {"lvwPicRemoveListOfSpywareFoundAndToBeRemoved", "cmdSelectAll", "cmdExclude", "Command4",
+                        "cmdScanNow", "lblSweepNow"};
+  for (const char* name : held) rig.Get(name).set_enabled(true);
+  std::vector<std::string> enabledDuringRun;
+  host.onTurn = [&] {
+    if (!run.Busy()) return;
+    for (const char* name : held)
+      if (rig.Get(name).enabled()) enabledDuringRun.push_back(name);
+    rig.threats.cmdSelectAll_Click();
+    run.Command4_Click();
+  };
+  rig.backend.ExpectMsgBox(ui::MsgResult::Yes);
+  run.Command4_Click();
+  host.onTurn = nullptr;
+
+  EXPECT_FALSE(fp.files.Exists("C:\\Bad\\ticked.txt"));
+  EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\later.txt"), "later");
+  EXPECT_TRUE(fp.registry.Get(Hive::CurrentUser, "Software\\Late", "V"));
+  EXPECT_EQ(run.lastRegistryExport(), "");
+  EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\locked.txt"}));
+  EXPECT_EQ(rig.backend.msgboxes().size(), 1u);  // the second Delete asked nothing
+  EXPECT_EQ(enabledDuringRun, std::vector<std::string>{});
+  for (const char* name : held) EXPECT_TRUE(rig.Get(name).enabled()) << name;
+  std::vector<std::string> left;
+  for (const auto& r : results.items()) left.push_back(r.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Locked", "Later", "Late Reg"}));
+  EXPECT_EQ(rig.Get("lvwFilesToBeDeleted").item_count(), 2u);
+  EXPECT_EQ(rig.Get("lvwRegistryToBeDeleted").item_count(), 1u);
+}
+
+// After Select All and Delete every queue row is either removed, with its copy and record,
+// or listed in "Delete Failed" with its rows kept; only what went counts as removed.
+TEST_F(RemovalTest, EveryTickedRowIsRemovedOrListedAsFailed) {
+  fp.files.AddFile("C:\\Bad\\Trail\\x.txt", "x");
+  File("Trailing", "C:\\Bad\\Trail\\", "");                     // folder definitions end in "\"
+  fp.files.AddFile("C:\\Bad\\Held\\h.txt", "h");
+  fp.files.SetInUse("C:\\Bad\\Held\\h.txt");
+  File("Held Folder", "C:\\Bad\\Held", "");                     // copied, but cannot all go
+  File("Late Exe", "C:\\Bad\\late.exe", "MZ");                  // its process stops on the retry only
+  const uint32_t pid = fp.processes.Add("C:\\Bad\\late.exe");
+  fp.processes.Get(pid)->killable = false;
+  fp.registry.PutUnicode(Hive::CurrentUser, "Software\\Uni", "\xE4\xB8\xAD", REGT_SZ, "x");  // U+4E2D
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Uni", "Plain", "p");
+  Reg("Unicode Key", "Software\\Uni", "");                      // a .reg file could not hold it
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Run", "Ads", "a");
+  Reg("Run Ads", "Software\\Run", "Ads");
+  rig.threats.cmdSelectAll_Click();
+  for (const char* count : {"lblRemovePicSoftwareFound", "lbltracesFound", "lblSoftwareFound"})
+    rig.Get(count).set_caption("5");
+  host.onTurn = [&] {
+    if (!run.quarantine().logging && fp.processes.Get(pid)) fp.processes.Get(pid)->killable = true;
+  };
+  run.lblRemove_Click();
+  host.onTurn = nullptr;
+
+  struct Outcome {
+    const char* shown;  // the path, or the full key
+    bool removed;
+    const char* record;  // in the log when removed
+  };
+  const Outcome outcomes[] = {
+      {"C:\\Bad\\Trail", true, " - File: Trail\\x.txt\r\n - Location: C:\\Bad\\Trail\\x.txt\r\n"},
+      {"C:\\Bad\\Held", false, nullptr},
+      {"C:\\Bad\\late.exe", true, " - File: late.exe\r\n - Location: C:\\Bad\\late.exe\r\n"},
+      {"HKEY_CURRENT_USER\\Software\\Uni", false, nullptr},
+      {"HKEY_CURRENT_USER\\Software\\Run\\Ads", true, " - Key: HKEY_CURRENT_USER\\Software\\Run\r\nValue: Ads\r\n"},
+  };
+  const std::vector<std::string> problems = Problems();
+  for (const Outcome& o : outcomes) {
+    SCOPED_TRACE(o.shown);
+    const bool listed = std::find(problems.begin(), problems.end(), o.shown) != problems.end();
+    EXPECT_EQ(listed, !o.removed);
+    if (o.record) EXPECT_NE(Log().find(o.record), std::string::npos) << Log();
+  }
+  EXPECT_EQ(problems.size(), 2u);
+  EXPECT_FALSE(fp.files.Exists("C:\\Bad\\Trail"));
+  EXPECT_TRUE(fp.files.Exists("C:\\Bad\\Held\\h.txt"));
+  EXPECT_EQ(fp.registry.Get(Hive::CurrentUser, "Software\\Uni", "Plain").value_or(RegValue{}).AsString(), "p");
+  EXPECT_EQ(fp.files.ReadFile(run.lastRegistryExport()).value_or("").find("Uni"), std::string::npos);
+  // Their threat rows stay; 15 shown, less two queue rows and two threats counted twice.
+  std::vector<std::string> left;
+  for (const auto& r : rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").items()) left.push_back(r.text);
+  EXPECT_EQ(left, (std::vector<std::string>{"Held Folder", "Unicode Key"}));
+  EXPECT_EQ(host.settings["Settings/lblDefRemoved"], "9");
 }
 
 TEST_F(RemovalTest, DeleteAsksOnlyWhenItShould) {
