@@ -50,6 +50,22 @@ struct Children {
   }
 };
 
+// The memory phase run as a scan runs it, over the real services; the rig keeps its lists.
+struct MemoryScan {
+  scantest::ScanRig rig;
+  ProcessScanner scanner;
+  MemoryScan(win32::Win32Platform& wp, const std::string& data)
+      : rig(wp.files, wp.registry, wp.system, wp.shell, wp.clock, data),
+        scanner(ProcessScanServices{wp.processes, wp.system, wp.files, rig.backend, scantest::KeyAsMessage, "Kestrix",
+                                    data},
+                ProcessScanControls::FromForm(rig.form), rig.threats, rig.state) {
+    rig.state.yield.intervalMs = 0;
+    rig.Get("cmdScan").set_enabled(false);  // a scan runs
+    scanner.ScanMemory();
+    Sleep(100);
+  }
+};
+
 struct ProcessScannerWin32 : ::testing::Test {
   win32::Win32Platform wp;
   std::string root;
@@ -92,14 +108,9 @@ TEST_F(ProcessScannerWin32, OnlyTheMatchedOneOfTwoSameNamedProcessesIsStopped) {
   ASSERT_TRUE(keep && stop && keep2);
   Sleep(300);
 
-  scantest::ScanRig rig(wp.files, wp.registry, wp.system, wp.shell, wp.clock, data);
-  rig.state.yield.intervalMs = 0;
-  ProcessScanner scanner(ProcessScanServices{wp.processes, wp.system, wp.files, rig.backend, scantest::KeyAsMessage,
-                                             "Kestrix", data},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
-  rig.Get("cmdScan").set_enabled(false);  // a scan runs
-  scanner.ScanMemory();
-  Sleep(100);
+  MemoryScan scan(wp, data);
+  auto& rig = scan.rig;
+  auto& scanner = scan.scanner;
   EXPECT_TRUE(children.Running(keep));
   EXPECT_TRUE(children.Running(keep2));
   EXPECT_FALSE(children.Running(stop));
@@ -175,14 +186,9 @@ TEST_F(ProcessScannerWin32, ASixtyFourBitProgramInTheSystemFolderIsStoppedOnlyWh
   ASSERT_TRUE(wp.files.WriteFile(data + "\\ExeDefinition.dat", definitions));
   Sleep(300);
 
-  scantest::ScanRig rig(wp.files, wp.registry, wp.system, wp.shell, wp.clock, data);
-  rig.state.yield.intervalMs = 0;
-  ProcessScanner scanner(ProcessScanServices{wp.processes, wp.system, wp.files, rig.backend, scantest::KeyAsMessage,
-                                             "Kestrix", data},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
-  rig.Get("cmdScan").set_enabled(false);  // a scan runs
-  scanner.ScanMemory();
-  Sleep(100);
+  MemoryScan scan(wp, data);
+  auto& rig = scan.rig;
+  auto& scanner = scan.scanner;
   std::vector<std::string> rows;
   for (const ui::ListItem& row : rig.form.Get("lvwSpywareFound").items()) rows.push_back(row.text);
   std::vector<std::string> expected;
