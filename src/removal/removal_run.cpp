@@ -177,7 +177,9 @@ void RemovalRun::AddToRemovedTotal() {
   long total = std::strtol(host_.ReadSetting("Settings", "lblDefRemoved", "0").c_str(), nullptr, 10);
   // The counts shown, less what stayed: each threat count is shown twice over.
   total += CaptionNumber(c_.lblRemovePicSoftwareFound) + CaptionNumber(c_.lbltracesFound) +
-           CaptionNumber(c_.lblSoftwareFound) - plan_.failedQueueRows - 2 * plan_.failedThreatRows;
+           CaptionNumber(c_.lblSoftwareFound) -
+           static_cast<long>(plan_.keptFiles.size() + plan_.keptRegistry.size() + plan_.keptCookies.size() +
+                             2 * plan_.keptThreats.size());
   host_.WriteSetting("Settings", "lblDefRemoved", std::to_string(total));
 }
 
@@ -296,7 +298,6 @@ void RemovalRun::Failed(ui::Control* queue, size_t row, const std::string& shown
                         const std::string& location, long& failures) {
   failures_.AddProblem(shown);
   ++failures;
-  ++plan_.failedQueueRows;
   (queue == c_.lvwRegistryToBeDeleted ? plan_.keptRegistry : plan_.keptFiles).insert(row);
   if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved) {
     for (size_t r = 0; r < results->item_count(); ++r) {
@@ -304,7 +305,7 @@ void RemovalRun::Failed(ui::Control* queue, size_t row, const std::string& shown
       const bool named = !Trim(threat).empty() && EqualsNoCase(item.text, threat);
       const bool placed = !location.empty() && item.smallIcon == KIND_FOLDER && EqualsNoCase(item.SubItem(1), location);
       if (!named && !placed) continue;
-      if (plan_.keptThreats.insert(r).second) ++plan_.failedThreatRows;
+      plan_.keptThreats.insert(r);
       Untick(*results, r);
       break;
     }
@@ -374,7 +375,7 @@ void RemovalRun::CookiesPass(bool second, long& failures) {
     if (second && StillThere(cookie.path)) {
       failures_.AddProblem(cookie.path);
       ++failures;
-      ++plan_.failedQueueRows;
+      plan_.keptCookies.insert(cookie.row);
     }
   }
 }

@@ -120,8 +120,7 @@ class RemovalRun {
     std::vector<Cookie> cookies;
     size_t fileRows = 0, registryRows = 0, cookieRows = 0;  // the queues' lengths, for the progress
     std::vector<size_t> threatRows;  // the threat list's ticked rows
-    std::set<size_t> keptFiles, keptRegistry, keptThreats;  // rows of what was not removed
-    long failedQueueRows = 0, failedThreatRows = 0;
+    std::set<size_t> keptFiles, keptRegistry, keptCookies, keptThreats;  // rows of what was not removed
   };
 
   void MakePlan();
