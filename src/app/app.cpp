@@ -118,8 +118,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
     tray_->ChangeToolTip(f, tip);
   };
   download->takeIcon = [this](ui::Form& f) { tray_->RemoveIcon(f); };
-  download->onMouseMove = [this, download](int, int, int x, int) {
-    if (x / ui_.TwipsPerPixel() == 515 && !main_->visible()) {
+  download->onNotifyIconMessage = [this, download](int message) {
+    if (message == 515 && !main_->visible()) {  // a left double-click
       download->set_window_state(ui::WindowState::Normal);
       download->Show(false);
     }

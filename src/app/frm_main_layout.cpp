@@ -269,7 +269,7 @@ void FrmMain::Wire() {
   onResize = [this] { Form_Resize(); };
   onQueryUnload = [this](int& cancel, int mode) { Form_QueryUnload(cancel, mode); };
   onUnload = [this](int& cancel) { Form_Unload(cancel); };
-  onMouseMove = [this](int, int, int x, int) { app_.subsystems().tray->TrayMouseMove(x); };
+  onNotifyIconMessage = [this](int message) { app_.subsystems().tray->TrayIconMessage(message); };
   auto on = [this](const char* name, std::function<void()> f) { Get(name).onClick = std::move(f); };
   const Subsystems& sub = app_.subsystems();
 

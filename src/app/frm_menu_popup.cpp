@@ -9,7 +9,7 @@ namespace {
 
 constexpr int kPx = 15;
 constexpr int kRise = 80;   // twips per tick of tmrMenuPopup
-constexpr int kFall = 100;  // twips per tick of tmrPopDown
+constexpr int kFall = 100;  // twips per tick of tmrPopDown, until it is below the work area
 constexpr int kLingerSeconds = 5;  // TmrEnablePopDown's ticks past this start the fall
 
 }  // namespace
@@ -59,9 +59,9 @@ void FrmMenuPopUp::Form_Load() {
   Get("mnuMaxmimaize").set_enabled(!main.visible());
 
   set_caption(product);
-  const SlideUpPlace place = PlaceSlideUp(app_.platform().notifyArea, *this, backend().TwipsPerPixel());
-  screenHeight_ = place.screenHeight;
+  const SlideUpPlace place = PlaceSlideUp(*this);
   targetTop_ = place.targetTop;
+  fallEnd_ = place.fallEnd;
   Move(place.left, place.startTop, width(), height());
   Show();
   Get("tmrMenuPopup").set_enabled(true);
@@ -99,7 +99,7 @@ void FrmMenuPopUp::TmrEnablePopDown_Timer() {
 void FrmMenuPopUp::tmrPopDown_Timer() {
   if (!visible()) Show();
   Move(left(), top() + kFall, width(), height());
-  if (top() > screenHeight_ - 2000) {
+  if (top() > fallEnd_) {
     Get("tmrPopDown").set_enabled(false);
     Unload();
   }

@@ -14,7 +14,7 @@ class FrmMenuPopUp : public ui::Form {
   FrmMenuPopUp(ui::Backend& backend, App& app);
 
   int targetTop() const { return targetTop_; }
-  int screenHeight() const { return screenHeight_; }
+  int fallEnd() const { return fallEnd_; }
   int lTimDown() const { return lTimDown_; }
 
  private:
@@ -31,7 +31,7 @@ class FrmMenuPopUp : public ui::Form {
   App& app_;
   int lTimDown_ = 0;  // seconds lingered since it rose or the mouse last moved over it
   int targetTop_ = 0;
-  int screenHeight_ = 0;
+  int fallEnd_ = 0;
 };
 
 }  // namespace kx

@@ -8,9 +8,7 @@ namespace {
 
 constexpr int kPx = 15;
 constexpr int kRise = 20;  // twips per tick of tmrPopupSignatureUpdate
-constexpr int kFall = 40;  // twips per tick of tmrPopDown
-// The fall ends here whatever the screen's size.
-constexpr int kFallEnd = 11167;
+constexpr int kFall = 40;  // twips per tick of tmrPopDown, until it is below the work area
 
 }  // namespace
 
@@ -46,8 +44,9 @@ void FrmSignatureUpdated::Form_Load() {
       .set_caption("All " + app_.info().branding.productName +
                    " signatures have been updated automatically.  You are now protected from new malicious "
                    "applications.");
-  const SlideUpPlace place = PlaceSlideUp(app_.platform().notifyArea, *this, backend().TwipsPerPixel());
+  const SlideUpPlace place = PlaceSlideUp(*this);
   targetTop_ = place.targetTop;
+  fallEnd_ = place.fallEnd;
   Move(place.left, place.startTop, width(), height());
   Show();
   Get("tmrPopupSignatureUpdate").set_enabled(true);
@@ -78,7 +77,7 @@ void FrmSignatureUpdated::tmrEnablePopDownTimer_Timer() {
 
 void FrmSignatureUpdated::tmrPopDown_Timer() {
   Move(left(), top() + kFall, width(), height());
-  if (top() > kFallEnd) {
+  if (top() > fallEnd_) {
     Get("tmrPopDown").set_enabled(false);
     cmdUpdateSuccesfullOK_Click();
   }

@@ -23,6 +23,7 @@ class FrmSignatureUpdated : public ui::Form {
   void cmdUpdateSuccesfullOK_Click();
 
   int targetTop() const { return targetTop_; }
+  int fallEnd() const { return fallEnd_; }
 
  private:
   void Form_Load();
@@ -33,6 +34,7 @@ class FrmSignatureUpdated : public ui::Form {
   App& app_;
   ui::Form* iconOwner_;
   int targetTop_ = 0;
+  int fallEnd_ = 0;
 };
 
 }  // namespace kx

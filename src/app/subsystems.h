@@ -49,7 +49,7 @@ class TrayFeature {
   virtual ~TrayFeature() = default;
   virtual void SendToTray() {}         // Command5, File > Minimize to Tray, Minimized = "Yes"
   virtual void RemoveTrayIcon() {}     // on every way out
-  virtual void TrayMouseMove(int x) {}  // the main window's mouse moves carry tray messages
+  virtual void TrayIconMessage(int message) {}  // the main window's icon was used
 };
 
 class SubmissionFeature {

@@ -1,6 +1,6 @@
 #include "app/tray.h"
 
-#include <cmath>
+#include <algorithm>
 
 namespace kx {
 namespace {
@@ -80,16 +80,18 @@ void clsTray::AddAllAgain() {
 
 namespace kx {
 
-SlideUpPlace PlaceSlideUp(NotificationArea& area, const ui::Form& window, int twipsPerPixel) {
-  const PixelSize desktop = area.DesktopClientSize();
-  const double screenHeight = desktop.height * 14.5;
-  const double taskbarHeight = area.TaskbarClientHeight() * 14.5;
-  const int innerWidthPx = window.scale_width() / (twipsPerPixel > 0 ? twipsPerPixel : 15);
+SlideUpPlace PlaceSlideUp(const ui::Form& window) {
+  ui::Backend& screen = window.backend();
+  int left = 0, top = 0, width = 0, height = 0;
+  screen.WorkAreaPixels(left, top, width, height);
+  const int bottom = screen.TwipsFromPixels(top + height);
   SlideUpPlace p;
-  p.screenHeight = static_cast<int>(std::lround(screenHeight));
-  p.startTop = static_cast<int>(std::lround(screenHeight - taskbarHeight));
-  p.left = static_cast<int>(std::lround((desktop.width - innerWidthPx) * 14.7));
-  p.targetTop = static_cast<int>(std::lround(screenHeight - (window.height() + 100)));
+  // The right edge in whole pixels, as the window will be drawn.
+  p.left = screen.TwipsFromPixels(left + width - screen.PixelsFromTwips(window.width()));
+  p.startTop = bottom;
+  // Taller than the work area, it rises no higher than the work area's top.
+  p.targetTop = std::max(screen.TwipsFromPixels(top), bottom - (window.height() + 100));
+  p.fallEnd = bottom;
   return p;
 }
 

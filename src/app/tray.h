@@ -48,15 +48,16 @@ using Tray = clsTray;
 
 namespace kx {
 
-// Where a slide-up window stands, in twips: against the bottom right corner of the screen,
-// starting on the taskbar's top edge and rising until its bottom is 100 twips above the
-// screen's. Screen distances convert at 14.5 twips per pixel, the width at 14.7.
+// Where a slide-up window stands, in twips: at the right edge of the screen's work area (the
+// taskbar excluded), starting just below the work area's bottom, rising until its own bottom
+// is 100 twips above it, and gone once it has fallen below it again. Worked out in pixels and
+// converted with the screen's own scale, so it holds at every DPI.
 struct SlideUpPlace {
-  int screenHeight = 0;
-  int startTop = 0;
   int left = 0;
+  int startTop = 0;
   int targetTop = 0;
+  int fallEnd = 0;  // a top past this is out of the work area
 };
-SlideUpPlace PlaceSlideUp(NotificationArea& area, const ui::Form& window, int twipsPerPixel);
+SlideUpPlace PlaceSlideUp(const ui::Form& window);
 
 }  // namespace kx

@@ -25,9 +25,7 @@ void TrayWiring::SendToTray() {
 
 void TrayWiring::RemoveTrayIcon() { app_.tray().RemoveIcon(app_.main()); }
 
-void TrayWiring::TrayMouseMove(int x) {
-  const int perPixel = app_.ui().TwipsPerPixel();
-  const int message = perPixel > 0 ? x / perPixel : x;
+void TrayWiring::TrayIconMessage(int message) {
   switch (message) {
     case kLeftDown:
     case kRightDown: app_.menuPopUp().Show(); break;

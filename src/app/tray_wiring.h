@@ -1,6 +1,6 @@
 // Joins the tray to the main window: "Send to Tray" hides the window behind an icon, the
-// icon's mouse messages (arriving as the window's mouse moves) open the menu or bring the
-// window back, and every way out takes the icon away.
+// icon's mouse messages open the menu or bring the window back, and every way out takes the
+// icon away.
 #pragma once
 
 #include "app/subsystems.h"
@@ -15,7 +15,7 @@ class TrayWiring final : public TrayFeature {
 
   void SendToTray() override;        // Command5, File > Minimize to Tray, Minimized = "Yes"
   void RemoveTrayIcon() override;    // the main window's query unload
-  void TrayMouseMove(int x) override;  // x in twips: the mouse message times twips per pixel
+  void TrayIconMessage(int message) override;  // WM_LBUTTONDOWN (513) and the rest
 
  private:
   App& app_;

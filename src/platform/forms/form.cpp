@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <stdexcept>
 
 namespace kx::ui {
@@ -425,6 +426,10 @@ void Form::MouseMove(int x, int y) {
   if (onMouseMove) onMouseMove(0, 0, x, y);
 }
 
+void Form::NotifyIconMessage(int message) {
+  if (onNotifyIconMessage) onNotifyIconMessage(message);
+}
+
 void Form::FreezeRedraw(bool frozen) { backend_->FreezeRedraw(*this, frozen); }
 
 void Form::PopupMenu(Control& menu) { backend_->PopupMenu(menu); }
@@ -439,5 +444,35 @@ void Form::BackendResized(int width, int height, int scaleWidth, int scaleHeight
 }
 
 void Form::BackendClosed() { Unload(0); }
+
+// ---------------------------------------------------------------- Backend
+
+namespace {
+
+// a * b / c rounded half away from zero, as MulDiv rounds; c > 0.
+int MulDivRound(int a, int b, int c) {
+  const int64_t n = static_cast<int64_t>(a) * b;
+  return static_cast<int>(n >= 0 ? (n + c / 2) / c : -((-n + c / 2) / c));
+}
+
+}  // namespace
+
+int Backend::TwipsFromPixels(int pixels) const {
+  const int dpi = Dpi();
+  return MulDivRound(pixels, 1440, dpi > 0 ? dpi : 96);
+}
+
+int Backend::PixelsFromTwips(int twips) const {
+  const int dpi = Dpi();
+  return MulDivRound(twips, dpi > 0 ? dpi : 96, 1440);
+}
+
+void Backend::WorkArea(int& left, int& top, int& width, int& height) {
+  WorkAreaPixels(left, top, width, height);
+  left = TwipsFromPixels(left);
+  top = TwipsFromPixels(top);
+  width = TwipsFromPixels(width);
+  height = TwipsFromPixels(height);
+}
 
 }  // namespace kx::ui

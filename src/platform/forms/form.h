@@ -271,11 +271,15 @@ class Form {
   std::function<void(int& cancel)> onUnload;
   std::function<void()> onResize;
   std::function<void()> onActivate;
-  // Mouse moves of the window itself (its controls have their own). The Win32 backend passes
-  // on only the notification-area icon's messages, which Windows sends as mouse moves with
-  // the icon's mouse message where the position would be: x is that number in twips, y 0.
+  // Mouse moves over the window itself, in twips (its controls have their own).
   std::function<void(int button, int shift, int x, int y)> onMouseMove;
   void MouseMove(int x = 0, int y = 0);
+  // The window's notification-area icon was used: the mouse message the shell reports
+  // (513 left button down, 515 left double-click, 516/518 the right button's), as it is.
+  // Windows sends it as a mouse move with the message where the position would be; read as
+  // a position it would pass through twips and come back wrong at any scale but 96 DPI.
+  std::function<void(int message)> onNotifyIconMessage;
+  void NotifyIconMessage(int message);
 
   // For backends: the window moved, resized or changed state on its own.
   void BackendResized(int width, int height, int scaleWidth, int scaleHeight, WindowState state);
@@ -333,17 +337,22 @@ class Backend {
   virtual std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) = 0;
   // Runs a modal loop until the form is hidden or unloaded.
   virtual void RunModal(Form& form) = 0;
-  // Screen work area (without the task bar) in twips.
-  virtual void WorkArea(int& left, int& top, int& width, int& height) = 0;
+  // Screen work area (without the task bar) in pixels.
+  virtual void WorkAreaPixels(int& left, int& top, int& width, int& height) = 0;
+  // The same in twips.
+  void WorkArea(int& left, int& top, int& width, int& height);
   virtual void PopupMenu(Control& menu) {}
   // Whether a Shift key is held down now.
   virtual bool ShiftKeyDown() const { return false; }
   // Runs `work` on the UI thread, after the handler now running returns: callable from any
   // thread, so a worker can report back without the UI waiting in DoEvents. Posts run in order.
   virtual void Post(std::function<void()> work) = 0;
-  // Twips per screen pixel (15 at 96 DPI): a pixel count carried in a twips coordinate, as the
-  // notification icon's messages are, comes back by dividing by it.
-  virtual int TwipsPerPixel() const { return 15; }
+  // Screen pixels per inch: 96 at 100 %, 120, 144, 168, 192 at 200 %. A twip is 1/1440 inch
+  // at every scale, so twips per pixel is a whole number only at some of them: convert with
+  // the ratio itself, rounding to the nearest as MulDiv does.
+  virtual int Dpi() const { return 96; }
+  int TwipsFromPixels(int pixels) const;
+  int PixelsFromTwips(int twips) const;
 
   // The taskbar was made anew (Explorer restarted; the shell's "TaskbarCreated"): every icon
   // must be added again. The session ends (WM_ENDSESSION): nothing may be left behind. Each

@@ -64,7 +64,7 @@ int HeadlessBackend::freeze_depth(const Form& f) const {
   return it == freeze_.end() ? 0 : it->second;
 }
 
-void HeadlessBackend::set_work_area(int left, int top, int width, int height) {
+void HeadlessBackend::set_work_area_pixels(int left, int top, int width, int height) {
   workArea_[0] = left;
   workArea_[1] = top;
   workArea_[2] = width;
@@ -158,7 +158,7 @@ void HeadlessBackend::RunModal(Form& form) {
   if (onRunModal) onRunModal(form);
 }
 
-void HeadlessBackend::WorkArea(int& left, int& top, int& width, int& height) {
+void HeadlessBackend::WorkAreaPixels(int& left, int& top, int& width, int& height) {
   left = workArea_[0];
   top = workArea_[1];
   width = workArea_[2];

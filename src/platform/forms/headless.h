@@ -54,7 +54,9 @@ class HeadlessBackend : public Backend {
   int freeze_count() const { return freezeCount_; }
   // Each backend notification, for tests of what reaches the windows.
   int control_changes() const { return controlChanges_; }
-  void set_work_area(int left, int top, int width, int height);
+  // The screen: its scale and its work area (without the taskbar), in pixels.
+  void set_dpi(int dpi) { dpi_ = dpi; }
+  void set_work_area_pixels(int left, int top, int width, int height);
   const std::vector<Form*>& loaded_forms() const { return loaded_; }
   // The shell's broadcasts, as the Win32 backend passes them on.
   void TaskbarCreated() {
@@ -78,7 +80,8 @@ class HeadlessBackend : public Backend {
   int MousePointer() const override { return pointer_; }
   std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
   void RunModal(Form& form) override;
-  void WorkArea(int& left, int& top, int& width, int& height) override;
+  void WorkAreaPixels(int& left, int& top, int& width, int& height) override;
+  int Dpi() const override { return dpi_; }
   void PopupMenu(Control& menu) override { popups_.push_back(menu.name()); }
   bool ShiftKeyDown() const override { return shiftDown; }
   void Post(std::function<void()> work) override;
@@ -106,7 +109,8 @@ class HeadlessBackend : public Backend {
   std::map<const Form*, int> freeze_;
   int freezeCount_ = 0;
   int controlChanges_ = 0;
-  int workArea_[4] = {0, 0, 1024 * 15, 738 * 15};
+  int dpi_ = 96;
+  int workArea_[4] = {0, 0, 1024, 738};
   mutable std::mutex postMutex_;
   std::deque<std::function<void()>> posted_;
 };

@@ -32,11 +32,11 @@ class Win32Backend final : public ui::Backend {
   int MousePointer() const override;
   std::optional<std::string> OpenFileDialog(const std::string& title, const std::string& filter) override;
   void RunModal(ui::Form& form) override;
-  void WorkArea(int& left, int& top, int& width, int& height) override;
+  void WorkAreaPixels(int& left, int& top, int& width, int& height) override;
   bool ShiftKeyDown() const override;
   void PopupMenu(ui::Control& menu) override;
   void Post(std::function<void()> work) override;
-  int TwipsPerPixel() const override;
+  int Dpi() const override;
 
   struct Impl;
 

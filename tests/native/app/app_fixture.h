@@ -50,7 +50,7 @@ class RecordingSubsystems final : public ScanFeature, public RemovalFeature, pub
   KX_RECORD(AutoUpdateTick, ())
   KX_RECORD(SendToTray, ())
   KX_RECORD(RemoveTrayIcon, ())
-  KX_RECORD(TrayMouseMove, (int))
+  KX_RECORD(TrayIconMessage, (int))
   KX_RECORD(SendRunningPrograms, ())
   KX_RECORD(SubmitFileName, ())
   KX_RECORD(SendDataOptionChanged, ())

@@ -2,6 +2,8 @@
 // stand and how they move, what the icon's mouse messages do, and that no way out leaves an
 // icon behind.
 #include <cmath>
+#include <functional>
+#include <string>
 
 #include "app/frm_menu_popup.h"
 #include "app/frm_signature_updated.h"
@@ -11,14 +13,17 @@
 namespace kx::testing_app {
 namespace {
 
-constexpr int kTwipsPerPixel = 15;  // the headless screen's
+// A 1920x1080 screen with a 40-pixel taskbar along the bottom.
+constexpr int kScreenW = 1920, kWorkBottom = 1040;
+
+// What Windows draws a twips figure as at this scale: MulDiv's rounding.
+int Pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
 
 class TrayTest : public AppTest {
  protected:
   TrayTest() {
     SeenBefore();
-    fake.notifyArea.desktop = {1024, 768};
-    fake.notifyArea.taskbarHeight = 30;
+    ui.set_work_area_pixels(0, 0, kScreenW, kWorkBottom);
   }
   // The whole program with its own tray; the other features recorded.
   App& StartWithTray() {
@@ -30,15 +35,11 @@ class TrayTest : public AppTest {
     ui.Advance(400);
     return *app;
   }
-  // The icon's mouse message, as it reaches the main window.
-  void IconMessage(int message) { main().MouseMove(message * kTwipsPerPixel, 0); }
+  // The icon's mouse message, as the shell reports it to the main window.
+  void IconMessage(int message) { main().NotifyIconMessage(message); }
   std::optional<NotifyIcon> MainIcon() { return fake.notifyArea.Find(main().native); }
   ui::Form& menu() { return app->menuPopUp(); }
   ui::Control& M(const std::string& name) { return menu().Get(name); }
-
-  // The placement rules, from the screen in pixels.
-  static constexpr double kScreenHeight = 768 * 14.5, kTaskbar = 30 * 14.5;
-  static int Target(const ui::Form& f) { return static_cast<int>(std::lround(kScreenHeight - (f.height() + 100))); }
 };
 
 TEST_F(TrayTest, SendToTrayHidesTheWindowBehindAnIconThatADoubleClickBringsBack) {
@@ -87,29 +88,15 @@ TEST_F(TrayTest, SendToTrayHidesTheWindowBehindAnIconThatADoubleClickBringsBack)
   EXPECT_EQ(fake.notifyArea.count(), 1u);
 }
 
-TEST_F(TrayTest, TheMenuRisesFromTheTaskbarLingersWhileTheMouseMovesAndFallsAway) {
+TEST_F(TrayTest, TheMenuLingersWhileTheMouseMovesOverItAndCloseThisMenuDropsIt) {
   StartWithTray();
-  // An inner width of 172 pixels.
-  menu().BackendResized(menu().width(), menu().height(), 172 * kTwipsPerPixel, 2000, ui::WindowState::Normal);
   IconMessage(513);
   ASSERT_TRUE(menu().visible());
   EXPECT_EQ(menu().caption(), "Kestrix");
   EXPECT_EQ(M("lblName").caption(), "Kestrix");
-  EXPECT_EQ(menu().left(), std::lround((1024 - 172) * 14.7));
-  const int start = static_cast<int>(std::lround(kScreenHeight - kTaskbar)), target = Target(menu());
-  EXPECT_EQ(menu().top(), start);
-  ASSERT_GT(start, target);
-
-  // 80 twips a tick until it is no longer below the target.
-  const int moves = (start - target + 79) / 80;
-  ui.Advance(moves - 1);
-  EXPECT_EQ(menu().top(), start - 80 * (moves - 1));
-  ui.Advance(1);
-  const int risen = start - 80 * moves;
-  EXPECT_EQ(menu().top(), risen);
-  ui.Advance(1);
-  EXPECT_FALSE(M("tmrMenuPopup").enabled());
-  ASSERT_TRUE(M("TmrEnablePopDown").enabled());
+  for (int ms = 0; ms < 1000 && M("tmrMenuPopup").enabled(); ++ms) ui.Advance(1);
+  ASSERT_TRUE(M("TmrEnablePopDown").enabled()) << "the menu never finished rising";
+  const int risen = menu().top();
 
   // Five seconds up, then the mouse passes over an item: six seconds more from there.
   ui.Advance(5000);
@@ -121,24 +108,72 @@ TEST_F(TrayTest, TheMenuRisesFromTheTaskbarLingersWhileTheMouseMovesAndFallsAway
   ui.Advance(1);
   ASSERT_TRUE(M("tmrPopDown").enabled());
   EXPECT_FALSE(M("TmrEnablePopDown").enabled());
-
-  // Down 100 a tick; unloaded once below the screen height less 2000.
-  const int falls = (static_cast<int>(kScreenHeight) - 2000 - risen) / 100 + 1;
-  ui.Advance(10 * (falls - 1));
-  EXPECT_TRUE(menu().loaded());
-  EXPECT_EQ(menu().top(), risen + 100 * (falls - 1));
-  ui.Advance(10);
+  ui.Advance(5000);
   EXPECT_FALSE(menu().loaded());
 
   // "Close This Menu" turns bold under the mouse and starts the fall at once.
   IconMessage(513);
   M("lblMenuClose").MouseMove();
   EXPECT_TRUE(M("lblMenuClose").bold());
+  menu().MouseMove();
+  EXPECT_FALSE(M("lblMenuClose").bold());
   M("lblMenuClose").Click();
   EXPECT_TRUE(M("tmrPopDown").enabled());
   EXPECT_FALSE(M("tmrMenuPopup").enabled());
-  ui.Advance(2000);
+  ui.Advance(5000);
   EXPECT_FALSE(menu().loaded());
+}
+
+// At every scale Windows offers: the icon's messages do what they say, and both slide-up
+// windows rise from the work area's bottom at its right edge until they stand 100 twips above
+// the taskbar, wholly inside, then fall until they are out of it and go.
+TEST_F(TrayTest, AtEveryScaleTheIconAnswersAndTheSlideUpsRiseInsideTheWorkAreaAndFallOutOfIt) {
+  for (int dpi : {96, 120, 144, 168, 192}) {
+    SCOPED_TRACE("dpi " + std::to_string(dpi));
+    ui.set_dpi(dpi);
+    StartWithTray();
+    C("Command5").Click();
+    ASSERT_FALSE(main().visible());
+    IconMessage(513);
+    EXPECT_TRUE(menu().visible()) << "a left click did not open the menu";
+    IconMessage(515);
+    EXPECT_TRUE(main().visible()) << "a double-click did not bring the window back";
+    ui.Advance(100);
+
+    const double bottom = kWorkBottom * 1440.0 / dpi;  // the work area's bottom in twips
+    auto slide = [&](ui::Form& f, const char* riser, int rise, const std::function<void()>& drop) {
+      SCOPED_TRACE(f.name());
+      const int width = Pixels(f.width(), dpi), height = Pixels(f.height(), dpi);
+      EXPECT_EQ(Pixels(f.left(), dpi) + width, kScreenW) << "not against the work area's right edge";
+      EXPECT_EQ(Pixels(f.top(), dpi), kWorkBottom) << "does not rise from the work area's bottom";
+      for (int ms = 0; ms < 10000 && f.Get(riser).enabled(); ++ms) ui.Advance(1);
+      ASSERT_FALSE(f.Get(riser).enabled()) << "never stopped rising";
+      const int top = Pixels(f.top(), dpi);
+      EXPECT_TRUE(top >= 0 && top + height <= kWorkBottom)
+          << "risen to " << top << ".." << top + height << " px, outside the work area";
+      const double gap = bottom - (f.top() + f.height());
+      EXPECT_TRUE(gap >= 99.5 && gap < 100 + rise) << "risen to " << gap << " twips above the taskbar";
+
+      drop();
+      int last = f.top();
+      for (int ms = 0; ms < 10000 && f.loaded(); ++ms) {
+        last = f.top();
+        ui.Advance(1);
+      }
+      ASSERT_FALSE(f.loaded()) << "never went";
+      EXPECT_LE(last, bottom + 0.5) << "fell on below the work area";
+      EXPECT_GE(Pixels(f.top(), dpi), kWorkBottom) << "went while still in the work area";
+    };
+    IconMessage(516);
+    ASSERT_TRUE(menu().visible());
+    slide(menu(), "tmrMenuPopup", 80, [&] { M("lblMenuClose").Click(); });
+    FrmSignatureUpdated& notice = app->signatureUpdated();
+    notice.Load();
+    slide(notice, "tmrPopupSignatureUpdate", 20, [&] {
+      ui.Advance(7000);
+      EXPECT_TRUE(notice.Get("tmrPopDown").enabled());
+    });
+  }
 }
 
 TEST_F(TrayTest, TheMenuItemsFollowTheMainWindow) {
@@ -236,7 +271,7 @@ TEST_F(TrayTest, TheIconRecordKeepsItsRules) {
   EXPECT_FALSE(fake.notifyArea.Find(download.native));
 }
 
-TEST_F(TrayTest, TheNoticeRisesStaysSevenSecondsAndFallsToAFixedLine) {
+TEST_F(TrayTest, TheNoticeStaysSevenSecondsAndTakesTheLiveUpdateIconWithIt) {
   StartWithTray();
   ui::Form& download = app->download();
   app->tray().ShowIcon(download);
@@ -244,25 +279,16 @@ TEST_F(TrayTest, TheNoticeRisesStaysSevenSecondsAndFallsToAFixedLine) {
   notice.ShowNotice("You are using the most recent Kestrix definitions.");
   ASSERT_TRUE(notice.visible());
   EXPECT_EQ(notice.Get("lblUpdateInfo").caption(), "You are using the most recent Kestrix definitions.");
-  const int start = static_cast<int>(std::lround(kScreenHeight - kTaskbar)), target = Target(notice);
-  EXPECT_EQ(notice.top(), start);
-
-  // 20 twips every 10 ms.
-  const int moves = (start - target + 19) / 20, risen = start - 20 * moves;
-  ui.Advance(10 * moves);
-  EXPECT_EQ(notice.top(), risen);
-  ui.Advance(10);  // the tick that finds it risen
+  for (int ms = 0; ms < 10000 && notice.Get("tmrPopupSignatureUpdate").enabled(); ++ms) ui.Advance(1);
+  ASSERT_TRUE(notice.Get("tmrEnablePopDownTimer").enabled()) << "the notice never finished rising";
+  const int risen = notice.top();
   ui.Advance(6999);
   EXPECT_EQ(notice.top(), risen) << "fell before seven seconds";
   ui.Advance(1);
   EXPECT_TRUE(notice.Get("tmrPopDown").enabled());
 
-  // 40 twips every 10 ms, past the bottom of this 11136-twip screen to 11167, then as OK.
-  const int falls = (11167 - risen) / 40 + 1;
-  ui.Advance(10 * (falls - 1));
-  EXPECT_TRUE(notice.loaded());
-  EXPECT_GT(notice.top(), static_cast<int>(kScreenHeight));
-  ui.Advance(10);
+  // The end of the fall acts as OK.
+  ui.Advance(5000);
   EXPECT_FALSE(notice.loaded());
   EXPECT_EQ(User("OptionAndSettings", "SHOW"), "false");
   EXPECT_FALSE(fake.notifyArea.Find(download.native)) << "the Live Update icon outlived the notice";

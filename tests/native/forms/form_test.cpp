@@ -402,11 +402,26 @@ TEST_F(FormTest, ScriptedDialogsPointerWorkAreaAndFreeze) {
   EXPECT_EQ(backend.OpenFileDialog("Open", "*.*"), std::nullopt);
   backend.SetMousePointer(POINTER_HOURGLASS);
   EXPECT_EQ(backend.MousePointer(), POINTER_HOURGLASS);
-  backend.set_work_area(0, 0, 15000, 10000);
-  int l, t, w, h;
-  backend.WorkArea(l, t, w, h);
-  EXPECT_EQ(w, 15000);
-  EXPECT_EQ(h, 10000);
+  // A twip is 1/1440 inch at every scale; between whole inches the nearest, as MulDiv rounds.
+  for (int dpi : {96, 120, 144, 168, 192}) {
+    backend.set_dpi(dpi);
+    backend.set_work_area_pixels(dpi, 0, dpi * 10, dpi * 7);
+    int l, t, w, h;
+    backend.WorkArea(l, t, w, h);
+    EXPECT_EQ(l, 1440) << dpi;
+    EXPECT_EQ(w, 14400) << dpi;
+    EXPECT_EQ(h, 10080) << dpi;
+    EXPECT_EQ(backend.PixelsFromTwips(2880), 2 * dpi);
+  }
+  backend.set_dpi(168);  // 8.57 twips a pixel
+  EXPECT_EQ(backend.TwipsFromPixels(1), 9);
+  EXPECT_EQ(backend.TwipsFromPixels(1080), 9257);
+  EXPECT_EQ(backend.PixelsFromTwips(15), 2);
+  backend.set_dpi(192);  // 7.5
+  EXPECT_EQ(backend.TwipsFromPixels(1), 8);
+  EXPECT_EQ(backend.TwipsFromPixels(-1), -8);
+  EXPECT_EQ(backend.PixelsFromTwips(11167), 1489);
+  backend.set_dpi(96);
   form.Load();
   form.FreezeRedraw(true);
   form.FreezeRedraw(true);

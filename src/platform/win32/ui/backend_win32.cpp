@@ -270,15 +270,15 @@ int Win32Backend::MousePointer() const { return impl_->pointer; }
 
 bool Win32Backend::ShiftKeyDown() const { return GetKeyState(VK_SHIFT) < 0; }
 
-int Win32Backend::TwipsPerPixel() const { return 1440 / impl_->dpi; }
+int Win32Backend::Dpi() const { return impl_->dpi; }
 
-void Win32Backend::WorkArea(int& left, int& top, int& width, int& height) {
+void Win32Backend::WorkAreaPixels(int& left, int& top, int& width, int& height) {
   RECT r = {0, 0, 1024, 768};
   SystemParametersInfoA(SPI_GETWORKAREA, 0, &r, 0);
-  left = impl_->Tw(r.left);
-  top = impl_->Tw(r.top);
-  width = impl_->Tw(r.right - r.left);
-  height = impl_->Tw(r.bottom - r.top);
+  left = r.left;
+  top = r.top;
+  width = r.right - r.left;
+  height = r.bottom - r.top;
 }
 
 }  // namespace kx::win32

@@ -267,8 +267,10 @@ LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp)
   }
   switch (msg) {
     case WM_MOUSEMOVE:
-      // The window's own moves mean nothing to the program; its icon's messages do.
-      if (FromNotificationIcon(hwnd, lp)) w.form->MouseMove(Tw(LOWORD(lp)), 0);
+      if (FromNotificationIcon(hwnd, lp))
+        w.form->NotifyIconMessage(LOWORD(lp));
+      else
+        w.form->MouseMove(Tw(static_cast<short>(LOWORD(lp))), Tw(static_cast<short>(HIWORD(lp))));
       return 0;
     case WM_ENDSESSION:
       if (wp && self->onEndSession) self->onEndSession();
