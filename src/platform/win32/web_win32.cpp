@@ -14,12 +14,19 @@ namespace kx::win32 {
 
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
+// Blocks the reader may hold for a caller that is slow to take them (its yield may have a
+// modal box open for minutes): the stream waits in the network instead of in memory.
+constexpr size_t kQueueBytes = 16 * 1024;
+
 // What the reading thread hands to the caller. The caller may walk away (deadline, or its
 // yield said stop); the reader then finishes on its own and nothing it touches dies first.
 struct Transfer {
   std::mutex mu;
-  std::condition_variable cv;
+  std::condition_variable arrived, room;
   std::deque<std::string> blocks;
+  size_t queued = 0;
   bool done = false, complete = false, abandoned = false, sessionClosed = false;
   int status = 0;
   HINTERNET session = nullptr;
@@ -33,14 +40,14 @@ struct Transfer {
   }
 };
 
-void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
+void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options, Clock::time_point deadline) {
   HINTERNET session = InternetOpenA("Mozilla", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
   auto finish = [&](bool complete) {
     std::lock_guard<std::mutex> lock(t->mu);
     t->complete = complete;
     t->done = true;
     t->CloseSession();
-    t->cv.notify_all();
+    t->arrived.notify_all();
   };
   {
     std::lock_guard<std::mutex> lock(t->mu);
@@ -63,7 +70,8 @@ void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
     t->status = static_cast<int>(status);
   }
   bool complete = false;
-  for (;;) {
+  size_t total = 0;
+  while (Clock::now() < deadline) {
     char block[256];
     DWORD got = 0;
     if (!InternetReadFile(request, block, sizeof block, &got)) break;
@@ -71,10 +79,15 @@ void Read(std::shared_ptr<Transfer> t, std::string url, WebOptions options) {
       complete = true;
       break;
     }
-    std::lock_guard<std::mutex> lock(t->mu);
+    std::unique_lock<std::mutex> lock(t->mu);
+    if (!t->room.wait_until(lock, deadline, [&] { return t->abandoned || t->queued < kQueueBytes; })) break;
     if (t->abandoned) break;
     t->blocks.emplace_back(block, got);
-    t->cv.notify_all();
+    t->queued += got;
+    t->arrived.notify_all();
+    // Past the cap the answer is refused whatever follows; the caller cuts what it has.
+    total += got;
+    if (total > options.maxBytes) break;
   }
   {
     std::lock_guard<std::mutex> lock(t->mu);
@@ -89,17 +102,17 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
                         const std::function<bool(size_t)>& yield) {
   WebResult result;
   auto t = std::make_shared<Transfer>();
+  const auto deadline = Clock::now() + std::chrono::milliseconds(options.deadlineMs);
   std::thread reader;
   try {
-    reader = std::thread(Read, t, url, options);
+    reader = std::thread(Read, t, url, options, deadline);
   } catch (...) {
     return result;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(options.deadlineMs);
   bool abandon = false;
   for (;;) {
     std::unique_lock<std::mutex> lock(t->mu);
-    if (!t->cv.wait_until(lock, deadline, [&] { return !t->blocks.empty() || t->done; })) {
+    if (!t->arrived.wait_until(lock, deadline, [&] { return !t->blocks.empty() || t->done; })) {
       abandon = true;
       break;
     }
@@ -110,6 +123,8 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
     }
     std::string block = std::move(t->blocks.front());
     t->blocks.pop_front();
+    t->queued -= block.size();
+    t->room.notify_all();
     lock.unlock();
     if (result.body.size() + block.size() > options.maxBytes) {
       result.body.append(block, 0, options.maxBytes - result.body.size());
@@ -122,6 +137,11 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
       abandon = true;
       break;
     }
+    // A modal box inside the yield may have outlasted the deadline: what waits is not taken.
+    if (Clock::now() >= deadline) {
+      abandon = true;
+      break;
+    }
   }
   if (abandon) {
     {
@@ -129,6 +149,7 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
       t->abandoned = true;
       result.status = t->status;
       t->CloseSession();
+      t->room.notify_all();
     }
     result.ok = false;
     reader.detach();  // it ends when its blocked call does
