@@ -51,6 +51,9 @@ struct Env {
   virtual std::string ServeBody(const std::string& body, int status = 200) = 0;
   // An address whose server accepts the connection and then never answers.
   virtual std::string SilentUrl() = 0;
+  // An address that answers 200 with a body that never ends, "abc...z" over and over, until
+  // the client goes.
+  virtual std::string EndlessUrl() = 0;
   // An address where nothing listens: the connection is refused.
   virtual std::string RefusedUrl() = 0;
   virtual NotificationArea& notifyArea() = 0;

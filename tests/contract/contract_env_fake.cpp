@@ -71,6 +71,14 @@ class FakeEnv final : public Env {
     p_.web.responses[url] = fakes::FakeWeb::Response{{}, 0, false, 0};
     return url;
   }
+  std::string EndlessUrl() override {
+    std::string url = "http://127.0.0.1/endless" + std::to_string(++n_);
+    fakes::FakeWeb::Response r;
+    r.body = "abcdefghijklmnopqrstuvwxyz";
+    r.endless = true;
+    p_.web.responses[url] = r;
+    return url;
+  }
   std::string RefusedUrl() override {
     std::string url = "http://127.0.0.1:1/refused" + std::to_string(++n_);
     p_.web.Fail(url);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "contract/contract_env.h"
 
 namespace kx::contract {
@@ -66,6 +69,45 @@ TEST(WebContract, AnAnswerLongerThanTheCapFailsAtTheCap) {
   WebResult whole = env->web().Get(env->ServeBody(body), capped, [](size_t) { return true; });
   EXPECT_TRUE(whole.ok);
   EXPECT_EQ(whole.body, body);
+}
+
+TEST(WebContract, AnEndlessBodyEndsAtTheDeadlineOrTheCap) {
+  struct Case {
+    const char* what;
+    uint32_t deadlineMs;
+    size_t maxBytes;
+    int firstYieldMs;  // a yield that blocks, as one with a modal box open does
+  } cases[] = {
+      {"deadline", 1500, size_t{1} << 30, 0},
+      {"cap", 10000, 1000, 0},
+      {"yield outlasting the deadline", 1000, size_t{1} << 30, 3000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto env = MakeEnv();
+    WebOptions o = Quick();
+    o.deadlineMs = c.deadlineMs;
+    o.maxBytes = c.maxBytes;
+    int yields = 0;
+    size_t atFirstYield = 0;
+    const auto start = std::chrono::steady_clock::now();
+    WebResult r = env->web().Get(env->EndlessUrl(), o, [&](size_t received) {
+      if (yields++ == 0) {
+        atFirstYield = received;
+        std::this_thread::sleep_for(std::chrono::milliseconds(c.firstYieldMs));
+      }
+      return true;
+    });
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_FALSE(r.ok);
+    EXPECT_LT(took, std::chrono::seconds(20));
+    EXPECT_EQ(r.body, Body(r.body.size()));  // nothing lost or repeated on the way
+    if (c.maxBytes == 1000) EXPECT_EQ(r.body.size(), 1000u);
+    if (c.firstYieldMs) {
+      EXPECT_EQ(yields, 1);  // nothing more is taken once the deadline has gone by
+      EXPECT_EQ(r.body.size(), atFirstYield);
+    }
+  }
 }
 
 TEST(WebContract, SilentAndRefusedServersFailWithoutHanging) {

@@ -1,5 +1,6 @@
 // Scripted answers per URL. A body is handed out in 256-byte blocks with the yield after
 // each, as the real client reads it, so callers' yield counts and early stops are testable.
+// The deadline is real time, as the real client's is: a yield that outlasts it fails the request.
 #pragma once
 
 #include <map>
@@ -17,6 +18,7 @@ class FakeWeb final : public Web {
     int status = 200;
     bool fail = false;           // no connection: nothing arrives
     int failAfterBlocks = -1;    // the connection drops (or the deadline passes) after this many blocks
+    bool endless = false;        // the body repeats without end, a block a millisecond, as a stream would
   };
 
   WebResult Get(const std::string& url, const WebOptions& options,

@@ -18,7 +18,8 @@ namespace kx::contract {
 namespace {
 
 // Answers GETs by path from a table, one connection at a time. A "silent" path keeps the
-// connection open and never answers, until the server stops.
+// connection open and never answers, until the server stops; an "endless" one streams a body
+// from a thread of its own until the client goes or the server stops.
 class LoopbackServer {
  public:
   LoopbackServer() {
@@ -39,6 +40,10 @@ class LoopbackServer {
   ~LoopbackServer() {
     stop_ = true;
     thread_.join();
+    for (auto& [c, t] : streams_) {
+      closesocket(c);
+      t.join();
+    }
     for (SOCKET s : held_) closesocket(s);
     closesocket(listener_);
     WSACleanup();
@@ -53,7 +58,13 @@ class LoopbackServer {
   std::string Silent() {
     std::lock_guard<std::mutex> lock(mu_);
     std::string path = "/silent" + std::to_string(++n_);
-    routes_[path] = {"", -1};
+    routes_[path] = {"", kSilent};
+    return Url(path);
+  }
+  std::string Endless() {
+    std::lock_guard<std::mutex> lock(mu_);
+    std::string path = "/endless" + std::to_string(++n_);
+    routes_[path] = {"", kEndless};
     return Url(path);
   }
 
@@ -91,8 +102,12 @@ class LoopbackServer {
       auto it = routes_.find(path);
       if (it != routes_.end()) route = it->second;
     }
-    if (route.second < 0) {
+    if (route.second == kSilent) {
       held_.push_back(c);
+      return;
+    }
+    if (route.second == kEndless) {
+      streams_.emplace_back(c, std::thread([this, c] { Stream(c); }));
       return;
     }
     std::string reply = "HTTP/1.1 " + std::to_string(route.second) + " X\r\nContent-Type: text/plain\r\n" +
@@ -107,6 +122,21 @@ class LoopbackServer {
     closesocket(c);
   }
 
+  // No length: the body ends only when the connection does. The socket stays open until the
+  // server stops, whose closing of it ends a send that blocks on a client that stopped reading.
+  void Stream(SOCKET c) {
+    const std::string head = "HTTP/1.1 200 X\r\nContent-Type: text/plain\r\nConnection: close\r\n\r\n";
+    std::string letters;  // whole alphabets, so the stream runs on seamlessly
+    for (int i = 0; i < 26 * 630; ++i) letters.push_back(static_cast<char>('a' + i % 26));
+    if (send(c, head.data(), static_cast<int>(head.size()), 0) != static_cast<int>(head.size())) return;
+    for (size_t at = 0; !stop_;) {
+      int n = send(c, letters.data() + at, static_cast<int>(letters.size() - at), 0);
+      if (n <= 0) return;
+      at = (at + n) % letters.size();
+    }
+  }
+
+  static constexpr int kSilent = -1, kEndless = -2;
   SOCKET listener_ = INVALID_SOCKET;
   int port_ = 0;
   std::atomic<bool> stop_{false};
@@ -114,6 +144,7 @@ class LoopbackServer {
   std::mutex mu_;
   std::map<std::string, std::pair<std::string, int>> routes_;
   std::vector<SOCKET> held_;
+  std::vector<std::pair<SOCKET, std::thread>> streams_;
   int n_ = 0;
 };
 
@@ -257,6 +288,7 @@ class Win32Env final : public Env {
 
   std::string ServeBody(const std::string& body, int status) override { return server_.Add(body, status); }
   std::string SilentUrl() override { return server_.Silent(); }
+  std::string EndlessUrl() override { return server_.Endless(); }
   std::string RefusedUrl() override {
     // A port that was free a moment ago and that nobody listens on.
     SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
