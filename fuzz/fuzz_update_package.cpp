@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const char* name : names) p->files.AddFile(folder + "\\" + name, std::string(files));
   }
   Host hostA, hostB;
-  int32_t countA = kx::UpdateMerge(a.files, folder, hostA).MergeUpdatePackage(package);
+  int32_t countA = kx::UpdateMerge(a.files, folder, hostA).MergeUpdatePackage(package).changes;
   int32_t countB = kx::reference::LiteralMergeUpdatePackage(b.files, folder, hostB, package);
   if (countA != countB || hostA.statuses != hostB.statuses) __builtin_trap();
   for (kx::DefinitionFile f : kx::kMergeOrder) {

@@ -33,8 +33,9 @@ Scanning& ScanWiring::Get() {
 }
 
 void ScanWiring::StartScan() {
-  // A scan empties the lists a removal run is working through; it waits for the run.
-  if (app_.subsystems().removal->Busy()) return;
+  // A scan empties the lists a removal run is working through; it waits for the run. Nor
+  // may it read the definition set while an update replaces it.
+  if (app_.subsystems().removal->Busy() || app_.subsystems().update->Busy()) return;
   Scanning& s = Get();
   FrmMain& main = app_.main();
   s.state.definitions = {main.fileCount(), main.registryCount(), main.cookieCount(), main.exeCount(),

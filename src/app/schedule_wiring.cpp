@@ -34,7 +34,14 @@ ScheduleWiring::ScheduleWiring(App& app, ScanWiring* scan)
             return app.settings().ReadSetting(kScheduleSection, key, def);
           },
           app.platform().clock,
-          [&app] {
+          [&app, scan] {
+            // Not over an update replacing the definition set; the auto-delete asked for
+            // this scan must not carry over to the next one the user starts.
+            if (app.subsystems().update->Busy()) {
+              app.log().Write("scheduled scan: not started, Live Update runs");
+              if (Scanning* s = scan ? scan->scanning() : nullptr) s->driver.autoDelete = false;
+              return;
+            }
             // The side bar's Start: it does nothing unless Start may be pressed.
             app.log().Write("scheduled scan: starting");
             ui::Control* start = app.main().Find("lblStart");

@@ -40,8 +40,11 @@ class ReportFeature {
 class UpdateFeature {
  public:
   virtual ~UpdateFeature() = default;
-  virtual void RunLiveUpdate() {}   // cmdUpdate, cmdLiveUpdate, File > Run Live Update
+  // cmdUpdate, cmdLiveUpdate, File > Run Live Update; false when it could not start now.
+  virtual bool RunLiveUpdate() { return false; }
   virtual void AutoUpdateTick() {}  // timUpdate
+  // True while an update runs: no scan may start, it would read a set being replaced.
+  virtual bool Busy() const { return false; }
 };
 
 class TrayFeature {

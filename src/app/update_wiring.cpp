@@ -13,21 +13,22 @@ namespace kx {
 UpdateWiring::UpdateWiring(App& app) : app_(app), download_(static_cast<FrmDownload&>(app.download())) {}
 UpdateWiring::~UpdateWiring() = default;
 
-void UpdateWiring::RunLiveUpdate() {
+bool UpdateWiring::RunLiveUpdate() {
   // One at a time, and never over a scan or a removal: the merge rewrites the files they read.
   const Subsystems& sub = app_.subsystems();
   if (running_ || sub.scan->Busy() || sub.removal->Busy()) {
     app_.log().Write("Live Update not started: " + std::string(running_ ? "one is running" : "a scan or removal runs"));
-    return;
+    return false;
   }
   if (app_.ui().ShiftKeyDown()) app_.ui().MsgBox(AddressList(), ui::MB_OK_ONLY, app_.info().branding.productName);
   cmdUpdate_Click();
+  return true;
 }
 
 void UpdateWiring::AutoUpdateTick() {
   ui::Control& scanNow = app_.main().Get("cmdScanNow");
   if (idle_ > 299 && scanNow.enabled()) {
-    RunLiveUpdate();
+    if (!RunLiveUpdate()) return;  // a removal runs: the next tick tries again
     idle_ = 0;
     app_.main().Get("timUpdate").set_enabled(false);
   } else if (scanNow.enabled()) {
@@ -51,12 +52,37 @@ std::string UpdateWiring::AddressList() const {
 }
 
 void UpdateWiring::cmdUpdate_Click() {
-  running_ = true;
   FrmMain& main = app_.main();
+  ui::Control& scanNow = main.Get("cmdScanNow");
+  // Whatever way the update ends, the window is given back as it was.
+  struct GiveBack {
+    UpdateWiring& w;
+    ui::Control& scanNow;
+    const bool scanNowWas;
+    ~GiveBack() {
+      try {
+        if (w.download_.loaded()) w.download_.Unload();
+        scanNow.set_enabled(scanNowWas);
+        w.app_.main().Get("cmdLiveUpdate").set_enabled(true);
+        w.running_ = false;
+        w.app_.main().ApplyTimerSettings(true);
+      } catch (...) {
+        w.running_ = false;
+      }
+    }
+  } giveBack{*this, scanNow, scanNow.enabled()};
+  running_ = true;
   main.ApplyTimerSettings(false);
   main.Get("cmdLiveUpdate").set_enabled(false);
+  scanNow.set_enabled(false);
 
-  const UpdateResult result = Run();
+  UpdateResult result;
+  try {
+    result = Run();
+  } catch (const std::exception& e) {
+    result = {UpdateOutcome::Failed, 0, e.what()};
+    app_.log().Write(std::string("Live Update failed: ") + e.what());
+  }
   auto message = [this](const char* key) {
     clsLanguages* l = app_.languages();
     return l ? l->getMessages(key) : std::string(key);
@@ -74,10 +100,6 @@ void UpdateWiring::cmdUpdate_Click() {
       main.Get("cmdScan").set_enabled(true);
       break;
   }
-  if (download_.loaded()) download_.Unload();
-  main.Get("cmdLiveUpdate").set_enabled(true);
-  main.ApplyTimerSettings(true);
-  running_ = false;
 }
 
 UpdateResult UpdateWiring::Run() {
@@ -100,10 +122,6 @@ void UpdateWiring::SetStatus(const std::string& text) {
 
 void UpdateWiring::SetDefinitionsVersion(const std::string& text) { app_.main().Get("lblDefVersion").set_caption(text); }
 
-void UpdateWiring::FileNotReplaced(DefinitionFile file, uint32_t error) {
-  app_.log().Write("Live Update: " + std::string(DefinitionFileName(file)) + " not replaced, error " + std::to_string(error));
-}
-
 void UpdateWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
 
 }  // namespace kx
@@ -122,7 +140,9 @@ PackageOutcome UpdateWiring::ApplyPackage(const std::string& package, const std:
   }
   UpdateMerge merge(app_.platform().files, app_.DataFolder(), *this);
   out.accepted = true;
-  out.changes = merge.MergeUpdatePackage(check.body);
+  const MergeResult merged = merge.MergeUpdatePackage(check.body);
+  if (!merged.ok) out.mergeError = merged.Describe();
+  out.changes = merged.changes;
   out.asOf = check.asOf;
   return out;
 }

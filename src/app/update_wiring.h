@@ -1,6 +1,7 @@
 // Joins Live Update to the main window: the Live Update buttons, the File menu entry and the
-// automatic update timer run one update at a time, never while a scan or a removal runs; the
-// progress window shows it and the notice tells how it ended.
+// automatic update timer run one update at a time, never while a scan or a removal runs, and
+// no scan starts while it runs; the progress window shows it and the notice tells how it
+// ended, a failure as a failure.
 #pragma once
 
 #include <memory>
@@ -21,8 +22,9 @@ class UpdateWiring final : public UpdateFeature, private LiveUpdateHost, private
   explicit UpdateWiring(App& app);
   ~UpdateWiring() override;
 
-  void RunLiveUpdate() override;   // the Live Update command
+  bool RunLiveUpdate() override;   // the Live Update command
   void AutoUpdateTick() override;  // timUpdate, every second
+  bool Busy() const override { return running_; }
 
   bool Running() const { return running_; }
   int idleSeconds() const { return idle_; }
@@ -42,7 +44,6 @@ class UpdateWiring final : public UpdateFeature, private LiveUpdateHost, private
   void HandleWindowMessages() override;
   // UpdateMergeHost
   void PumpMessages() override { HandleWindowMessages(); }
-  void FileNotReplaced(DefinitionFile file, uint32_t error) override;
 
   App& app_;
   FrmDownload& download_;

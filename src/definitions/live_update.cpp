@@ -46,13 +46,16 @@ UpdateResult LiveUpdate::RunLiveUpdate() {
   if (!package.Good()) return Fail("the update package did not arrive (status " + std::to_string(package.status) + ")");
   const PackageOutcome merged = apply_(package.text, asked, local);
   if (!merged.accepted) return Fail("the update package was refused: " + merged.reason);
+  if (!merged.mergeError.empty()) return Fail("the definitions were left as they were: " + merged.mergeError);
   if (merged.changes <= 0) return {UpdateOutcome::UpToDate, 0, {}};
 
-  // Without a readable date of record, the server's current date read above stands in; a
-  // date later than the package covers would hide what was published in between.
+  // The date of record is not signed: it is taken only when it lies after the local date
+  // (an earlier one would have the next update apply everything again) and not after the
+  // signed date the package was made at (a later one would hide what was published in
+  // between). Otherwise, or when it cannot be read, the signed date stands.
+  const DateTime upper = merged.asOf != DateTime{} ? merged.asOf : server;
   DateTime recorded = DateOfServerText(fetch_.FetchUrlText(server_.DateOfRecordUrl(), kDateAnswerCap));
-  if (recorded == DateTime{}) recorded = server;
-  if (merged.asOf != DateTime{} && recorded > merged.asOf) recorded = merged.asOf;
+  if (recorded == DateTime{} || recorded <= local || recorded > upper) recorded = upper;
   const std::string text = FormatUsDateTime(recorded);
   if (IoStatus s = WriteDefinitionsDate(files_, dataFolder_, text); !s && log_)
     log_->Write("Live Update: date.dat not written, error " + std::to_string(s.error));

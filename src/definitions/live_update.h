@@ -39,6 +39,7 @@ struct PackageOutcome {
   int32_t changes = 0;
   DateTime asOf;         // the server's date the package was made at
   std::string reason;    // why it was refused
+  std::string mergeError;  // why the accepted package changed nothing, when it failed
 };
 // Checks the package against the date it was asked from and the local date, then merges it.
 using PackageApplier =

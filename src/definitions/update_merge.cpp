@@ -130,18 +130,69 @@ void LineNameKey(std::string_view encoded, std::string& key) {
 
 }  // namespace
 
+std::string MergeResult::Describe() const {
+  std::string what(DefinitionFileName(failedFile));
+  switch (step) {
+    case Step::Read: what += " could not be read"; break;
+    case Step::Write: what += ": its new content could not be written"; break;
+    case Step::Replace: what += " could not be replaced"; break;
+    case Step::None: return "no error";
+  }
+  return what + " (error " + std::to_string(error) + ")";
+}
+
+struct UpdateMerge::Staged {
+  DefinitionFile file;
+  bool existed = false;
+  std::string old;  // the content it had
+};
+
 std::string UpdateMerge::PathOf(DefinitionFile file) const {
   return dataFolder_ + "\\" + std::string(DefinitionFileName(file));
 }
 
 std::string UpdateMerge::ScratchPathOf(DefinitionFile file) const { return PathOf(file) + ".new"; }
+std::string UpdateMerge::BackupPathOf(DefinitionFile file) const { return PathOf(file) + ".old"; }
+std::string UpdateMerge::JournalPath() const { return dataFolder_ + "\\update.pending"; }
 
-int32_t UpdateMerge::MergeUpdatePackage(std::string_view package) {
-  // A merge that died half way leaves its scratch copies; the files themselves are whole.
-  for (DefinitionFile file : kMergeOrder)
+void UpdateMerge::RecoverInterrupted() {
+  // With the journal present, some files may be new and others old: the old ones come back,
+  // and the files the merge created go. Without it the set is whole; only leftovers remain.
+  if (std::optional<std::string> journal = files_.ReadFile(JournalPath())) {
+    for (DefinitionFile file : kMergeOrder) {
+      const std::string name(DefinitionFileName(file));
+      if (files_.Attributes(BackupPathOf(file))) {
+        files_.MoveFile(BackupPathOf(file), PathOf(file), true);
+      } else {
+        for (const std::string& created : SplitTextLines(*journal))
+          if (created == name) files_.DeleteFile(PathOf(file));
+      }
+    }
+    files_.DeleteFile(JournalPath());
+  }
+  for (DefinitionFile file : kMergeOrder) {
     if (files_.Attributes(ScratchPathOf(file))) files_.DeleteFile(ScratchPathOf(file));
+    if (files_.Attributes(BackupPathOf(file))) files_.DeleteFile(BackupPathOf(file));
+  }
+}
+
+MergeResult UpdateMerge::MergeUpdatePackage(std::string_view package) {
+  RecoverInterrupted();
 
   const std::vector<Record> records = ParseRecords(package);
+  std::vector<Staged> staged;
+  MergeResult failed;
+  failed.ok = false;
+  auto fail = [&](DefinitionFile file, MergeResult::Step step, uint32_t error) {
+    for (const Staged& s : staged) files_.DeleteFile(ScratchPathOf(s.file));
+    files_.DeleteFile(ScratchPathOf(file));
+    failed.failedFile = file;
+    failed.step = step;
+    failed.error = error;
+    host_.FileNotReplaced(file, error);
+    return failed;
+  };
+
   int32_t changes = 0;
   std::string line, key;
   for (DefinitionFile file : kMergeOrder) {
@@ -164,14 +215,16 @@ int32_t UpdateMerge::MergeUpdatePackage(std::string_view package) {
     host_.SetStatus("Applying new updates...");
     host_.PumpMessages();
 
-    const bool present = files_.Attributes(path).has_value();
-    std::string content;
-    if (present) {
+    Staged s{file, files_.Attributes(path).has_value(), {}};
+    if (s.existed) {
       std::optional<std::string> old = files_.ReadFile(path);
-      if (!old) continue;  // unreadable now: leave it as it is rather than lose it
-      content = std::move(*old);
+      if (!old) return fail(file, MergeResult::Step::Read, 0);
+      s.old = std::move(*old);
     }
-    if (present && !adds && withdrawn.empty()) continue;
+    if (s.existed && !adds && withdrawn.empty()) continue;
+    std::string content = s.old;
+    // A last line without its line end would swallow the first added one.
+    if (!added.empty() && !content.empty() && content.back() != '\n' && content.back() != '\r') content += "\r\n";
     content += added;
 
     if (!withdrawn.empty()) {
@@ -192,18 +245,78 @@ int32_t UpdateMerge::MergeUpdatePackage(std::string_view package) {
       content = std::move(kept);
     }
 
-    const std::string scratch = ScratchPathOf(file);
-    IoStatus put = files_.WriteFileFlushed(scratch, content);
-    if (put) put = files_.MoveFile(scratch, path, true);
-    if (!put) {
-      files_.DeleteFile(scratch);
-      host_.FileNotReplaced(file, put.error);
+    if (IoStatus put = files_.WriteFileFlushed(ScratchPathOf(file), content); !put)
+      return fail(file, MergeResult::Step::Write, put.error);
+    changes += adds + (withdrawn.empty() ? 0 : 1);
+    staged.push_back(std::move(s));
+  }
+  if (staged.empty()) return MergeResult{true, 0};
+  return Replace(staged, changes);
+}
+
+MergeResult UpdateMerge::Replace(const std::vector<Staged>& staged, int32_t changes) {
+  MergeResult failed;
+  failed.ok = false;
+  auto clear = [&] {
+    for (const Staged& s : staged) {
+      files_.DeleteFile(ScratchPathOf(s.file));
+      files_.DeleteFile(BackupPathOf(s.file));
+    }
+  };
+  // The old contents are kept first; the journal then marks the moment from which the set
+  // may be mixed, and names the files that were not there.
+  std::string created;
+  for (const Staged& s : staged) {
+    if (!s.existed) {
+      created += std::string(DefinitionFileName(s.file)) + "\r\n";
       continue;
     }
-    changes += adds + (withdrawn.empty() ? 0 : 1);
+    if (IoStatus kept = files_.WriteFileFlushed(BackupPathOf(s.file), s.old); !kept) {
+      clear();
+      failed.failedFile = s.file;
+      failed.step = MergeResult::Step::Write;
+      failed.error = kept.error;
+      host_.FileNotReplaced(s.file, kept.error);
+      return failed;
+    }
+  }
+  if (IoStatus journal = files_.WriteFileFlushed(JournalPath(), created); !journal) {
+    clear();
+    failed.failedFile = staged.front().file;
+    failed.step = MergeResult::Step::Write;
+    failed.error = journal.error;
+    host_.FileNotReplaced(staged.front().file, journal.error);
+    return failed;
+  }
+  for (size_t i = 0; i < staged.size(); ++i) {
+    const DefinitionFile file = staged[i].file;
+    if (IoStatus put = files_.MoveFile(ScratchPathOf(file), PathOf(file), true); !put) {
+      bool allBack = true;
+      for (size_t j = 0; j < i; ++j) {
+        const Staged& back = staged[j];
+        const std::string path = PathOf(back.file);
+        if (!back.existed) allBack = files_.DeleteFile(path).ok() && allBack;
+        else if (!files_.MoveFile(BackupPathOf(back.file), path, true))
+          allBack = files_.WriteFileFlushed(path, back.old).ok() && allBack;
+      }
+      if (allBack) {
+        clear();
+        files_.DeleteFile(JournalPath());
+      } else {  // the journal and the old copies stay, for the next merge to put back
+        for (const Staged& s : staged) files_.DeleteFile(ScratchPathOf(s.file));
+      }
+      failed.failedFile = file;
+      failed.step = MergeResult::Step::Replace;
+      failed.error = put.error;
+      host_.FileNotReplaced(file, put.error);
+      return failed;
+    }
     host_.FileReplaced(file);
   }
-  return changes;
+  // The set is new from here on.
+  files_.DeleteFile(JournalPath());
+  clear();
+  return MergeResult{true, changes};
 }
 
 }  // namespace kx

@@ -54,7 +54,11 @@ class UpdateMergeTest : public ::testing::Test {
  protected:
   UpdateMergeTest() { fake.files.AddFolder(kData); }
   std::string File(const char* name) { return fake.files.ReadFile(kData + "\\" + name).value_or("<missing>"); }
-  int32_t Merge(std::string_view package) { return UpdateMerge(fake.files, kData, host).MergeUpdatePackage(package); }
+  int32_t Merge(std::string_view package) {
+    const MergeResult r = UpdateMerge(fake.files, kData, host).MergeUpdatePackage(package);
+    EXPECT_TRUE(r.ok) << r.Describe();
+    return r.changes;
+  }
 
   fakes::FakePlatform fake;
   RecordingHost host;
@@ -79,6 +83,11 @@ TEST_F(UpdateMergeTest, AddsFollowTheKindsTable) {
   EXPECT_EQ(File("Safety.dat"), Lines({"SFILE|ok.exe=fine|[system]\\ok.exe|x", "sreg|2^Software\\Good^"}));
   EXPECT_EQ(host.statuses, std::vector<std::string>(6, "Applying new updates..."));
   EXPECT_FALSE(fake.files.Exists(kData + "\\temp.dat"));
+
+  // A last line without its line end stays a line of its own.
+  fake.files.AddFile(kData + "\\DirectoryDefinition.dat", EncodeDefinitionLine("Old=Threat O|x"));
+  EXPECT_EQ(Merge(Rec("DIR", "ADD", "New=Threat N|y")), 1);
+  EXPECT_EQ(File("DirectoryDefinition.dat"), Lines({"Old=Threat O|x", "New=Threat N|y"}));
 }
 
 TEST_F(UpdateMergeTest, WithdrawalsRewriteOnlyTheirFilesAndReAddsStay) {
@@ -115,12 +124,15 @@ TEST_F(UpdateMergeTest, ReportsEveryHundredthLineOfARewrite) {
   EXPECT_EQ(Merge(""), 0);
 }
 
-// A file system that checks, after every change, that each definition file is whole.
+constexpr uint32_t kDiskFull = 112;  // ERROR_DISK_FULL
+
+// A file system that checks, after every change, that each definition file is whole, and
+// fails the reads, writes or renames it is told to.
 struct WatchingFiles final : FileSystem {
   fakes::FakeFileSystem real;
   std::map<std::string, std::set<std::string>> allowed;  // path -> contents it may have
   int checks = 0, torn = 0;
-  std::string failMovesTo;
+  std::set<std::string> failReads, failWrites, failMovesTo;
   IoStatus Checked(IoStatus r) {
     for (auto& [path, contents] : allowed) {
       ++checks;
@@ -138,45 +150,110 @@ struct WatchingFiles final : FileSystem {
   IoStatus DeleteFile(const std::string& p) override { return Checked(real.DeleteFile(p)); }
   using FileSystem::MoveFile;
   IoStatus MoveFile(const std::string& f, const std::string& t, bool x) override {
-    if (failMovesTo == t) return IoStatus::Fail(ERR_ACCESS_DENIED);
+    if (failMovesTo.count(t)) return IoStatus::Fail(ERR_ACCESS_DENIED);
     return Checked(real.MoveFile(f, t, x));
   }
   IoStatus CopyFolder(const std::string& f, const std::string& t, bool o) override { return Checked(real.CopyFolder(f, t, o)); }
   IoStatus DeleteFolder(const std::string& p, bool f) override { return Checked(real.DeleteFolder(p, f)); }
-  std::optional<std::string> ReadFile(const std::string& p) override { return real.ReadFile(p); }
-  IoStatus WriteFile(const std::string& p, const std::string& b) override { return Checked(real.WriteFile(p, b)); }
+  std::optional<std::string> ReadFile(const std::string& p) override {
+    if (failReads.count(p)) return std::nullopt;
+    return real.ReadFile(p);
+  }
+  IoStatus WriteFile(const std::string& p, const std::string& b) override {
+    if (failWrites.count(p)) return IoStatus::Fail(kDiskFull);
+    return Checked(real.WriteFile(p, b));
+  }
   IoStatus AppendFile(const std::string& p, const std::string& b) override { return Checked(real.AppendFile(p, b)); }
 };
 
-TEST(UpdateMergeAtomicity, EachFileIsOldOrNewAtEveryStepAndLeftoversGo) {
+TEST(UpdateMergeAtomicity, TheSetChangesWholeOrNotAtAll) {
+  const std::string fileOld = Lines({"a=1", "b=2"}), exeOld = Lines({"e=1"}), dirOld = Lines({"d=1"});
+  const std::string fileNew = Lines({"b=2", "n=3"}), exeNew = exeOld + Lines({"n=3"}), dirNew = dirOld + Lines({"m=4"});
+  // FileDefinition.dat rewritten, ExeDefinition.dat and DirectoryDefinition.dat appended to,
+  // the other three created.
+  const std::string package = Rec("EXE", "ADD", "n=3") + "[BR]" + Rec("FILE", "DEL", "a") + "[BR]" + Rec("DIR", "ADD", "m=4");
+  const std::string F = kData + "\\FileDefinition.dat", E = kData + "\\ExeDefinition.dat",
+                    D = kData + "\\DirectoryDefinition.dat", S = kData + "\\Safety.dat";
+  struct Case {
+    const char* what;
+    std::set<std::string> failReads, failWrites, failMovesTo;
+    DefinitionFile failed;
+    uint32_t error;
+  };
+  const Case cases[] = {
+      {"nothing fails", {}, {}, {}, DefinitionFile::File, 0},
+      {"the first file cannot be read", {F}, {}, {}, DefinitionFile::File, 0},
+      {"a later file cannot be read", {D}, {}, {}, DefinitionFile::Directory, 0},
+      {"a new content cannot be written", {}, {E + ".new"}, {}, DefinitionFile::Exe, kDiskFull},
+      {"an old content cannot be kept", {}, {D + ".old"}, {}, DefinitionFile::Directory, kDiskFull},
+      {"the first file cannot be replaced", {}, {}, {F}, DefinitionFile::File, ERR_ACCESS_DENIED},
+      {"the last file cannot be replaced", {}, {}, {S}, DefinitionFile::Safety, ERR_ACCESS_DENIED},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    WatchingFiles files;
+    files.real.AddFolder(kData);
+    files.real.AddFile(F, fileOld);
+    files.real.AddFile(E, exeOld);
+    files.real.AddFile(D, dirOld);
+    files.real.AddFile(kData + "\\Safety.dat.new", "half written by a merge that died");
+    files.allowed[F] = {fileOld, fileNew};
+    files.allowed[E] = {exeOld, exeNew};
+    files.allowed[D] = {dirOld, dirNew};
+    files.failReads = c.failReads;
+    files.failWrites = c.failWrites;
+    files.failMovesTo = c.failMovesTo;
+    RecordingHost host;
+    const MergeResult r = UpdateMerge(files, kData, host).MergeUpdatePackage(package);
+    EXPECT_GT(files.checks, 0);
+    EXPECT_EQ(files.torn, 0);
+    const bool fails = !c.failReads.empty() || !c.failWrites.empty() || !c.failMovesTo.empty();
+    EXPECT_EQ(r.ok, !fails);
+    if (fails) {
+      EXPECT_EQ(r.changes, 0);
+      EXPECT_EQ(r.failedFile, c.failed);
+      EXPECT_EQ(r.error, c.error);
+      EXPECT_EQ(host.notReplaced, (std::vector<std::pair<DefinitionFile, uint32_t>>{{c.failed, c.error}}));
+      EXPECT_EQ(files.real.ReadFile(F), fileOld);
+      EXPECT_EQ(files.real.ReadFile(E), exeOld);
+      EXPECT_EQ(files.real.ReadFile(D), dirOld);
+      EXPECT_EQ(files.real.Find(kData + "\\*").size(), 3u) << "a created file or a leftover stayed";
+    } else {
+      EXPECT_EQ(r.changes, 4);  // the EXE record counts once per file it feeds
+      EXPECT_EQ(files.real.ReadFile(F), fileNew);
+      EXPECT_EQ(files.real.ReadFile(E), exeNew);
+      EXPECT_EQ(files.real.ReadFile(D), dirNew);
+      EXPECT_EQ(files.real.ReadFile(S), "");
+      EXPECT_EQ(files.real.Find(kData + "\\*").size(), 6u) << "a leftover stayed";
+    }
+  }
+}
+
+TEST(UpdateMergeAtomicity, ASetLeftMixedIsPutBackByTheNextMerge) {
+  // A merge stopped after its first rename, as a crash or a failed putting back leaves it:
+  // the journal names the file it created, the old copies are beside the new files.
   WatchingFiles files;
   files.real.AddFolder(kData);
-  const std::string fileOld = Lines({"a=1", "b=2"}), exeOld = Lines({"e=1"});
-  files.real.AddFile(kData + "\\FileDefinition.dat", fileOld);
-  files.real.AddFile(kData + "\\ExeDefinition.dat", exeOld);
-  files.real.AddFile(kData + "\\Safety.dat.new", "half written");
-  const std::string package = Rec("EXE", "ADD", "n=3") + "[BR]" + Rec("FILE", "DEL", "a");
-  files.allowed[kData + "\\FileDefinition.dat"] = {fileOld, Lines({"b=2", "n=3"})};
-  files.allowed[kData + "\\ExeDefinition.dat"] = {exeOld, exeOld + Lines({"n=3"})};
+  const std::string fileOld = Lines({"a=1"}), exeOld = Lines({"e=1"});
+  files.real.AddFile(kData + "\\FileDefinition.dat", Lines({"a=1", "n=3"}));  // already new
+  files.real.AddFile(kData + "\\FileDefinition.dat.old", fileOld);
+  files.real.AddFile(kData + "\\ExeDefinition.dat", exeOld);                    // not yet
+  files.real.AddFile(kData + "\\ExeDefinition.dat.old", exeOld);
+  files.real.AddFile(kData + "\\ExeDefinition.dat.new", exeOld + Lines({"n=3"}));
+  files.real.AddFile(kData + "\\Safety.dat", "");                               // created
+  files.real.AddFile(kData + "\\update.pending", "Safety.dat\r\n");
   RecordingHost host;
-  EXPECT_EQ(UpdateMerge(files, kData, host).MergeUpdatePackage(package), 3);
-  EXPECT_GT(files.checks, 0);
-  EXPECT_EQ(files.torn, 0);
-  EXPECT_FALSE(files.real.Exists(kData + "\\Safety.dat.new"));
-  for (const char* name : kFiles) EXPECT_FALSE(files.real.Exists(kData + "\\" + name + ".new")) << name;
+  UpdateMerge(files, kData, host).RecoverInterrupted();
+  EXPECT_EQ(files.real.ReadFile(kData + "\\FileDefinition.dat"), fileOld);
+  EXPECT_EQ(files.real.ReadFile(kData + "\\ExeDefinition.dat"), exeOld);
+  EXPECT_EQ(files.real.Find(kData + "\\*").size(), 2u);
 
-  // A file that cannot be replaced keeps its old bytes, leaves no scratch copy, and its
-  // changes are not counted; the others go on.
-  files.failMovesTo = kData + "\\ExeDefinition.dat";
-  const std::string exeNow = files.ReadFile(kData + "\\ExeDefinition.dat").value();
-  files.allowed[kData + "\\FileDefinition.dat"].insert(Lines({"b=2", "n=3", "m=4"}));
-  EXPECT_EQ(UpdateMerge(files, kData, host).MergeUpdatePackage(Rec("EXE", "ADD", "m=4")), 1);
-  EXPECT_EQ(files.ReadFile(kData + "\\ExeDefinition.dat"), exeNow);
-  EXPECT_FALSE(files.real.Exists(kData + "\\ExeDefinition.dat.new"));
-  EXPECT_EQ(files.torn, 0);
-  ASSERT_EQ(host.notReplaced.size(), 1u);
-  EXPECT_EQ(host.notReplaced[0].first, DefinitionFile::Exe);
-  EXPECT_EQ(host.notReplaced[0].second, ERR_ACCESS_DENIED);
+  // Without the journal the set is whole, whatever copies are beside it.
+  files.real.AddFile(kData + "\\FileDefinition.dat.old", "older");
+  files.real.AddFile(kData + "\\Safety.dat.new", "newer");
+  UpdateMerge(files, kData, host).RecoverInterrupted();
+  EXPECT_EQ(files.real.ReadFile(kData + "\\FileDefinition.dat"), fileOld);
+  EXPECT_EQ(files.real.Find(kData + "\\*").size(), 2u);
 }
 
 // Random folders and packages: the merge must match the step-by-step one byte for byte.
@@ -228,7 +305,7 @@ TEST(UpdateMergeEquivalence, MatchesTheStepByStepMergeOnRandomPackages) {
       package += rec + (rng() % 6 ? "[BR]" : rng() % 2 ? " [br]" : "[BR][BR]");
     }
     RecordingHost hostA, hostB;
-    int32_t countA = UpdateMerge(a.files, kData, hostA).MergeUpdatePackage(package);
+    int32_t countA = UpdateMerge(a.files, kData, hostA).MergeUpdatePackage(package).changes;
     int32_t countB = reference::LiteralMergeUpdatePackage(b.files, kData, hostB, package);
     ASSERT_EQ(countA, countB) << "round " << round;
     for (const char* file : kFiles)

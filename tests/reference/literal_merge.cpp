@@ -87,7 +87,12 @@ int32_t LiteralMergeUpdatePackage(FileSystem& files, const std::string& dataFold
         const std::string& op = At(header, 1);
         if (!KindBelongs(kind, fileName)) continue;
         if (op == "ADD") {
-          AppendLine(files, path, BuildLine(fileName, kind, body));
+          // The one departure from the literal rule: a last line without its line end is
+          // ended first, or the added line would be joined to it.
+          const std::string line = BuildLine(fileName, kind, body);
+          const std::string now = files.ReadFile(path).value_or("");
+          if (!now.empty() && now.back() != '\n' && now.back() != '\r') files.AppendFile(path, "\r\n");
+          AppendLine(files, path, line);
           ++count;
           std::string name = BodyName(body);
           std::erase_if(deletions, [&](const std::string& d) { return EqualsNoCase(d, name); });

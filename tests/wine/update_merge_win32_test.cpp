@@ -1,5 +1,6 @@
 // A merge killed at any point leaves every definition file whole, old or new, on the real
-// file system; the next merge clears the scratch copies the killed one left.
+// file system; what the next merge finds first puts the whole set back as it was, and the
+// merge then runs through.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -84,11 +85,12 @@ class MergeKillTest : public ::testing::Test {
   std::array<std::optional<std::string>, 6> before, after;
 };
 
-TEST_F(MergeKillTest, EveryFileIsWholeWhereverTheMergeDiesAndTheNextMergeFinishes) {
+TEST_F(MergeKillTest, EveryFileIsWholeWhereverTheMergeDiesAndTheSetComesBackWhole) {
   struct Point { const char* mode; int k; };
-  // Between files, between writing a scratch copy and its rename, and inside rewrites.
-  const Point points[] = {{"replaced", 1}, {"replaced", 3}, {"written", 1}, {"written", 4}, {"written", 6},
-                          {"pump", 2}, {"pump", 9}, {"pump", 20}};
+  // Inside rewrites, while the new contents are written (1-6), the old ones kept (7-11) and
+  // the journal written (12), and between the renames.
+  const Point points[] = {{"pump", 2}, {"pump", 20}, {"written", 1}, {"written", 6}, {"written", 9},
+                          {"written", 12}, {"replaced", 1}, {"replaced", 3}, {"replaced", 6}};
   int n = 0;
   for (const Point& p : points) {
     SCOPED_TRACE(std::string(p.mode) + " " + std::to_string(p.k));
@@ -101,11 +103,23 @@ TEST_F(MergeKillTest, EveryFileIsWholeWhereverTheMergeDiesAndTheNextMergeFinishe
       replaced += now == after[i] && now != before[i];
     }
     if (std::string(p.mode) == "replaced") EXPECT_EQ(replaced, p.k);
-    // The next merge clears the scratch copy a killed one may have left.
+
     QuietHost host;
-    UpdateMerge(files, folder, host).MergeUpdatePackage("");
-    for (DefinitionFile f : kMergeOrder)
-      EXPECT_FALSE(files.Attributes(folder + "\\" + std::string(DefinitionFileName(f)) + ".new").has_value());
+    UpdateMerge merge(files, folder, host);
+    merge.RecoverInterrupted();
+    for (size_t i = 0; i < 6; ++i) {
+      const DefinitionFile f = kMergeOrder[i];
+      EXPECT_EQ(files.ReadFile(folder + "\\" + std::string(DefinitionFileName(f))), before[i]) << DefinitionFileName(f);
+      EXPECT_FALSE(files.Attributes(merge.ScratchPathOf(f)).has_value());
+      EXPECT_FALSE(files.Attributes(merge.BackupPathOf(f)).has_value());
+    }
+    EXPECT_FALSE(files.Attributes(merge.JournalPath()).has_value());
+
+    std::optional<std::string> package = files.ReadFile(root + "\\package.txt");
+    ASSERT_TRUE(package);
+    EXPECT_TRUE(merge.MergeUpdatePackage(*package).ok);
+    for (size_t i = 0; i < 6; ++i)
+      EXPECT_EQ(files.ReadFile(folder + "\\" + std::string(DefinitionFileName(kMergeOrder[i]))), after[i]);
   }
 }
 

@@ -38,7 +38,7 @@ bool Run(kx::FileSystem& files, const std::string& root, int lines, int records,
   std::string fast = Folder(files, root, "fast", w);
   PumpingHost host;
   auto t0 = std::chrono::steady_clock::now();
-  int32_t n = kx::UpdateMerge(files, fast, host).MergeUpdatePackage(w.package);
+  int32_t n = kx::UpdateMerge(files, fast, host).MergeUpdatePackage(w.package).changes;
   std::printf("  merge:        %.3f s, %d changes, %d status texts\n", kx::bench::Seconds(t0), n, host.statuses);
   if (!literal) return true;
   std::string slow = Folder(files, root, "literal", w);

@@ -46,7 +46,11 @@ class RecordingSubsystems final : public ScanFeature, public RemovalFeature, pub
   KX_RECORD(Remove, ())
   KX_RECORD(ShowReport, ())
   KX_RECORD(MakeReport, ())
-  KX_RECORD(RunLiveUpdate, ())
+  bool RunLiveUpdate() override {
+    calls.push_back("RunLiveUpdate");
+    if (onCall) onCall("RunLiveUpdate");
+    return true;
+  }
   KX_RECORD(AutoUpdateTick, ())
   KX_RECORD(SendToTray, ())
   KX_RECORD(RemoveTrayIcon, ())

@@ -23,8 +23,14 @@ std::string PackageUrl(const std::string& escapedDate) {
 }
 const std::string kFromDefault = PackageUrl("3%2F16%2F2006");
 
-// A scan that says it is running, or not.
+// A scan and a removal that say they are running, or not.
 struct ScanSaysBusy : ScanFeature {
+  bool busy = false;
+  int starts = 0;
+  bool Busy() const override { return busy; }
+  void StartScan() override { ++starts; }
+};
+struct RemovalSaysBusy : RemovalFeature {
   bool busy = false;
   bool Busy() const override { return busy; }
 };
@@ -35,17 +41,20 @@ struct LiveUpdateApp : ::testing::Test {
   ui::HeadlessBackend ui;
   std::string data = fake.system.SpecialFolder(26) + "\\DideZuvurudARA";
   ScanSaysBusy scan;
+  RemovalSaysBusy removal;
   std::unique_ptr<App> app;
 
   void SetUp() override {
     fake.registry.PutString(Hive::CurrentUser, std::string(kUser) + "Settings", "Language", "English");
     fake.registry.PutString(Hive::CurrentUser, std::string(kUser) + "Settings", "showHelp", "0");
+    fake.registry.PutString(Hive::CurrentUser, std::string(kUser) + "Settings", "DiagnosticsLog", "1");
     fake.registry.PutString(Hive::LocalMachine, std::string(kMachine) + "Settings", "FirstTime", "Yes");
     fake.registry.PutString(Hive::LocalMachine, std::string(kMachine) + "Servers", "Definitions", kServer);
     fake.files.AddFolder(data);
     fake.files.AddFile(data + "\\FileDefinition.dat", EncodeDefinitionLine("old.dll=Old|[system]|Adware") + "\r\n");
     Subsystems given;
     given.scan = &scan;
+    given.removal = &removal;
     app = std::make_unique<App>(platform, ui, AppInfo{}, given);
     app->Start();
     ui.Advance(400);
@@ -156,9 +165,105 @@ TEST_F(LiveUpdateApp, NeverDuringAScanAndTheAutomaticUpdateRunsOnceAfterFiveIdle
   main().Get("cmdScanNow").set_enabled(true);
   for (int i = 0; i < 300; ++i) update.AutoUpdateTick();
   EXPECT_TRUE(fake.web.requests.empty());
-  update.AutoUpdateTick();  // the 301st counted second
+  removal.busy = true;      // the 301st counted second falls during a removal
+  update.AutoUpdateTick();
+  EXPECT_TRUE(fake.web.requests.empty());
+  EXPECT_TRUE(main().Get("timUpdate").enabled());
+  removal.busy = false;
+  update.AutoUpdateTick();  // and the update runs at the next one
   EXPECT_EQ(fake.web.requests.size(), 1u);
   EXPECT_FALSE(main().Get("timUpdate").enabled());
+}
+
+TEST_F(LiveUpdateApp, AFileThatCannotBeReplacedFailsTheWholeUpdateAndKeepsTheDate) {
+  fake.files.AddFile(data + "\\date.dat", "1/2/2026 3:04:05 PM\r\n");
+  fake.files.AddFile(data + "\\ExeDefinition.dat", EncodeDefinitionLine("e.exe=E|[windir]") + "\r\n");
+  const std::string fileBefore = File("FileDefinition.dat"), exeBefore = File("ExeDefinition.dat");
+  const std::string asof = "2/3/2026 8:00:00 AM";
+  fake.web.Serve(kCurrent, asof);
+  fake.web.Serve(PackageUrl("1%2F2%2F2026%203%3A04%3A05%20PM"),
+                 testsign::DevKey().Package("1/2/2026 3:04:05 PM", asof,
+                                            Record("EXE", "ADD", "n.exe=N|[windir]") + "[BR]" + Record("COOK", "ADD", "c.test")));
+  fake.web.Serve(kRecord, asof);
+  fake.files.SetInUse(data + "\\ExeDefinition.dat");  // another program holds it
+  main().Get("cmdUpdate").Click();
+  EXPECT_EQ(Notice(), "Kestrix could not update its definitions. Please check your internet connection and try again later.");
+  EXPECT_EQ(File("FileDefinition.dat"), fileBefore);
+  EXPECT_EQ(File("ExeDefinition.dat"), exeBefore);
+  EXPECT_EQ(File("BlockedCookies.dat"), "<none>");
+  EXPECT_EQ(File("date.dat"), "1/2/2026 3:04:05 PM\r\n");
+  const std::string log = File("Diagnostics.log");
+  EXPECT_NE(log.find("ExeDefinition.dat could not be replaced (error 5)"), std::string::npos) << log;
+
+  // Once the file is free, the same update goes through whole.
+  fake.files.SetInUse(data + "\\ExeDefinition.dat", false);
+  main().Get("cmdUpdate").Click();
+  EXPECT_EQ(Notice(), "Your Kestrix definitions have been updated!");
+  EXPECT_EQ(File("ExeDefinition.dat"), exeBefore + EncodeDefinitionLine("n.exe=N|[windir]") + "\r\n");
+  EXPECT_EQ(File("BlockedCookies.dat"), EncodeDefinitionLine("c.test") + "\r\n");
+  EXPECT_EQ(File("date.dat"), asof + "\r\n");
+}
+
+TEST_F(LiveUpdateApp, TheUnsignedDateOfRecordIsKeptBetweenTheLocalAndTheSignedDates) {
+  const std::string local = "1/2/2026 3:04:05 PM", asof = "2/3/2026 8:00:00 AM";
+  const std::vector<std::pair<std::string, std::string>> answers = {
+      {"1/15/2026 10:00:00 AM", "1/15/2026 10:00:00 AM"},  // in between: taken
+      {"2/3/2026 8:00:00 AM", asof},
+      {"1/1/2000", asof},                                    // backwards: would apply everything again
+      {local, asof},                                         // not later than what is here
+      {"12/31/2030 11:59:59 PM", asof},                      // later than the package covers
+      {"not a date", asof},
+  };
+  for (const auto& [answer, stored] : answers) {
+    SCOPED_TRACE(answer);
+    fake.files.AddFile(data + "\\date.dat", local + "\r\n");
+    fake.web.Serve(kCurrent, asof);
+    fake.web.Serve(PackageUrl("1%2F2%2F2026%203%3A04%3A05%20PM"),
+                   testsign::DevKey().Package(local, asof, Record("COOK", "ADD", "x.test")));
+    fake.web.Serve(kRecord, answer);
+    main().Get("cmdUpdate").Click();
+    EXPECT_EQ(File("date.dat"), stored + "\r\n");
+  }
+}
+
+TEST_F(LiveUpdateApp, NoScanStartsWhileItRunsAndEveryWayOutGivesTheWindowBack) {
+  const std::string asof = "12/9/2026 4:47:03 PM";
+  fake.web.Serve(kCurrent, asof);
+  fake.web.Serve(kFromDefault, testsign::DevKey().Package("3/16/2006", asof, Record("COOK", "ADD", "x.test")));
+  fake.web.Serve(kRecord, asof);
+  const bool shieldBefore = main().Get("tmrCheckHomePage").enabled();
+  ASSERT_TRUE(main().Get("cmdScanNow").enabled());
+
+  // While the update turns the message loop, Start and the side bar start nothing.
+  int turns = 0;
+  bool scanNowSeenEnabled = false;
+  ui.onDoEvents = [&] {
+    ++turns;
+    scanNowSeenEnabled = scanNowSeenEnabled || main().Get("cmdScanNow").enabled();
+    main().Get("cmdScanNow").Click();
+    main().Get("lblStart").Click();
+  };
+  main().Get("cmdUpdate").Click();
+  EXPECT_GT(turns, 0);
+  EXPECT_FALSE(scanNowSeenEnabled);
+  EXPECT_EQ(scan.starts, 0);
+  EXPECT_EQ(Notice(), "Your Kestrix definitions have been updated!");
+  EXPECT_TRUE(main().Get("cmdScanNow").enabled());
+
+  // An exception out of the update: reported as a failure, and nothing stays held.
+  fake.files.DeleteFile(data + "\\date.dat");
+  ui.onDoEvents = [] { throw std::runtime_error("out of memory"); };
+  main().Get("cmdUpdate").Click();
+  ui.onDoEvents = nullptr;
+  EXPECT_EQ(Notice(), "Kestrix could not update its definitions. Please check your internet connection and try again later.");
+  EXPECT_TRUE(main().Get("cmdLiveUpdate").enabled());
+  EXPECT_TRUE(main().Get("cmdScanNow").enabled());
+  EXPECT_EQ(main().Get("tmrCheckHomePage").enabled(), shieldBefore);
+  EXPECT_FALSE(app->download().loaded());
+  EXPECT_FALSE(app->subsystems().update->Busy());
+  fake.web.requests.clear();
+  main().Get("cmdLiveUpdate").Click();  // and the next update runs
+  EXPECT_EQ(fake.web.requests.size(), 3u);
 }
 
 TEST_F(LiveUpdateApp, ShiftShowsTheDefinitionAddressesFirst) {
