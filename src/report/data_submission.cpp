@@ -27,11 +27,38 @@ void DataSubmission::SubmitFileName() {
   c_.txtFilename->set_caption("");
 }
 
+std::vector<std::string> DataSubmission::SplitForRequests(const std::string& list) {
+  const size_t room = kQueryLimit - (sizeof "data=" - 1);
+  std::vector<std::string> parts;
+  std::string part;
+  size_t escaped = 0;  // the part's length once percent-encoded
+  for (const std::string_view name : SplitViews(list, '|')) {
+    if (name.empty()) continue;
+    const size_t nameEscaped = EncodeQueryValue(std::string(name)).size();
+    const size_t sep = part.empty() ? 0 : 1, sepEscaped = part.empty() ? 0 : 3;  // "|" is "%7C"
+    if (part.size() + sep + name.size() <= kDataLimit && escaped + sepEscaped + nameEscaped <= room) {
+      if (sep) part += '|';
+      part += name;
+      escaped += sepEscaped + nameEscaped;
+      continue;
+    }
+    if (!part.empty()) parts.push_back(std::move(part));
+    part.clear();
+    escaped = 0;
+    if (name.size() <= kDataLimit && nameEscaped <= room) {
+      part.assign(name);
+      escaped = nameEscaped;
+    }
+  }
+  if (!part.empty()) parts.push_back(std::move(part));
+  return parts;
+}
+
 void DataSubmission::SendRunningPrograms() {
   if (!c_.chkSendData || c_.chkSendData->value() != 1) return;
   const std::string list = s_.runningProgramList ? s_.runningProgramList() : std::string();
-  if (list.empty()) return;
-  s_.fetch.FetchUrlText(RequestUrl(list), kReplyCap);  // the answer is not the user's concern
+  // The answers are not the user's concern.
+  for (const std::string& part : SplitForRequests(list)) s_.fetch.FetchUrlText(RequestUrl(part), kReplyCap);
 }
 
 void DataSubmission::chkSendData_MouseUp() {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "core/web_fetch.h"
 #include "platform/forms/form.h"
@@ -30,6 +31,14 @@ struct SubmissionControls {
 class DataSubmission {
  public:
   static constexpr size_t kReplyCap = 64u << 10;
+  // What the data server takes in one request: a query of at most 8 KB, holding at most
+  // 4 KB of data once its escapes are undone.
+  static constexpr size_t kQueryLimit = 8u << 10;
+  static constexpr size_t kDataLimit = 4u << 10;
+
+  // The running-program list cut into the data of as many requests as it needs, each a
+  // whole number of names in their order. A name too long for any request is left out.
+  static std::vector<std::string> SplitForRequests(const std::string& list);
 
   DataSubmission(SubmissionServices services, SubmissionControls controls)
       : s_(std::move(services)), c_(controls) {}

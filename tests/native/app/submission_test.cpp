@@ -109,5 +109,36 @@ TEST_F(SubmissionApp, ClearingSendDataAsksAndOnlyYesTurnsItOff) {
   EXPECT_EQ(Stored("chkSendData"), "1");
 }
 
+TEST_F(SubmissionApp, ALongRunningProgramListGoesInRequestsTheServerTakes) {
+  // Over 9 KB of names once escaped, and one name no request can hold.
+  std::vector<std::string> sent;
+  for (uint32_t i = 0; i < 120; ++i) {
+    const std::string name = "Program number " + std::to_string(i) + " of a long list.exe";
+    fake.processes.Add("C:\\Apps\\" + name, 1000 + i);
+    sent.push_back(EncodeDefinitionLine(name));
+    if (i == 60) fake.processes.Add("C:\\Apps\\" + std::string(3000, 'x') + ".exe", 1000 + 500);
+  }
+  C("cmdResults").Click();
+
+  ASSERT_GE(fake.web.requests.size(), 3u);
+  std::vector<std::string> arrived;
+  for (const std::string& url : fake.web.requests) {
+    const std::string query = url.substr(url.find('?') + 1);
+    EXPECT_LE(query.size(), 8192u);
+    const std::string data = Decoded(url);
+    EXPECT_LE(data.size(), 4096u);
+    EXPECT_FALSE(data.empty());
+    for (size_t start = 0;;) {
+      const size_t bar = data.find('|', start);
+      arrived.push_back(data.substr(start, bar - start));
+      if (bar == std::string::npos) break;
+      start = bar + 1;
+    }
+  }
+  std::erase(arrived, EncodeDefinitionLine("Kestrix.exe"));  // the program itself runs too
+  ASSERT_EQ(arrived.size(), sent.size());
+  for (size_t i = 0; i < sent.size(); ++i) ASSERT_EQ(arrived[i], sent[i]) << "name " << i;
+}
+
 }  // namespace
 }  // namespace kx
