@@ -1,6 +1,7 @@
 ; Kestrix-Setup.exe: installs Kestrix.exe, Localization.txt and Help.chm into Program Files,
-; the first definition set into the installing user's data folder, the vendor server
-; addresses into the machine-wide settings, shortcuts and the Add/Remove Programs entry.
+; the first definition set beside them in Definitions (each user's data folder is seeded from
+; it by the program at that user's first start), the vendor server addresses into the
+; machine-wide settings, shortcuts and the Add/Remove Programs entry.
 ; Built by cmake/installer.cmake, which passes the files and values below with -D.
 ;
 ;   KX_VERSION       "1.0" (major.minor of the program)
@@ -8,6 +9,11 @@
 ;   KX_DEFINITIONS   folder of the encoded *.dat files and date.dat
 ;   KX_SERVER        address written for the Definitions, Data and Languages servers
 ;   KX_OUTFILE       the installer to write
+;   KX_SIGN_COMMAND  optional: a command that signs, in place, the file named by its last
+;                    argument; the installer and the uninstaller are signed with it
+;
+; Command line: /S (silent), /ALLOWDOWNGRADE (install over a newer installed version).
+; Exit codes: 0 done, 1 cancelled by the user, 2 refused (the program runs, or a downgrade).
 
 !ifndef KX_VERSION | KX_EXE | KX_LOCALIZATION | KX_HELP | KX_ICON | KX_DEFINITIONS | KX_SERVER | KX_OUTFILE
   !error "kestrix.nsi is built by cmake/installer.cmake, which defines every KX_ value"
@@ -17,6 +23,12 @@
 Unicode false
 SetCompressor /SOLID lzma
 RequestExecutionLevel admin
+
+!ifdef KX_SIGN_COMMAND
+  ; A failed signature fails the build rather than ship an unsigned release.
+  !finalize '${KX_SIGN_COMMAND} "%1"' = 0
+  !uninstfinalize '${KX_SIGN_COMMAND} "%1"' = 0
+!endif
 
 !define PRODUCT "Kestrix"
 !define COMPANY "Kestrix Labs"
@@ -30,6 +42,9 @@ RequestExecutionLevel admin
 !define INSTANCE_LOCK "${COMPANY} ${PRODUCT} single instance"
 ; The program's data folder below the user's roaming Application Data.
 !define DATA_FOLDER "DideZuvurudARA"
+; The machine's definition set, below the program folder, that each user's data folder is
+; seeded from.
+!define SEED_FOLDER "Definitions"
 
 Name "${PRODUCT}"
 Caption "${PRODUCT} ${KX_VERSION} Setup"
@@ -52,6 +67,8 @@ VIAddVersionKey "ProductVersion" "${KX_VERSION}"
 VIAddVersionKey "LegalCopyright" "${COMPANY}"
 
 !include "MUI2.nsh"
+!include "FileFunc.nsh"
+!include "WordFunc.nsh"
 
 !define MUI_ICON "${KX_ICON}"
 !define MUI_UNICON "${KX_ICON}"
@@ -94,7 +111,27 @@ FunctionEnd
 !insertmacro CLOSE_PROGRAM_FIRST ""
 !insertmacro CLOSE_PROGRAM_FIRST "un."
 
+; A newer version's files and settings may not suit this older program: going back is a
+; choice made on the command line.
+Function RefuseDowngrade
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  StrCmp $0 "" allowed
+  ${VersionCompare} "$0" "${KX_VERSION}" $1
+  StrCmp $1 "1" 0 allowed
+  ${GetParameters} $2
+  ClearErrors
+  ${GetOptions} "$2" "/ALLOWDOWNGRADE" $3
+  IfErrors 0 allowed
+  MessageBox MB_OK|MB_ICONSTOP \
+    "${PRODUCT} $0 is installed, which is newer than this setup (${KX_VERSION}).$\r$\n$\r$\nTo go back to ${KX_VERSION}, uninstall ${PRODUCT} $0 first, or run this setup with /ALLOWDOWNGRADE." \
+    /SD IDOK
+  SetErrorLevel 2
+  Quit
+  allowed:
+FunctionEnd
+
 Function .onInit
+  Call RefuseDowngrade
   Call CloseProgramFirst
 FunctionEnd
 
@@ -107,28 +144,24 @@ Section "Kestrix" SecProgram
 
   SetOutPath "$INSTDIR"
   File "/oname=Kestrix.exe" "${KX_EXE}"
+  ; The program's language download replaces this file with the server's newer one, written
+  ; after this setup was built: keep that.
+  SetOverwrite ifnewer
   File "/oname=Localization.txt" "${KX_LOCALIZATION}"
+  SetOverwrite on
   File "/oname=Help.chm" "${KX_HELP}"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
-  ; The definitions belong to the user who installs: the program reads them from its
-  ; data folder in that user's roaming Application Data and never creates them itself.
-  ; A set already there (a reinstall after Live Update) is newer than ours and stays.
-  SetShellVarContext current
-  StrCpy $0 "$APPDATA\${DATA_FOLDER}"
-  Call HasDefinitionSet
-  Pop $1
-  StrCmp $1 "1" definitions_done
-    CreateDirectory "$0"
-    SetOutPath "$0"
-    File "${KX_DEFINITIONS}\BlockedCookies.dat"
-    File "${KX_DEFINITIONS}\DirectoryDefinition.dat"
-    File "${KX_DEFINITIONS}\ExeDefinition.dat"
-    File "${KX_DEFINITIONS}\FileDefinition.dat"
-    File "${KX_DEFINITIONS}\RegistryDefinition.dat"
-    File "${KX_DEFINITIONS}\Safety.dat"
-    File "${KX_DEFINITIONS}\date.dat"
-  definitions_done:
+  ; The machine's seed, replaced by every install; the users' own sets, which Live Update
+  ; keeps current, are in their data folders and not touched.
+  SetOutPath "$INSTDIR\${SEED_FOLDER}"
+  File "${KX_DEFINITIONS}\BlockedCookies.dat"
+  File "${KX_DEFINITIONS}\DirectoryDefinition.dat"
+  File "${KX_DEFINITIONS}\ExeDefinition.dat"
+  File "${KX_DEFINITIONS}\FileDefinition.dat"
+  File "${KX_DEFINITIONS}\RegistryDefinition.dat"
+  File "${KX_DEFINITIONS}\Safety.dat"
+  File "${KX_DEFINITIONS}\date.dat"
   SetOutPath "$INSTDIR"
 
   WriteRegStr HKLM "${MACHINE_KEY}\Servers" "Definitions" "${KX_SERVER}"
@@ -153,28 +186,25 @@ Section "Kestrix" SecProgram
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ; What is there now, a kept newer language file included.
+  ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
-
-; Pushes "1" when the folder in $0 holds the five definition files a scan requires and the
-; date file, else "0".
-Function HasDefinitionSet
-  IfFileExists "$0\BlockedCookies.dat" 0 missing
-  IfFileExists "$0\DirectoryDefinition.dat" 0 missing
-  IfFileExists "$0\ExeDefinition.dat" 0 missing
-  IfFileExists "$0\FileDefinition.dat" 0 missing
-  IfFileExists "$0\RegistryDefinition.dat" 0 missing
-  IfFileExists "$0\date.dat" 0 missing
-  Push "1"
-  Return
-  missing:
-  Push "0"
-FunctionEnd
 
 Section "Uninstall"
   Delete "$INSTDIR\Kestrix.exe"
   Delete "$INSTDIR\Localization.txt"
   Delete "$INSTDIR\Help.chm"
   Delete "$INSTDIR\Uninstall.exe"
+  ; By name: a folder of that name is not ours to empty if someone chose to install into theirs.
+  Delete "$INSTDIR\${SEED_FOLDER}\BlockedCookies.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\DirectoryDefinition.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\ExeDefinition.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\FileDefinition.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\RegistryDefinition.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\Safety.dat"
+  Delete "$INSTDIR\${SEED_FOLDER}\date.dat"
+  RMDir "$INSTDIR\${SEED_FOLDER}"
   RMDir "$INSTDIR"
 
   SetShellVarContext all
@@ -184,8 +214,8 @@ Section "Uninstall"
   RMDir "$SMPROGRAMS\${PRODUCT}"
   SetShellVarContext current
 
-  ; "Run at Startup" writes the machine-wide value named after the product; a per-user one
-  ; of that name can only be ours too.
+  ; "Run at Startup": the machine's value before Vista, the user's own from Vista on (only
+  ; the uninstalling user's can be reached from here).
   DeleteRegValue HKLM "${RUN_KEY}" "${PRODUCT}"
   DeleteRegValue HKCU "${RUN_KEY}" "${PRODUCT}"
   DeleteRegKey HKCU "${USER_KEY}"
