@@ -127,27 +127,29 @@ void FrmMain::cmdDefaultSetting_Click() {
 void FrmMain::chkRunAtStartup_Click() {
   Platform& p = app_.platform();
   const OsVersion os = p.system.Version();
-  ui::Backend& ui = backend();
-  if (os.platformId == 2 && os.major > 5) {
-    const auto answer = ui.MsgBox(
-        "Windows Vista requires special administrative rights to add programs to the Run At "
-        "Startup list.  In order to have this program run at startup you will need to launch a "
-        "separate program, called the Dravolin.exe, as an administrator.  If you would like "
-        "instructions for doing so, please press OK.  Otherwise press cancel.",
-        ui::MB_OK_CANCEL, "Vista Detected");
-    if (answer != ui::MsgResult::Ok) return;
-    ui.MsgBox("When you click OK a windows explorer window will open.  You will see a file called "
-              "Dravolin.exe in that folder.\r\n\r\nRight click on it and select 'Run As "
-              "Administrator'.  Then follow the instructions on the tool to add this program to "
-              "the windows startup list.",
-              ui::MB_OK_ONLY, "Startup Tool");
-    p.shell.Start("explorer", p.system.ProgramFolder());
-    return;
-  }
   Settings& s = app_.settings();
   StoreOption("chkRunAtStartup");
   const std::string& product = app_.info().branding.productName;
-  if (ParseSettingInt(s.ReadSetting(kOptions, "chkRunAtStartup", "1")) == 1) {
+  const bool on = ParseSettingInt(s.ReadSetting(kOptions, "chkRunAtStartup", "1")) == 1;
+  if (os.platformId == 2 && os.major > 5) {
+    // Under UAC a standard user cannot write the machine's Run key, but the user's own
+    // Run key needs no rights and starts the program at this user's logon.
+    if (on) {
+      const std::string exe = p.system.ProgramFolder() + "\\" + app_.info().exeName + ".exe";
+      const bool set = p.registry.CreateKey(Hive::CurrentUser, kRunKey) == RegStatus::Ok &&
+                       p.registry.SetValue(Hive::CurrentUser, kRunKey, product, RegValue::String("\"" + exe + "\"")) ==
+                           RegStatus::Ok;
+      if (!set) {
+        app_.log().Write("Run at Startup: the user's Run key could not be written");
+        Get("chkRunAtStartup").set_value(0);
+        StoreOption("chkRunAtStartup");
+      }
+    } else {
+      p.registry.DeleteValue(Hive::CurrentUser, kRunKey, product);
+    }
+    return;
+  }
+  if (on) {
     p.registry.CreateKey(Hive::LocalMachine, kRunKey);
     p.registry.SetValue(Hive::LocalMachine, kRunKey, product,
                         RegValue::String(p.system.ProgramFolder() + "\\" + app_.info().exeName));

@@ -65,10 +65,8 @@ void FrmMain::OpenHelpOnFirstStart() {
   if (s.ReadSetting(kSettings, "showHelp", "1") != "1") return;
   Platform& p = app_.platform();
   const std::string chm = p.system.ProgramFolder() + "\\Help.chm";
-  if (FileExistsAnyAttributes(p.files, chm)) {
-    p.shell.Open(chm);
-    s.WriteMachineSetting(app_.info().branding.productName, kSettings, "showHelp", "0");
-  }
+  // Kept for this user only: a standard user cannot write the machine's settings.
+  if (FileExistsAnyAttributes(p.files, chm)) p.shell.Open(chm);
   backend().DoEvents();
   s.WriteSetting(kSettings, "showHelp", "0");
 }
@@ -76,10 +74,13 @@ void FrmMain::OpenHelpOnFirstStart() {
 void FrmMain::OfferFirstLiveUpdate() {
   Settings& s = app_.settings();
   const std::string& product = app_.info().branding.productName;
+  // Each user is asked once; the machine's value, where setup or an older version wrote
+  // one, stands for every user. Nothing is written where a standard user cannot write.
   SettingError error;
-  const std::string firstTime = s.ReadMachineSetting(product, kSettings, "FirstTime", "", &error);
+  std::string firstTime = s.ReadSetting(kSettings, "FirstTime", "");
+  if (firstTime.empty()) firstTime = s.ReadMachineSetting(product, kSettings, "FirstTime", "", &error);
   if (error.number != 0 || !firstTime.empty()) return;
-  s.WriteMachineSetting(product, kSettings, "FirstTime", "Yes");
+  s.WriteSetting(kSettings, "FirstTime", "Yes");
   const std::string text = Message("MSG_THANK1") + "\r\n\r\n" + Message("MSG_THANK2") + "\r\n\r\n" + Message("MSG_THANK3");
   if (backend().MsgBox(text, ui::MB_YES_NO | ui::MB_ICON_QUESTION, Message("MSG_THANK4")) == ui::MsgResult::Yes)
     app_.subsystems().update->RunLiveUpdate();
@@ -112,6 +113,11 @@ void FrmMain::Form_Load() {
     return;
   }
   Step([&] { PromotePendingDefinitions(app_.platform().files, dataFolder_, &app_.log()); });
+  Step([&] {
+    SeedDefinitionSet(app_.platform().files,
+                      app_.platform().system.ProgramFolder() + "\\" + kMachineDefinitionsFolder, dataFolder_,
+                      &app_.log());
+  });
   Step([&] { CountDefinitions(); });
   Step([&] { ShowStatusPanelValues(); });
   Step([&] { app_.subsystems().scan->LoadExclusions(); });

@@ -16,6 +16,44 @@ void PromotePendingDefinitions(FileSystem& files, const std::string& dataFolder,
   }
 }
 
+namespace {
+
+constexpr DefinitionFile kRequired[] = {DefinitionFile::File, DefinitionFile::Registry, DefinitionFile::Exe,
+                                        DefinitionFile::BlockedCookies, DefinitionFile::Directory};
+
+bool HasRequiredFiles(FileSystem& files, const std::string& folder) {
+  for (DefinitionFile file : kRequired)
+    if (!FileExistsAnyAttributes(files, folder + "\\" + std::string(DefinitionFileName(file)))) return false;
+  return true;
+}
+
+}  // namespace
+
+bool SeedDefinitionSet(FileSystem& files, const std::string& machineSet, const std::string& dataFolder, Log* log) {
+  if (dataFolder.empty()) return false;
+  if (!files.FolderExists(dataFolder)) {
+    if (const IoStatus made = files.CreateFolder(dataFolder); !made && log)
+      log->Write("definitions: " + dataFolder + " not created, error " + std::to_string(made.error));
+  }
+  if (HasRequiredFiles(files, dataFolder)) return true;
+  const std::string date(kDefinitionsDateFileName);
+  // Without a whole machine set (a copy run from elsewhere), Live Update builds one.
+  if (!HasRequiredFiles(files, machineSet) || !FileExistsAnyAttributes(files, machineSet + "\\" + date)) return false;
+  bool all = true;
+  for (DefinitionFile file : {DefinitionFile::File, DefinitionFile::Directory, DefinitionFile::Registry,
+                              DefinitionFile::Exe, DefinitionFile::BlockedCookies, DefinitionFile::Safety}) {
+    const std::string name(DefinitionFileName(file));
+    if (file == DefinitionFile::Safety && !FileExistsAnyAttributes(files, machineSet + "\\" + name)) continue;
+    if (const IoStatus copied = files.CopyFile(machineSet + "\\" + name, dataFolder + "\\" + name, false); !copied) {
+      all = false;
+      if (log) log->Write("definitions: " + name + " not copied in, error " + std::to_string(copied.error));
+    }
+  }
+  // The date goes with a whole set only: with it, Live Update asks for what came since.
+  if (all) files.CopyFile(machineSet + "\\" + date, dataFolder + "\\" + date, false);
+  return HasRequiredFiles(files, dataFolder);
+}
+
 long CountFileLines(FileSystem& files, const std::string& path) {
   auto bytes = files.ReadFile(path);
   if (!bytes) return 0;

@@ -177,6 +177,8 @@ void UpdateMerge::RecoverInterrupted() {
 }
 
 MergeResult UpdateMerge::MergeUpdatePackage(std::string_view package) {
+  // A user's first update may find no data folder yet.
+  if (!files_.FolderExists(dataFolder_)) files_.CreateFolder(dataFolder_);
   RecoverInterrupted();
 
   const std::vector<Record> records = ParseRecords(package);

@@ -217,37 +217,40 @@ TEST_F(MainWindowTest, ResetSelectsNeverAndAppliesTheSchedule) {
   EXPECT_EQ(sub.calls.back(), "ApplySchedule");
 }
 
-TEST_F(MainWindowTest, RunAtStartupBeforeVistaWritesTheRunValue) {
-  fake.system.version = {2, 5, 1};
-  C("chkRunAtStartup").Click();
-  EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "1");
-  auto v = fake.registry.Get(Hive::LocalMachine, kRun, "Kestrix");
-  ASSERT_TRUE(v);
-  EXPECT_EQ(v->AsString(), fake.system.programFolder + "\\Kestrix");
-  C("chkRunAtStartup").Click();
-  EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "0");
-  EXPECT_FALSE(fake.registry.Get(Hive::LocalMachine, kRun, "Kestrix"));
-  EXPECT_TRUE(ui.msgboxes().empty());
-}
-
-TEST_F(MainWindowTest, RunAtStartupOnVistaExplainsAndOpensTheProgramFolder) {
-  fake.system.version = {2, 6, 0};
-  ui.ExpectMsgBox(MsgResult::Cancel, "Windows Vista requires special administrative rights");
-  C("chkRunAtStartup").Click();
-  EXPECT_TRUE(fake.shell.started.empty());
-
-  ui.ExpectMsgBox(MsgResult::Ok);
-  ui.ExpectMsgBox(MsgResult::Ok, "Dravolin.exe in that folder.\r\n\r\nRight click on it");
-  C("chkRunAtStartup").Click();
-  ASSERT_EQ(ui.msgboxes().size(), 3u);
-  EXPECT_EQ(ui.msgboxes()[0].title, "Vista Detected");
-  EXPECT_EQ(ui.msgboxes()[0].style & 0xF, ui::MB_OK_CANCEL);
-  EXPECT_EQ(ui.msgboxes()[2].title, "Startup Tool");
-  ASSERT_EQ(fake.shell.started.size(), 1u);
-  EXPECT_EQ(fake.shell.started[0].first, "explorer");
-  EXPECT_EQ(fake.shell.started[0].second, fake.system.programFolder);
-  EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "<none>");
-  EXPECT_FALSE(fake.registry.Get(Hive::LocalMachine, kRun, "Kestrix"));
+TEST_F(MainWindowTest, RunAtStartupWritesTheMachinesRunValueBeforeVistaAndTheUsersFromVistaOn) {
+  struct Case {
+    OsVersion version;
+    Hive hive;
+    std::string value;
+  };
+  const std::string folder = fake.system.programFolder;
+  const Case cases[] = {
+      {{1, 4, 10}, Hive::LocalMachine, folder + "\\Kestrix"},  // Windows 98
+      {{2, 5, 1}, Hive::LocalMachine, folder + "\\Kestrix"},   // XP
+      // Vista, 7, 10: the user's own Run key, which a standard user may write; quoted, as the
+      // folder holds blanks.
+      {{2, 6, 0}, Hive::CurrentUser, "\"" + folder + "\\Kestrix.exe\""},
+      {{2, 6, 1}, Hive::CurrentUser, "\"" + folder + "\\Kestrix.exe\""},
+      {{2, 10, 0}, Hive::CurrentUser, "\"" + folder + "\\Kestrix.exe\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.version.major) + "." + std::to_string(c.version.minor));
+    fake.system.version = c.version;
+    const Hive other = c.hive == Hive::LocalMachine ? Hive::CurrentUser : Hive::LocalMachine;
+    if (c.hive == Hive::CurrentUser) fake.registry.Restrict(Hive::LocalMachine, kRun, REGA_READ);  // a standard user
+    ASSERT_EQ(C("chkRunAtStartup").value(), 0);
+    C("chkRunAtStartup").Click();
+    EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "1");
+    auto v = fake.registry.Get(c.hive, kRun, "Kestrix");
+    ASSERT_TRUE(v);
+    EXPECT_EQ(v->AsString(), c.value);
+    EXPECT_FALSE(fake.registry.Get(other, kRun, "Kestrix"));
+    C("chkRunAtStartup").Click();
+    EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "0");
+    EXPECT_FALSE(fake.registry.Get(c.hive, kRun, "Kestrix"));
+    EXPECT_TRUE(ui.msgboxes().empty());
+    EXPECT_TRUE(fake.shell.started.empty());
+  }
 }
 
 TEST_F(MainWindowTest, BrowseKeepsTheNameAfterTheLastBackslash) {

@@ -102,6 +102,13 @@ TEST_F(LiveUpdateApp, AFirstUpdateFromTheDefaultDateMergesTheSignedPackageAndRec
   main().Get("cmdLiveUpdate").Click();
   EXPECT_EQ(fake.web.requests, std::vector<std::string>{kCurrent});
   EXPECT_EQ(Notice(), "You are using the most recent Kestrix definitions.");
+
+  // A user whose data folder is gone gets a whole set from the default date.
+  ASSERT_TRUE(fake.files.DeleteFolder(data, true));
+  main().Get("cmdLiveUpdate").Click();
+  EXPECT_EQ(Notice(), "Your Kestrix definitions have been updated!");
+  EXPECT_EQ(File("ExeDefinition.dat"), EncodeDefinitionLine("bad.exe=Bad|[windir]") + "\r\n");
+  EXPECT_EQ(File("date.dat"), asof + "\r\n");
 }
 
 TEST_F(LiveUpdateApp, RefusedOrMissingAnswersChangeNothingAndSayTheUpdateFailed) {

@@ -28,13 +28,15 @@ TEST_F(AppTest, FirstStartAsksLanguageThenHelpThenLiveUpdate) {
     ASSERT_EQ(fake.shell.opened.size(), 1u);  // the help came before the offer
     EXPECT_EQ(User("Settings", "showHelp"), "0");
   };
+  // A standard user: the machine's settings can be read, not written. Only the offer asks.
+  fake.registry.Restrict(Hive::LocalMachine, "SOFTWARE", REGA_READ);
   ui.ExpectMsgBox(MsgResult::Yes, "Would you like to run Live Update now?");
   Start();
 
   EXPECT_TRUE(languageShown);
   EXPECT_EQ(fake.shell.opened, std::vector<std::string>{fake.system.programFolder + "\\Help.chm"});
-  EXPECT_EQ(Machine("Settings", "showHelp"), "0");
-  EXPECT_EQ(Machine("Settings", "FirstTime"), "Yes");
+  EXPECT_EQ(User("Settings", "FirstTime"), "Yes");
+  EXPECT_FALSE(fake.registry.HasKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs"));
   ASSERT_EQ(ui.msgboxes().size(), 1u);
   EXPECT_EQ(ui.msgboxes()[0].title, "Update Now?");
   EXPECT_EQ(ui.msgboxes()[0].style & 0xF, ui::MB_YES_NO);
@@ -60,6 +62,56 @@ TEST_F(AppTest, SecondStartAsksNothing) {
   EXPECT_EQ(ui.msgboxes().size(), boxes);
   EXPECT_EQ(fake.shell.opened.size(), 1u);
   EXPECT_EQ(User("OptionAndSettings", "STATUS"), "RUNNING");
+}
+
+TEST_F(AppTest, EachUsersDataFolderGetsTheMachinesDefinitionSetWhenItLacksOne) {
+  const std::string machine = fake.system.programFolder + "\\Definitions";
+  const char* const kSet[] = {"FileDefinition.dat", "DirectoryDefinition.dat", "RegistryDefinition.dat",
+                              "ExeDefinition.dat", "BlockedCookies.dat", "Safety.dat", "date.dat"};
+  auto machineBytes = [](const std::string& name) {
+    return name == "date.dat" ? std::string("11/30/2026 9:00:00 AM\r\n") : "machine " + name + "\r\nline 2\r\n";
+  };
+  const std::string userFile = "user's newer file\r\n";
+  struct Case {
+    const char* what;
+    bool dataFolder;                  // the user's data folder exists
+    std::vector<std::string> userHas;  // files in it
+    std::vector<std::string> machineHas;
+    bool seeded;                      // the machine's set is copied in
+  };
+  const std::vector<std::string> all(std::begin(kSet), std::end(kSet));
+  const Case cases[] = {
+      {"a new user without a data folder", false, {}, all, true},
+      {"an empty data folder", true, {}, all, true},
+      {"a whole set of the user's", true, all, all, false},
+      {"one file the scan needs is gone", true, {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat",
+                                                 "BlockedCookies.dat", "date.dat"}, all, true},
+      {"the machine's set has no date", false, {}, {"FileDefinition.dat", "DirectoryDefinition.dat",
+                                                    "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat"},
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fake.files.DeleteFolder(dataFolder, true);
+    fake.files.DeleteFolder(machine, true);
+    fake.files.AddFolder(machine);
+    for (const std::string& name : c.machineHas) fake.files.AddFile(machine + "\\" + name, machineBytes(name));
+    if (c.dataFolder) fake.files.AddFolder(dataFolder);
+    for (const std::string& name : c.userHas) fake.files.AddFile(dataFolder + "\\" + name, userFile);
+    SeenBefore();
+    Start();  // an unexpected message box fails the test
+    EXPECT_TRUE(fake.files.FolderExists(dataFolder));
+    for (const std::string& name : all) {
+      const auto now = fake.files.ReadFile(dataFolder + "\\" + name);
+      if (c.seeded) EXPECT_EQ(now, machineBytes(name)) << name;
+      else if (std::count(c.userHas.begin(), c.userHas.end(), name)) EXPECT_EQ(now, userFile) << name;
+      else EXPECT_FALSE(now) << name;
+    }
+    // The five counted files of two lines each.
+    if (c.seeded) EXPECT_EQ(C("lblDefCount").caption(), "10");
+    main().Unload();
+    app.reset();
+  }
 }
 
 TEST_F(AppTest, HelpFileMissingStillClearsTheFirstStartFlag) {
