@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -35,6 +36,7 @@ inline std::string ShellFolder(int csidl) {
   return buf;
 }
 inline std::string InstallDir() { return ShellFolder(CSIDL_PROGRAM_FILES) + "\\Kestrix"; }
+inline std::string SeedFolder() { return InstallDir() + "\\Definitions"; }
 inline std::string DataFolder() { return ShellFolder(CSIDL_APPDATA) + "\\DideZuvurudARA"; }
 inline std::string MenuFolder() { return ShellFolder(CSIDL_COMMON_PROGRAMS) + "\\Kestrix"; }
 inline std::string SetupExe() { return WinePath(KESTRIX_SETUP); }
@@ -57,6 +59,34 @@ inline bool KeyExists(HKEY hive, const std::string& path, REGSAM flags = 0) {
 }
 inline bool ValueExists(HKEY hive, const std::string& path, const char* name) {
   return ReadString(hive, path.c_str(), name) != "<none>";
+}
+// A REG_DWORD value; nullopt when it is missing or of another type.
+inline std::optional<DWORD> ReadDword(HKEY hive, const std::string& path, const char* name) {
+  DWORD value = 0, size = sizeof value, type = 0;
+  HKEY key;
+  if (RegOpenKeyExA(hive, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return std::nullopt;
+  const LONG r = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size);
+  RegCloseKey(key);
+  if (r != ERROR_SUCCESS || type != REG_DWORD) return std::nullopt;
+  return value;
+}
+
+// The bytes of every file below the folder.
+inline unsigned long long TreeBytes(const std::string& folder) {
+  unsigned long long total = 0;
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA((folder + "\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return 0;
+  do {
+    const std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+      total += TreeBytes(folder + "\\" + name);
+    else
+      total += (static_cast<unsigned long long>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return total;
 }
 
 inline void RemoveTree(const std::string& path) {
@@ -144,11 +174,19 @@ inline DWORD RunUninstaller(const std::string& args) {
   return code;
 }
 
-inline void SilentInstall() {
+// The setup's exit code.
+inline DWORD RunSetup(const std::string& args) {
   Started setup;
-  Start(setup, SetupExe(), "/S");
-  ASSERT_TRUE(setup.ok) << SetupExe();
-  ASSERT_EQ(setup.Wait(120000), 0u) << "silent setup failed";
+  Start(setup, SetupExe(), args);
+  if (!setup.ok) {
+    ADD_FAILURE() << SetupExe();
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return setup.Wait(120000);
+}
+
+inline void SilentInstall() {
+  ASSERT_EQ(RunSetup("/S"), 0u) << "silent setup failed";
   ASSERT_TRUE(Exists(InstallDir() + "\\Kestrix.exe"));
 }
 
