@@ -480,6 +480,21 @@ TEST_F(Installer, ReinstallReplacesTheSeedKeepsNewerFilesAndADowngradeNeedsItsFl
   EXPECT_NE(RunSetup("/S"), 0u) << "a silent downgrade went ahead";
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "99.0");
   EXPECT_TRUE(ReadAll(dir + "\\Localization.txt") == older) << "the refused setup copied files";
+  {
+    // Not silent: a box says why and how, and the setup ends there.
+    Started setup;
+    Start(setup, SetupExe());
+    ASSERT_TRUE(setup.ok);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = TopWindow("Kestrix ", " Setup", setup.pi.dwProcessId)) != nullptr; }));
+    const std::string said = Describe(box);
+    EXPECT_NE(said.find("99.0"), std::string::npos) << said;
+    EXPECT_NE(said.find("/ALLOWDOWNGRADE"), std::string::npos) << said;
+    ASSERT_NO_FATAL_FAILURE(Shot(box, "setup_downgrade_refused.bmp"));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_NE(setup.Wait(30000), 0u);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), "99.0");
+  }
 
   EXPECT_EQ(RunSetup("/S /ALLOWDOWNGRADE"), 0u);
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayVersion"), version);
