@@ -121,7 +121,7 @@ void FrmMain::lvwHardDrives_ItemCheck(size_t) {
 void FrmMain::cmdDefaultSetting_Click() {
   Get("cmbDays").set_list_index(7);
   Get("chkAutomaticScanYesOrNo").set_value(0);
-  app_.subsystems().schedule->ApplySchedule();
+  app_.subsystems().schedule->ResetSchedule();
 }
 
 void FrmMain::chkRunAtStartup_Click() {
@@ -236,8 +236,10 @@ void FrmMain::ApplyTimerSettings(bool enable) {
     return;
   }
   Settings& s = app_.settings();
-  if (auto v = ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticScanYesOrNo", "0")))
+  if (auto v = ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticScanYesOrNo", "0"))) {
+    if (*v != 0) sub.schedule->PaceSchedulerTimer();
     SetTimer("tmrScheduler", *v != 0);
+  }
   if (auto v = ParseSettingBool(s.ReadSetting(kOptions, "optIEHomePageSheildOn", "True")))
     SetTimer("tmrCheckHomePage", *v);
   if (auto v = ParseSettingBool(s.ReadSetting(kOptions, "optMemorySheildOn", "True")))

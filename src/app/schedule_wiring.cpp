@@ -68,6 +68,8 @@ void ScheduleWiring::SchedulerTick() {
 
 void ScheduleWiring::PaceTimer() { app_.main().Get("tmrScheduler").set_interval(scheduler_.intervalMs()); }
 
+void ScheduleWiring::PaceSchedulerTimer() { app_.main().Get("tmrScheduler").set_interval(scheduler_.PaceNow()); }
+
 void ScheduleWiring::LoadSchedule() {
   ReloadPage();
   loaded_ = true;
@@ -116,7 +118,7 @@ void ScheduleWiring::ReloadPage() {
     for (const char* name : {"cmbDays", "dtpScheduleDate", "dtpScheduleTime"}) main.Get(name).set_enabled(false);
   main.Get("CmdProceed").set_enabled(false);
   scheduler_.Reload();
-  PaceTimer();
+  PaceSchedulerTimer();
   seen_ = Seen();
 }
 
@@ -153,11 +155,19 @@ void ScheduleWiring::EnableBoxChanged() {
   }
   main.Get("CmdProceed").set_enabled(true);
   scheduler_.Reload();
-  PaceTimer();
+  PaceSchedulerTimer();
 }
 
 void ScheduleWiring::ApplySchedule() {
   if (!SaveSchedule()) return;
+  ReloadPage();
+}
+
+void ScheduleWiring::ResetSchedule() {
+  if (!SaveSchedule()) return;
+  // Apply with scheduling off keeps the stored day, and the page is reloaded from the
+  // store: the day Reset chose must be stored for the page, and the next start, to show it.
+  app_.settings().WriteSetting(kScheduleSection, "Day", std::to_string(app_.main().Get("cmbDays").list_index()));
   ReloadPage();
 }
 
@@ -167,21 +177,33 @@ bool ScheduleWiring::SaveSchedule() {
   const int day = main.Get("cmbDays").list_index();
   const std::optional<DateTime>& date = main.Get("dtpScheduleDate").date();
   const std::optional<DateTime>& time = main.Get("dtpScheduleTime").date();
-  if (day == kScheduleOnDate && (!date || !time)) {
+  const int enabled = main.Get("chkAutomaticScanYesOrNo").value();
+  // "Date & Time" is checked even with scheduling off, as it always was; the day and the
+  // time only when they are about to be stored, since the page disables them when off.
+  const char* missing = nullptr;
+  if (day == kScheduleOnDate && !date)
+    missing = "MSG_DATE";
+  else if (day == kScheduleOnDate && !time)
+    missing = "MSG_TIME";
+  else if (enabled == 1 && day < 0)
+    missing = "MSG_DAY";
+  else if (enabled == 1 && day != kScheduleNever && !time)
+    missing = "MSG_TIME";
+  if (missing) {
     clsLanguages* languages = app_.languages();
-    app_.ui().MsgBox(languages ? languages->getMessages("MSG_DATE") : std::string(), ui::MB_ICON_INFORMATION,
+    app_.ui().MsgBox(languages ? languages->getMessages(missing) : std::string(), ui::MB_ICON_INFORMATION,
                      app_.info().branding.productName);
-    // The page stays as the user left it, Apply enabled, so the date can still be picked.
+    // The page stays as the user left it, Apply enabled, so the value can still be picked.
     return false;
   }
-  s.WriteSetting(kScheduleSection, "chkAutomaticScanYesOrNo",
-                 std::to_string(main.Get("chkAutomaticScanYesOrNo").value()));
+  s.WriteSetting(kScheduleSection, "chkAutomaticScanYesOrNo", std::to_string(enabled));
   if (ParseSettingInt(s.ReadSetting(kScheduleSection, "chkAutomaticScanYesOrNo", "0")) != 1) {
     main.Get("tmrScheduler").set_enabled(false);
     return true;
   }
   s.WriteSetting(kScheduleSection, "Day", std::to_string(day));
-  s.WriteSetting(kScheduleSection, "Time", ScheduleTimeText(time));
+  // Only "Never!" comes here without a time; it needs none, and the stored one is kept.
+  if (time) s.WriteSetting(kScheduleSection, "Time", ScheduleTimeText(time));
   s.WriteSetting(kScheduleSection, "Date", ScheduleDateText(date));
   main.Get("tmrScheduler").set_enabled(true);
   return true;

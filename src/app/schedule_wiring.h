@@ -23,6 +23,10 @@ class ScheduleWiring final : public ScheduleFeature {
   void LoadSchedule() override;           // start-up
   void SchedulerTick() override;          // tmrScheduler
   void ApplySchedule() override;          // CmdProceed "Apply"
+  void ResetSchedule() override;          // cmdDefaultSetting, Daily and off already chosen
+  // Gives tmrScheduler the interval the clock calls for now: whenever it is armed, and
+  // whenever the schedule is read again.
+  void PaceSchedulerTimer() override;
   // The one event of chkAutomaticScanYesOrNo, cmbDays and both pickers: which of them
   // acted is told from what changed since the page was last seen.
   void ScheduleOptionChanged() override;
@@ -36,7 +40,7 @@ class ScheduleWiring final : public ScheduleFeature {
     std::optional<DateTime> date, time;
   };
 
-  // False when the schedule was not stored (the date message was shown).
+  // False when the schedule was not stored (a message named the missing value).
   bool SaveSchedule();
   // The controls from the settings, Apply left disabled.
   void ReloadPage();
@@ -45,7 +49,7 @@ class ScheduleWiring final : public ScheduleFeature {
   // The pickers as the chosen entry wants them.
   void PickersFor(int day);
   Page Seen() const;
-  // tmrScheduler's interval as the scheduler wants it now.
+  // tmrScheduler's interval as the last tick found it.
   void PaceTimer();
 
   App& app_;

@@ -76,6 +76,8 @@ class ScheduleFeature {
   virtual void LoadSchedule() {}           // start-up: the schedule into its controls
   virtual void SchedulerTick() {}          // tmrScheduler
   virtual void ApplySchedule() {}          // CmdProceed "Apply"
+  virtual void ResetSchedule() { ApplySchedule(); }  // cmdDefaultSetting "Reset", after its choices
+  virtual void PaceSchedulerTimer() {}     // tmrScheduler about to be armed
   virtual void ScheduleOptionChanged() {}  // chkAutomaticScanYesOrNo, cmbDays, the pickers
 };
 

@@ -29,6 +29,8 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_EXC_SURE3", "You can edit the list of excluded files through the Quarantine menu."},
     {"MSG_EXC_SURE4", "Really Exclude?"},
     {"MSG_DATE", "Please select the date that you want to scan."},
+    {"MSG_TIME", "Please select the time that you want to scan."},
+    {"MSG_DAY", "Please select the day that you want to scan."},
     {"MSG_STOP", "Are you sure you want to stop the scan?"},
     {"MSG_SELECTED", "No entries are selected.  You must check the box next to at least one item in the list."},
     {"MSG_CONFIRM1", "Are you sure you want to delete the selected files?"},

@@ -62,6 +62,11 @@ bool Scheduler::NearScheduledTime(const DateTime& now) const {
   return ahead <= kNearSeconds;
 }
 
+int Scheduler::PaceNow() {
+  intervalMs_ = NearScheduledTime(in_.clock.Now()) ? kNearIntervalMs : kFarIntervalMs;
+  return intervalMs_;
+}
+
 void Scheduler::Tick() {
   // Whatever happens below, the flag never outlives the tick.
   struct ClearFlag {

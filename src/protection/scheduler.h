@@ -70,6 +70,10 @@ class Scheduler {
   // stretch, so a scan still starts in its own second, while the idle program wakes a
   // hundredth as often. 10 ms again after a reload, until the next tick has looked.
   int intervalMs() const { return intervalMs_; }
+  // The interval for a timer armed now, from the clock: a timer stopped a while (window
+  // shown, scan running) may come back inside the near stretch, where the last tick's
+  // answer would step over the scheduled second.
+  int PaceNow();
   static constexpr int kNearIntervalMs = 10, kFarIntervalMs = 1000;
 
  private:

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <vector>
 
 #include "app/app.h"
 #include "app/frm_main.h"
@@ -247,6 +249,162 @@ TEST(ScheduledScan, ThePageStoresWhatReadsBackAndAsksForTheDate) {
   EXPECT_EQ(r.Stored("OptionAndSettings", "Day"), "3");
   EXPECT_FALSE(r.C("tmrScheduler").enabled());
   EXPECT_EQ(r.ui.msgboxes().size(), 1u);
+}
+
+
+// Reset shows the page's defaults, Daily with scheduling off, whatever day was stored, and
+// stores them so the page and the store agree.
+TEST(ScheduledScan, ResetShowsDailyWithSchedulingOffWhateverDayWasStored) {
+  for (const char* stored : {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "12", "x"}) {
+    Rig r;
+    r.Put("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
+    r.Put("OptionAndSettings", "Day", stored);
+    r.Put("OptionAndSettings", "Time", "2:30:00 PM");
+    r.Put("OptionAndSettings", "Date", std::string(stored) == "8" ? "12/24/2026" : "Null");
+    CountingScan scan;
+    r.Start(&scan);
+    r.C("cmdDefaultSetting").Click();
+    EXPECT_EQ(r.C("cmbDays").list_index(), 7) << stored;
+    EXPECT_EQ(r.C("chkAutomaticScanYesOrNo").value(), 0) << stored;
+    EXPECT_FALSE(r.C("dtpScheduleDate").date()) << stored;
+    for (const char* off : {"cmbDays", "dtpScheduleDate", "dtpScheduleTime", "CmdProceed", "tmrScheduler"})
+      EXPECT_FALSE(r.C(off).enabled()) << stored << " " << off;
+    EXPECT_EQ(r.Stored("OptionAndSettings", "chkAutomaticScanYesOrNo"), "0") << stored;
+    EXPECT_EQ(r.Stored("OptionAndSettings", "Day"), "7") << stored;
+    EXPECT_EQ(r.Stored("OptionAndSettings", "Time"), "2:30:00 PM") << stored;
+    EXPECT_TRUE(r.ui.msgboxes().empty()) << stored;
+  }
+}
+
+// tmrScheduler stopped from well before the scheduled time (the window shown normally, or a
+// scan running) and armed again just before or just after the scheduled second begins: the
+// scan starts once, in that second.
+TEST(ScheduledScan, ReArmedAroundItsSecondTheTimerStillStartsTheScanOnceInIt) {
+  enum Arm { Minimise, Maximise, ScanEnds };
+  struct Case {
+    const char* what;
+    Arm arm;
+    DateTime second;
+    int ms;  // into that second
+  };
+  const DateTime before{2026, 12, 7, 14, 29, 59};
+  const Case cases[] = {
+      {"minimised just before", Minimise, before, 950},
+      {"minimised just after", Minimise, kMonday, 300},
+      {"minimised at the end of it", Minimise, kMonday, 980},
+      {"maximised just before", Maximise, before, 950},
+      {"maximised just after", Maximise, kMonday, 300},
+      {"a scan ends just before", ScanEnds, before, 950},
+      {"a scan ends just after", ScanEnds, kMonday, 300},
+      {"a scan ends at the end of it", ScanEnds, kMonday, 980},
+  };
+  struct Starts : ScanFeature {
+    fakes::FakeClock* clock = nullptr;
+    std::vector<DateTime> at;
+    void StartScan() override { at.push_back(clock->now); }
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.Put("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
+    r.Put("OptionAndSettings", "Day", "7");
+    r.Put("OptionAndSettings", "Time", "2:30:00 PM");
+    Starts scan;
+    scan.clock = &r.fake.clock;
+    r.Start(&scan);
+    FrmMain& main = r.main();
+    const auto resize = [&](ui::WindowState state) {
+      main.BackendResized(main.width(), main.height(), main.scale_width(), main.scale_height(), state);
+    };
+    r.At({2026, 12, 7, 14, 29, 40}, 1000);
+    ASSERT_TRUE(r.C("tmrScheduler").enabled()) << c.what;
+    if (c.arm == ScanEnds)
+      main.ApplyTimerSettings(false);
+    else
+      resize(ui::WindowState::Normal);
+    ASSERT_FALSE(r.C("tmrScheduler").enabled()) << c.what;
+    r.At(c.second, c.ms);
+    if (c.arm == ScanEnds)
+      main.ApplyTimerSettings(true);
+    else
+      resize(c.arm == Minimise ? ui::WindowState::Minimized : ui::WindowState::Maximized);
+    ASSERT_TRUE(r.C("tmrScheduler").enabled()) << c.what;
+    r.At(c.second, 1000 - c.ms);
+    if (c.second == before) r.At(kMonday, 1000);
+    r.At({2026, 12, 7, 14, 30, 1}, 2000);
+    ASSERT_EQ(scan.at.size(), 1u) << c.what;
+    EXPECT_EQ(scan.at[0], kMonday) << c.what;
+  }
+}
+
+// Apply refuses a schedule with a value missing, says which, and stores nothing; "Null" is
+// never stored as the time.
+TEST(ScheduledScan, ApplyNamesTheMissingValueAndStoresNothing) {
+  const char* kDate = "Please select the date that you want to scan.";
+  const char* kTime = "Please select the time that you want to scan.";
+  const char* kDay = "Please select the day that you want to scan.";
+  struct Case {
+    const char* what;
+    const char* storedDay;
+    std::function<void(Rig&)> page;
+    const char* message;  // null: none, and the schedule is stored
+    const char* day;      // stored afterwards
+    const char* time;
+  };
+  const auto days = [](std::vector<int> chosen) {
+    return [chosen](Rig& r) {
+      for (int d : chosen) r.C("cmbDays").set_list_index(d);
+    };
+  };
+  const Case cases[] = {
+      {"Never!, then Daily", "3", days({9, 7}), kTime, "3", "9:15:00 AM"},
+      {"Never!, then Wednesday", "3", days({9, 2}), kTime, "3", "9:15:00 AM"},
+      {"a weekday, its time cleared", "3",
+       [](Rig& r) { r.C("dtpScheduleTime").set_date(std::nullopt); }, kTime, "3", "9:15:00 AM"},
+      {"Date & Time without a date", "3", days({8}), kDate, "3", "9:15:00 AM"},
+      {"Date & Time with a date but no time", "3",
+       [](Rig& r) {
+         r.C("cmbDays").set_list_index(8);
+         r.C("dtpScheduleDate").set_date(DateTime{2026, 12, 24});
+         r.C("dtpScheduleTime").set_date(std::nullopt);
+       },
+       kTime, "3", "9:15:00 AM"},
+      {"no day chosen", "x", [](Rig& r) { r.C("dtpScheduleTime").set_date(DateTime{2026, 12, 1, 10, 0, 0}); }, kDay,
+       "x", "9:15:00 AM"},
+      {"Never! needs no time and keeps the stored one", "3", days({9}), nullptr, "9", "9:15:00 AM"},
+      {"scheduling turned off with the time empty", "3",
+       [](Rig& r) {
+         r.C("cmbDays").set_list_index(9);
+         r.C("cmbDays").set_list_index(7);
+         r.C("chkAutomaticScanYesOrNo").Click();
+       },
+       nullptr, "3", "9:15:00 AM"},
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.Put("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
+    r.Put("OptionAndSettings", "Day", c.storedDay);
+    r.Put("OptionAndSettings", "Time", "9:15:00 AM");
+    r.Put("OptionAndSettings", "Date", "Null");
+    CountingScan scan;
+    r.Start(&scan);
+    c.page(r);
+    if (c.message) r.ui.ExpectMsgBox(ui::MsgResult::Ok);
+    r.C("CmdProceed").Click();
+    if (c.message) {
+      ASSERT_EQ(r.ui.msgboxes().size(), 1u) << c.what;
+      EXPECT_EQ(r.ui.msgboxes()[0].text, c.message) << c.what;
+      EXPECT_EQ(r.ui.msgboxes()[0].style, static_cast<uint32_t>(ui::MB_ICON_INFORMATION)) << c.what;
+      EXPECT_EQ(r.ui.msgboxes()[0].title, "Kestrix") << c.what;
+      EXPECT_TRUE(r.C("CmdProceed").enabled()) << c.what << ": the page stays as it was";
+      EXPECT_EQ(r.Stored("OptionAndSettings", "chkAutomaticScanYesOrNo"), "1") << c.what;
+    } else {
+      EXPECT_TRUE(r.ui.msgboxes().empty()) << c.what;
+      EXPECT_FALSE(r.C("CmdProceed").enabled()) << c.what;
+    }
+    EXPECT_EQ(r.Stored("OptionAndSettings", "Day"), c.day) << c.what;
+    EXPECT_EQ(r.Stored("OptionAndSettings", "Time"), c.time) << c.what;
+    EXPECT_EQ(r.Stored("OptionAndSettings", "Date"), "Null") << c.what;
+  }
 }
 
 }  // namespace
