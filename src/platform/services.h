@@ -137,6 +137,8 @@ struct FileEntry {
   std::string name;  // as stored, without the folder
   uint32_t attributes = 0;
   uint64_t size = 0;
+  // FILETIME ticks (UTC). Copying keeps the source's, as Windows' CopyFile does; 0 unknown.
+  uint64_t lastWrite = 0;
 };
 
 // Windows path semantics: names compare without regard to case, "\" separates, a drive

@@ -140,6 +140,23 @@ TEST_F(FilesContract, CopyRespectsFailIfExistsAndReadOnlyTargets) {
   EXPECT_FALSE(fs().CopyFile(P("src.txt"), P("nofolder\\x.txt"), false));
 }
 
+// The last-write time tells a user's edited copy from a fresh one: a copy carries its
+// source's time, whether it is new or replaces a file.
+TEST_F(FilesContract, ACopyKeepsItsSourcesLastWriteTime) {
+  Plant("src.txt", "source");
+  Plant("old.txt", "old");
+  auto lastWrite = [&](const char* name) {
+    const auto found = fs().Find(P(name));
+    return found.size() == 1 ? found[0].lastWrite : 0;
+  };
+  const uint64_t source = lastWrite("src.txt");
+  EXPECT_NE(source, 0u);
+  ASSERT_TRUE(fs().CopyFile(P("src.txt"), P("new.txt"), true));
+  ASSERT_TRUE(fs().CopyFile(P("src.txt"), P("old.txt"), false));
+  EXPECT_EQ(lastWrite("new.txt"), source);
+  EXPECT_EQ(lastWrite("old.txt"), source);
+}
+
 TEST_F(FilesContract, DeleteAndMoveFiles) {
   Plant("plain.txt", "p");
   Plant("hidden.txt", "h", FA_HIDDEN);

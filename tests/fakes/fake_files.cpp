@@ -103,6 +103,7 @@ FileEntry FakeFileSystem::EntryOf(const Node& n) {
   e.name = n.name;
   e.attributes = n.attrs ? n.attrs : FA_NORMAL;
   e.size = n.IsDir() ? 0 : n.bytes.size();
+  e.lastWrite = n.lastWrite;
   return e;
 }
 
@@ -185,6 +186,7 @@ IoStatus FakeFileSystem::CopyFile(const std::string& from, const std::string& to
     if (dst->inUse) return kInUse;
     dst->bytes = src->bytes;
     dst->attrs = src->attrs;
+    dst->lastWrite = src->lastWrite;
     return {};
   }
   auto copy = Clone(*src);
@@ -236,6 +238,7 @@ std::unique_ptr<FakeFileSystem::Node> FakeFileSystem::Clone(const Node& n) {
   c->name = n.name;
   c->attrs = n.attrs;
   c->bytes = n.bytes;
+  c->lastWrite = n.lastWrite;
   c->linkTarget = n.linkTarget;
   for (const auto& [k, child] : n.children) c->children[k] = Clone(*child);
   return c;
@@ -341,6 +344,7 @@ IoStatus FakeFileSystem::Store(const std::string& path, const std::string& bytes
     if (n->IsDir() || (n->attrs & FA_READONLY)) return kDenied;
     if (n->inUse) return kInUse;
     n->bytes = append ? n->bytes + bytes : bytes;
+    n->lastWrite = Tick();
     return {};
   }
   std::string leaf;
@@ -350,6 +354,7 @@ IoStatus FakeFileSystem::Store(const std::string& path, const std::string& bytes
   node->name = leaf;
   node->attrs = FA_ARCHIVE;
   node->bytes = bytes;
+  node->lastWrite = Tick();
   parent->children[Upper(leaf)] = std::move(node);
   return {};
 }
@@ -371,6 +376,7 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, 
   slot->name = parts.back();
   slot->attrs = attrs & ~static_cast<uint32_t>(FA_DIRECTORY | FA_NORMAL);
   slot->bytes = bytes;
+  slot->lastWrite = Tick();
 }
 
 void FakeFileSystem::AddFolder(const std::string& path, uint32_t attrs) {

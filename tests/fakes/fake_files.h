@@ -58,6 +58,7 @@ class FakeFileSystem final : public FileSystem {
     uint32_t attrs = 0;
     bool inUse = false;
     std::string bytes;
+    uint64_t lastWrite = 0;
     std::string linkTarget;  // a folder link's target
     std::map<std::string, std::unique_ptr<Node>> children;  // by upper-case name
     bool IsDir() const { return attrs & FA_DIRECTORY; }
@@ -75,6 +76,9 @@ class FakeFileSystem final : public FileSystem {
   IoStatus Store(const std::string& path, const std::string& bytes, bool append);
 
   std::map<std::string, std::unique_ptr<Node>> drives_;  // "C:" upper case
+  // Each write stamps a later time than any before it; the start is 1/1/2020.
+  uint64_t clock_ = 132223104000000000ull;
+  uint64_t Tick() { return clock_ += 10000000; }
 };
 
 }  // namespace kx::fakes

@@ -168,6 +168,7 @@ std::vector<FileEntry> Win32FileSystem::Find(const std::string& pattern) {
     e.name = fd.cFileName;
     e.attributes = fd.dwFileAttributes;
     e.size = (static_cast<uint64_t>(fd.nFileSizeHigh) << 32) | fd.nFileSizeLow;
+    e.lastWrite = (static_cast<uint64_t>(fd.ftLastWriteTime.dwHighDateTime) << 32) | fd.ftLastWriteTime.dwLowDateTime;
     out.push_back(std::move(e));
   }
   return out;
