@@ -212,7 +212,8 @@ void App::ChangeLanguage(const std::string& language) {
 }
 
 clsLanguages& App::CreateLanguages() {
-  languages_ = std::make_unique<clsLanguages>(platform_.files, platform_.system.ProgramFolder(), info_.branding);
+  languages_ = std::make_unique<clsLanguages>(platform_.files, platform_.system.ProgramFolder(), info_.branding,
+                                              DataFolder());
   return *languages_;
 }
 

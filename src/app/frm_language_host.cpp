@@ -27,6 +27,7 @@ void LanguageWiring::ApplyLanguage(const std::string& language) {
   main.Get("Label22").set_caption(languages->getMessages("MSG_CAPTION2"));
   main.Get("frmStatus").set_caption(app_.info().branding.productName + " Status");
   main.ShowStatusPanelValues();
+  main.ShowLastUpdate();
 }
 
 std::string LanguageWiring::LocalizationAddress() {

@@ -6,6 +6,7 @@
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 #include "app/frm_help.h"
+#include "definitions/definitions_date.h"
 
 namespace kx {
 
@@ -92,8 +93,22 @@ void FrmMain::mnuFileItem_Click(int index) {
 }
 
 void FrmMain::mnuSettingsItem_Click(int index) {
+  if (index == kLanguageMenuItem) return OpenLanguageWindow();
+  if (index >= static_cast<int>(Get("TabStrip1").tabs().size())) return;
   cmdSettings_Click();
   Get("TabStrip1").set_selected_tab(index + 1);
+}
+
+void FrmMain::OpenLanguageWindow() {
+  FrmLanguage& language = app_.language();
+  if (language.visible()) return;
+  language.Show(true);
+}
+
+void FrmMain::ShowLastUpdate() {
+  // The date is no item of the localization file: it is put back after every translation.
+  Get("lblLastUpdate").set_caption(Message("MSG_LASTUPDATE") + " " +
+                                   ReadDefinitionsDate(app_.platform().files, dataFolder_) + " PST");
 }
 
 void FrmMain::mnuViewHelp_Click() {

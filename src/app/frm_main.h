@@ -17,6 +17,9 @@ class FrmMain : public ui::Form {
 
   FrmMain(ui::Backend& backend, App& app);
 
+  // Settings menu: the four option tabs, a separator, then "Language...".
+  static constexpr int kLanguageMenuItem = 5;
+
   // Panels and side bar.
   void ShowPanels(bool startUp, bool options, bool results, bool sweepNow);
   void HidePanels();
@@ -29,6 +32,8 @@ class FrmMain : public ui::Form {
   void ShowStatusPanelValues();
   void FillDriveList();
   void LoadSettingsIntoWindow();
+  // "Signatures Last Updated On <date> PST" in the window's language.
+  void ShowLastUpdate();
   void ApplyTimerSettings(bool enable);
   void OpenHelpOnFirstStart();
   void OfferFirstLiveUpdate();
@@ -88,6 +93,7 @@ class FrmMain : public ui::Form {
   void TabStrip1_Click();
   void mnuFileItem_Click(int index);
   void mnuSettingsItem_Click(int index);
+  void OpenLanguageWindow();
   void mnuViewHelp_Click();
   void mnuAboutItem_Click();
   void mnuDebugItem_Click(int index);

@@ -26,7 +26,7 @@ void FrmMain::BuildMenus() {
   items("mnuFile", "File", "mnuFileItem",
         {"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-", "Minimize to Tray", "-", "Exit"});
   items("mnuSettings", "Settings", "mnuSettingsItem",
-        {"Scan Options", "Proactive Protection", "Schedule", "Auto Update"});
+        {"Scan Options", "Proactive Protection", "Schedule", "Auto Update", "-", "Language..."});
   items("mnuQuarantine", "Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions"});
   auto& help = Add(ControlType::Menu, "mnuHelp");
   help.set_caption("Help");

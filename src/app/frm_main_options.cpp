@@ -192,10 +192,7 @@ void FrmMain::LoadSettingsIntoWindow() {
     LoadOption("chkScanCookies");
     LoadOption("chkSendData");
   });
-  Step([&] {
-    Get("lblLastUpdate").set_caption("Signatures Last Updated On " +
-                                     ReadDefinitionsDate(app_.platform().files, dataFolder_) + " PST");
-  });
+  Step([&] { ShowLastUpdate(); });
   Step([&] {
     LoadOption("chkAutomaticScanYesOrNo");
     auto stored = ParseSettingInt(s.ReadSetting(kOptions, "chkAutomaticScanYesOrNo", "0"));

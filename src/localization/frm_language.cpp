@@ -56,7 +56,8 @@ void FrmLanguage::FillLanguageList() {
   combo.set_list({});
   combo.set_caption("");
   clsLanguages* languages = host_.Languages();
-  if (languages && languages->LangFileExists(languages->LocalizationPath())) {
+  // The file read may be the user's copy; without any file there are no names.
+  if (languages && !languages->ReadablePath().empty()) {
     const std::vector<std::string> names = languages->LanguageNames();
     combo.set_list(names);
     const std::string stored = host_.StoredLanguage();
@@ -108,8 +109,8 @@ void FrmLanguage::Command1_Click() {
 
 void FrmLanguage::Command3_Click() {
   clsLanguages* languages = host_.Languages();
-  if (!languages || !languages->LangFileExists(LocalizationPath())) return;
-  host_.OpenDocument(LocalizationPath());
+  if (!languages) return;
+  if (const std::string path = languages->MakeUserCopy(); !path.empty()) host_.OpenDocument(path);
 }
 
 }  // namespace kx

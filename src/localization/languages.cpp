@@ -5,8 +5,11 @@
 
 namespace kx {
 
-clsLanguages::clsLanguages(FileSystem& files, std::string programFolder, Branding branding)
-    : files_(files), programFolder_(std::move(programFolder)), branding_(std::move(branding)) {}
+clsLanguages::clsLanguages(FileSystem& files, std::string programFolder, Branding branding, std::string userFolder)
+    : files_(files),
+      programFolder_(std::move(programFolder)),
+      branding_(std::move(branding)),
+      userFolder_(std::move(userFolder)) {}
 
 void clsLanguages::setMessage(const std::string& strName, const std::string& strMessage) {
   for (auto& slot : slots_) {
@@ -58,10 +61,56 @@ std::string clsLanguages::ExpandBranding(const std::string& text) const {
   return out;
 }
 
+std::string clsLanguages::UserLocalizationPath() const {
+  return userFolder_.empty() ? std::string() : userFolder_ + "\\Localization.txt";
+}
+
+std::optional<FileEntry> clsLanguages::Entry(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  const std::string name = kx::LangTrimPath(path);
+  for (auto& e : files_.Find(path))
+    if (EqualsNoCase(e.name, name) && !(e.attributes & FA_DIRECTORY)) return e;
+  return std::nullopt;
+}
+
+namespace {
+// A copy cut short in an editor or not a localization file at all.
+bool WholeFile(const std::string& text) {
+  if (FindNoCase(text, "</XML_DIZ_INFO>") == std::string::npos) return false;
+  for (const auto& block : ReadLanguageBlocks(text))
+    if (!block.name.empty()) return true;
+  return false;
+}
+}  // namespace
+
+std::string clsLanguages::ReadablePath() {
+  const std::optional<FileEntry> program = Entry(LocalizationPath());
+  const std::optional<FileEntry> user = Entry(UserLocalizationPath());
+  if (user && (!program || user->lastWrite > program->lastWrite)) {
+    const auto bytes = files_.ReadFile(UserLocalizationPath());
+    if (bytes && WholeFile(Utf8ToAnsi(*bytes))) return UserLocalizationPath();
+  }
+  return program ? LocalizationPath() : std::string();
+}
+
 std::string clsLanguages::ReadLocalizationText() {
-  if (!LangFileExists(LocalizationPath())) return {};
-  auto bytes = files_.ReadFile(LocalizationPath());
+  const std::string path = ReadablePath();
+  if (path.empty()) return {};
+  auto bytes = files_.ReadFile(path);
   return bytes ? Utf8ToAnsi(*bytes) : std::string();
+}
+
+std::string clsLanguages::MakeUserCopy() {
+  const std::optional<FileEntry> program = Entry(LocalizationPath());
+  const std::optional<FileEntry> user = Entry(UserLocalizationPath());
+  if (!program) return user ? UserLocalizationPath() : std::string();
+  if (user && user->lastWrite >= program->lastWrite) return UserLocalizationPath();
+  if (UserLocalizationPath().empty() || !files_.CopyFile(LocalizationPath(), UserLocalizationPath(), false))
+    return LocalizationPath();
+  // An installed file may be read-only; the copy is there to be edited.
+  if (auto attrs = files_.Attributes(UserLocalizationPath()); attrs && (*attrs & FA_READONLY))
+    files_.SetAttributes(UserLocalizationPath(), *attrs & ~static_cast<uint32_t>(FA_READONLY));
+  return UserLocalizationPath();
 }
 
 void clsLanguages::LoadLanguage(const std::string& strLang) {
@@ -81,16 +130,25 @@ void clsLanguages::Translate(ui::Form& myForm, const std::string& strLang, bool 
   if (itemLines_.size() <= 1) LoadLanguage("English");
 
   for (const auto& control : myForm.controls()) {
+    std::vector<std::string> list = control->list();
     for (const auto& item : ControlItemKeys(myForm.name(), ui::TypeName(control->type()), control->name(),
                                             control->index(), control->tabs().size(),
-                                            control->columns().size(), lowerCaseTypes)) {
+                                            control->columns().size(), list.size(), lowerCaseTypes)) {
       const std::string text = GetTranslation(item.key);
       if (text.empty()) continue;
       switch (item.target) {
         case ItemTarget::Caption: control->set_caption(text); break;
         case ItemTarget::Tab: control->set_tab_caption(item.n, text); break;
         case ItemTarget::Column: control->set_column_caption(item.n, text); break;
+        case ItemTarget::ListEntry: list[item.n - 1] = text; break;
       }
+    }
+    if (list != control->list()) {
+      // The entries change in place: the selection stays where it was, and what is stored
+      // from it (its index) does not depend on the language.
+      const int selected = control->list_index();
+      control->set_list(list);
+      if (selected >= 0) control->set_caption(list[static_cast<size_t>(selected)]);
     }
   }
 
@@ -126,10 +184,11 @@ bool clsLanguages::makeLocalizationFile(const std::vector<ui::Form*>& forms) {
     for (const auto& control : form->controls()) {
       for (const auto& item : ControlItemKeys(form->name(), ui::TypeName(control->type()), control->name(),
                                               control->index(), control->tabs().size(),
-                                              control->columns().size())) {
+                                              control->columns().size(), control->list().size())) {
         const std::string* value = &control->caption();
         if (item.target == ItemTarget::Tab) value = &control->tabs()[item.n - 1];
         if (item.target == ItemTarget::Column) value = &control->columns()[item.n - 1].caption;
+        if (item.target == ItemTarget::ListEntry) value = &control->list()[item.n - 1];
         text += LocalizationItem(item.key, AnsiToUtf8(*value));
       }
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,8 +17,9 @@ class clsLanguages {
  public:
   static constexpr size_t kSlots = 201;
 
-  // programFolder: where Localization.txt lives (no trailing "\").
-  clsLanguages(FileSystem& files, std::string programFolder, Branding branding);
+  // programFolder: where Localization.txt lives (no trailing "\"). userFolder: the user's
+  // data folder, where a copy the user may edit is kept; "" for none.
+  clsLanguages(FileSystem& files, std::string programFolder, Branding branding, std::string userFolder = {});
 
   // Into the first free slot, without looking for the key; dropped when the table is full.
   void setMessage(const std::string& strName, const std::string& strMessage);
@@ -44,7 +46,17 @@ class clsLanguages {
 
   // The language names Localization.txt offers, in file order; empty without a file.
   std::vector<std::string> LanguageNames();
+  // The program's own file, which downloads replace and the writer writes.
   std::string LocalizationPath() const { return programFolder_ + "\\Localization.txt"; }
+  // The user's copy; "" without a data folder.
+  std::string UserLocalizationPath() const;
+  // The file that is read: the user's copy when it is newer than the program's file and
+  // whole, else the program's file.
+  std::string ReadablePath();
+  // The file to open for translating: the user's copy, made anew from the program's file
+  // when there is none or the program's is newer (a standard user cannot save into the
+  // program folder). The program's file when no copy can be made; "" when neither exists.
+  std::string MakeUserCopy();
   // Fills in "[ProgramName]", "[CompanyName]" (also written "[Company]") and "[Website]",
   // ignoring case.
   std::string ExpandBranding(const std::string& text) const;
@@ -59,6 +71,7 @@ class clsLanguages {
   std::string GetTranslation(const std::string& key) const;
   void Translate(ui::Form& myForm, const std::string& strLang, bool lowerCaseTypes);
   std::string ReadLocalizationText();
+  std::optional<FileEntry> Entry(const std::string& path);
 
   struct Slot {
     std::string key, text;  // text as given, placeholders kept
@@ -67,6 +80,7 @@ class clsLanguages {
   FileSystem& files_;
   std::string programFolder_;
   Branding branding_;
+  std::string userFolder_;
   std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
   std::vector<std::string> itemLines_;  // ANSI
   std::string currentLanguage_ = "English";

@@ -105,7 +105,8 @@ std::string LookupItem(const std::vector<std::string>& lines, const std::string&
 
 std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const std::string& typeName,
                                             const std::string& controlName, int index,
-                                            size_t tabCount, size_t columnCount, bool lowerCaseTypes) {
+                                            size_t tabCount, size_t columnCount, size_t listCount,
+                                            bool lowerCaseTypes) {
   const std::string type = lowerCaseTypes ? LowerAnsi(typeName) : typeName;
   auto is = [&](const char* name) { return type == (lowerCaseTypes ? LowerAnsi(name) : std::string(name)); };
   const std::string base = formName + "_" + controlName;
@@ -118,6 +119,9 @@ std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const s
   } else if (is("ListView")) {
     for (size_t n = 1; n <= columnCount; ++n)
       keys.push_back({base + "_COL" + std::to_string(n), ItemTarget::Column, n});
+  } else if (is("ComboBox")) {
+    for (size_t n = 1; n <= listCount; ++n)
+      keys.push_back({base + "_LIST" + std::to_string(n), ItemTarget::ListEntry, n});
   } else if (is("OptionButton")) {
     // One outside an array has its own item too, so no caption of a window stays untranslated;
     // a file written before it had them simply leaves those captions as they are.

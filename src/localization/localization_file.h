@@ -45,22 +45,22 @@ std::string LookupItem(const std::vector<std::string>& lines, const std::string&
 
 // ---------------------------------------------------------------- keys of controls
 
-enum class ItemTarget { Caption, Tab, Column };
+enum class ItemTarget { Caption, Tab, Column, ListEntry };
 
 struct ControlItemKey {
   std::string key;
   ItemTarget target = ItemTarget::Caption;
-  size_t n = 0;  // tab or column number, 1-based
+  size_t n = 0;  // tab, column or list entry number, 1-based
 };
 
 // The items a control of this type name has: caption controls one, a tab strip one per
-// tab, a list view one per column, option buttons and menus their array index (menus
-// "0" outside an array; an option button outside an array its plain name). Other types
-// have none.
+// tab, a list view one per column, a combo box one per list entry ("_LIST" n), option
+// buttons and menus their array index (menus "0" outside an array; an option button
+// outside an array its plain name). Other types have none.
 // lowerCaseTypes compares the type name in lower case, as MDI children report theirs.
 std::vector<ControlItemKey> ControlItemKeys(const std::string& formName, const std::string& typeName,
                                             const std::string& controlName, int index,
-                                            size_t tabCount, size_t columnCount,
+                                            size_t tabCount, size_t columnCount, size_t listCount,
                                             bool lowerCaseTypes = false);
 
 // ---------------------------------------------------------------- writing

@@ -86,6 +86,8 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_NEVER", "Never"},
     // A row of the scan's live list, followed by the file name.
     {"MSG_NOTSTOPPED", "Detected in the memory but could not be stopped:"},
+    // Before the definitions' date on the Auto Update tab, which is no translation item.
+    {"MSG_LASTUPDATE", "Signatures Last Updated On"},
 };
 
 }  // namespace

@@ -42,9 +42,14 @@ struct TestForm : ui::Form {
     Add(ControlType::Menu, "mnuFileItem", nullptr, 2).set_caption("View Log");
     Add(ControlType::Menu, "mnuFile").set_caption("File");
     Add(ControlType::TextBox, "txtFilename").set_caption("typed");
+    auto& days = Add(ControlType::ComboBox, "cmbDays");
+    days.set_list({"Monday", "Tuesday", "Daily"});
+    days.set_list_index(1);
+    days.onClick = [this] { ++dayClicks; };
     Add(ControlType::Label, "lblWebsite").set_caption("site");
   }
   std::string cap(const char* name, int index = -1) { return Get(name, index).caption(); }
+  int dayClicks = 0;
 };
 
 const std::vector<std::string> kGermanItems = {
@@ -59,6 +64,8 @@ const std::vector<std::string> kGermanItems = {
     "<FRMMAIN_MNUFILEITEM2>Protokoll anzeigen</FRMMAIN_MNUFILEITEM2>",
     "<FRMMAIN_MNUFILE0>Datei</FRMMAIN_MNUFILE0>",
     "<FRMMAIN_TXTFILENAME>nein</FRMMAIN_TXTFILENAME>",
+    "<FRMMAIN_CMBDAYS_LIST2>Dienstag</FRMMAIN_CMBDAYS_LIST2>",
+    "<FRMMAIN_CMBDAYS_LIST3>t\xC3\xA4glich</FRMMAIN_CMBDAYS_LIST3>",
     "<FRMMAIN_LBLWEBSITE>[website] von [COMPANYNAME]</FRMMAIN_LBLWEBSITE>",
     "<MSG_SURE>Sind Sie sicher?</MSG_SURE>",
     "<MSG_CAPTION>[ProgramName] von [CompanyName]</MSG_CAPTION>",
@@ -136,6 +143,11 @@ TEST_F(LanguagesTest, ChangeLanguageTranslatesEveryKindOfControlAndTheMessages) 
   EXPECT_EQ(form.cap("mnuFileItem", 2), "Protokoll anzeigen");
   EXPECT_EQ(form.cap("mnuFile"), "Datei");
   EXPECT_EQ(form.cap("txtFilename"), "typed");  // text boxes are never translated
+  // List entries in place: the chosen one stays chosen, and no choice is reported.
+  EXPECT_EQ(form.Get("cmbDays").list(), (std::vector<std::string>{"Monday", "Dienstag", "T\xE4glich"}));
+  EXPECT_EQ(form.Get("cmbDays").list_index(), 1);
+  EXPECT_EQ(form.cap("cmbDays"), "Dienstag");
+  EXPECT_EQ(form.dayClicks, 0);
   EXPECT_EQ(form.cap("lblWebsite"), "Http://www.kestrix.example von Kestrix Labs");
 
   EXPECT_EQ(engine.getMessages("MSG_SURE"), "Sind Sie sicher?");
@@ -240,6 +252,9 @@ TEST_F(LanguagesTest, WrittenFileHoldsEveryControlAndMessageAndReadsBack) {
       "\t\t<FRMMAIN_OPTALONE>Alone</FRMMAIN_OPTALONE>\r\n"
       "\t\t<FRMMAIN_MNUFILEITEM2>View Log</FRMMAIN_MNUFILEITEM2>\r\n"
       "\t\t<FRMMAIN_MNUFILE0>File</FRMMAIN_MNUFILE0>\r\n"
+      "\t\t<FRMMAIN_CMBDAYS_LIST1>Monday</FRMMAIN_CMBDAYS_LIST1>\r\n"
+      "\t\t<FRMMAIN_CMBDAYS_LIST2>Tuesday</FRMMAIN_CMBDAYS_LIST2>\r\n"
+      "\t\t<FRMMAIN_CMBDAYS_LIST3>Daily</FRMMAIN_CMBDAYS_LIST3>\r\n"
       "\t\t<FRMMAIN_LBLWEBSITE>site</FRMMAIN_LBLWEBSITE>\r\n"
       "\t\t<FRMDELETE_COMMAND1>Ok</FRMDELETE_COMMAND1>\r\n"
       "\t\t<MSG_CAPTION>[ProgramName] by [Company]</MSG_CAPTION>\r\n"
@@ -286,6 +301,64 @@ TEST_F(LanguagesTest, WritingAfterALanguageChangeKeepsPlaceholders) {
   EXPECT_EQ(LookupItem(*items, "MSG_CAPTION"), "[ProgramName] von [CompanyName]");
   EXPECT_EQ(LookupItem(*items, "MSG_SURE"), "Sind Sie sicher?");
   EXPECT_EQ(LookupItem(*items, "MSG_STOP"), "Are you sure you want to stop the scan?");
+}
+
+// Which file is read, and which is opened for translating, by what lies where: a file
+// planted later is newer. Each case starts from empty folders.
+TEST(LanguagesUserCopy, TheNewerWholeCopyIsReadAndTheCopyToEditIsMadeWhenStale) {
+  const std::string user = "C:\\Users\\u\\AppData\\Roaming\\DideZuvurudARA";
+  const std::string userPath = user + "\\Localization.txt";
+  const std::string programs = File({Block("English", {"<MSG_SURE>program</MSG_SURE>"})});
+  const std::string edited = File({Block("English", {"<MSG_SURE>edited</MSG_SURE>"}), Block("Klingon", {})});
+  enum Plant { kNone, kProgram, kUser, kProgramThenUser, kUserThenProgram };
+  struct Case {
+    const char* what;
+    Plant plant;
+    std::string userBytes;
+    const char* reads;      // MSG_SURE after loading English; "" when no file is read
+    std::string opens;      // what MakeUserCopy hands the editor
+    std::string userAfter;  // the copy's bytes afterwards; "<none>" when there is none
+  };
+  const Case cases[] = {
+      {"no copy yet", kProgram, "", "Program", userPath, programs},
+      {"the user's edit is newer", kProgramThenUser, edited, "Edited", userPath, edited},
+      {"the program's file is newer", kUserThenProgram, edited, "Program", userPath, programs},
+      {"a copy cut short", kProgramThenUser, edited.substr(0, edited.size() / 2), "Program", userPath,
+       edited.substr(0, edited.size() / 2)},
+      {"a copy of garbage", kProgramThenUser, "\xFF\xFEgarbage <LANGUAGE_GROUP", "Program", userPath, "\xFF\xFEgarbage <LANGUAGE_GROUP"},
+      {"only the copy", kUser, edited, "Edited", userPath, edited},
+      {"neither", kNone, "", "", "", "<none>"},
+  };
+  for (const Case& c : cases) {
+    fakes::FakeFileSystem files;
+    files.AddFolder(user);
+    auto plantProgram = [&] { files.AddFile(kPath, programs, FA_ARCHIVE | FA_READONLY); };
+    auto plantUser = [&] { files.AddFile(userPath, c.userBytes); };
+    if (c.plant == kProgram || c.plant == kProgramThenUser) plantProgram();
+    if (c.plant == kUser || c.plant == kProgramThenUser || c.plant == kUserThenProgram) plantUser();
+    if (c.plant == kUserThenProgram) plantProgram();
+
+    clsLanguages engine{files, kFolder, Branding{}, user};
+    ui::HeadlessBackend backend;
+    TestForm form(backend);
+    engine.setMessage("MSG_SURE", "built-in");
+    engine.ChangeLanguage(form, "English");
+    EXPECT_EQ(engine.getMessages("MSG_SURE"), *c.reads ? c.reads : "Built-in") << c.what;
+    EXPECT_EQ(engine.LanguageNames().size(), std::string(c.reads) == "Edited" ? 2u : (*c.reads ? 1u : 0u)) << c.what;
+
+    EXPECT_EQ(engine.MakeUserCopy(), c.opens) << c.what;
+    EXPECT_EQ(files.ReadFile(userPath).value_or("<none>"), c.userAfter) << c.what;
+    // The copy is there to be saved by the user.
+    if (auto attrs = files.Attributes(userPath)) EXPECT_FALSE(*attrs & FA_READONLY) << c.what;
+    EXPECT_EQ(files.ReadFile(kPath).value_or(""), c.plant == kUser || c.plant == kNone ? "" : programs) << c.what;
+  }
+
+  // Without a data folder no copy can be made: the program's own file is opened.
+  fakes::FakeFileSystem files;
+  files.AddFile(kPath, programs);
+  clsLanguages engine{files, kFolder, Branding{}, user};
+  EXPECT_EQ(engine.MakeUserCopy(), kPath);
+  EXPECT_FALSE(files.Exists(userPath));
 }
 
 }  // namespace

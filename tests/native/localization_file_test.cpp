@@ -97,9 +97,10 @@ TEST(LocalizationItems, LinesEndAtCrLfOrBareLf) {
 TEST(LocalizationKeys, EveryControlKind) {
   using K = std::vector<std::string>;
   auto keys = [](const char* type, const char* name, int index = -1, size_t tabs = 0, size_t cols = 0,
-                 bool lower = false) {
+                 size_t entries = 0, bool lower = false) {
     K out;
-    for (const auto& k : ControlItemKeys("FrmMain", type, name, index, tabs, cols, lower)) out.push_back(k.key);
+    for (const auto& k : ControlItemKeys("FrmMain", type, name, index, tabs, cols, entries, lower))
+      out.push_back(k.key);
     return out;
   };
   for (const char* t : {"Label", "CommandButton", "SkinLabel", "Frame", "CheckBox"})
@@ -114,16 +115,24 @@ TEST(LocalizationKeys, EveryControlKind) {
   EXPECT_EQ(keys("OptionButton", "optScan"), K{"FrmMain_optScan"});
   EXPECT_EQ(keys("Menu", "mnuDebugItem", 2), K{"FrmMain_mnuDebugItem2"});
   EXPECT_EQ(keys("Menu", "mnuDebug"), K{"FrmMain_mnuDebug0"});
-  for (const char* t : {"TextBox", "ComboBox", "Timer", "ProgressBar", "PictureBox", "label", ""})
-    EXPECT_TRUE(keys(t, "x", 1, 2, 2).empty()) << t;
+  // A combo box's list entries, one item each; only a combo box has them.
+  EXPECT_EQ(keys("ComboBox", "cmbDays", -1, 0, 0, 2), (K{"FrmMain_cmbDays_LIST1", "FrmMain_cmbDays_LIST2"}));
+  EXPECT_TRUE(keys("ComboBox", "cmbDays").empty());
+  for (const char* t : {"TextBox", "Timer", "ProgressBar", "PictureBox", "label", ""})
+    EXPECT_TRUE(keys(t, "x", 1, 2, 2, 2).empty()) << t;
   // Lower-case comparison accepts the type names as MDI children report them.
-  EXPECT_EQ(keys("label", "lbl", -1, 0, 0, true), K{"FrmMain_lbl"});
-  EXPECT_EQ(keys("MENU", "mnuFile", -1, 0, 0, true), K{"FrmMain_mnuFile0"});
+  EXPECT_EQ(keys("label", "lbl", -1, 0, 0, 0, true), K{"FrmMain_lbl"});
+  EXPECT_EQ(keys("MENU", "mnuFile", -1, 0, 0, 0, true), K{"FrmMain_mnuFile0"});
+  EXPECT_EQ(keys("combobox", "cmbDays", -1, 0, 0, 1, true), K{"FrmMain_cmbDays_LIST1"});
 
-  auto tab = ControlItemKeys("FrmMain", "TabStrip", "TabStrip1", -1, 2, 0)[1];
+  auto tab = ControlItemKeys("FrmMain", "TabStrip", "TabStrip1", -1, 2, 0, 0)[1];
   EXPECT_EQ(tab.target, ItemTarget::Tab);
   EXPECT_EQ(tab.n, 2u);
   EXPECT_EQ(UpperAnsi(tab.key), "FRMMAIN_TABSTRIP1_TABS2");
+  auto entry = ControlItemKeys("FrmMain", "ComboBox", "cmbDays", -1, 0, 0, 10)[9];
+  EXPECT_EQ(entry.target, ItemTarget::ListEntry);
+  EXPECT_EQ(entry.n, 10u);
+  EXPECT_EQ(UpperAnsi(entry.key), "FRMMAIN_CMBDAYS_LIST10");
 }
 
 TEST(LocalizationWriter, ExactLinesWithCrLfAndTabs) {

@@ -32,6 +32,24 @@ std::string File(const std::string& blocks) {
 
 class LanguageWindowTest : public AppTest {
  protected:
+  // The program's own subsystems, the schedule's among them, instead of recorders.
+  void StartWhole() {
+    app = std::make_unique<App>(platform, ui, AppInfo{}, Subsystems{});
+    app->Start();
+    ui.Advance(400);
+  }
+  ui::Control& LanguageMenuItem() {
+    for (ui::Control* item : main().Children(&C("mnuSettings")))
+      if (item->caption() == "Language...") return *item;
+    ADD_FAILURE() << "no Language... in the Settings menu";
+    return C("mnuSettings");
+  }
+  // Through the window, as the user does it.
+  void Switch(const std::string& language) {
+    Open();
+    Choose(language);
+    L("Command2").Click();
+  }
   std::string Path() { return fake.system.ProgramFolder() + "\\Localization.txt"; }
   std::string OnDisk() { return fake.files.ReadFile(Path()).value_or("<none>"); }
   FrmLanguage& Open() {
@@ -88,11 +106,112 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   EXPECT_EQ(C("lblLastScan").caption(), "Never");
   EXPECT_EQ(L("Command3").caption(), "Translate this program");
 
-  // Translate this program opens the file itself.
+  // Translate this program opens a copy in the data folder, which a standard user can save.
   L("Command3").Click();
-  EXPECT_EQ(fake.shell.opened, std::vector<std::string>{Path()});
+  EXPECT_EQ(fake.shell.opened, std::vector<std::string>{dataFolder + "\\Localization.txt"});
+  EXPECT_EQ(fake.files.ReadFile(dataFolder + "\\Localization.txt"), ShippedFile());
   L("Command2").Click();
   EXPECT_FALSE(w.loaded());
+}
+
+TEST_F(LanguageWindowTest, SettingsLanguageOpensTheWindowAgainInEveryLanguage) {
+  SeenBefore();
+  fake.files.AddFile(Path(), ShippedFile());
+  Start();
+  ui::Control& item = LanguageMenuItem();
+  struct Case {
+    const char* choose;
+    const char* item;   // the menu item afterwards
+    const char* title;  // the window's title once chosen
+  };
+  const Case cases[] = {{"Deutsch", "Sprache...", "Sprachauswahl"},
+                        {"Fran\xE7" "ais", "Langue...", "Choix de la langue"},
+                        {"English", "Language...", "Language Selection"}};
+  for (const Case& c : cases) {
+    std::string shown, title;
+    ui.onRunModal = [&](ui::Form& f) {
+      shown = f.name();
+      Choose(c.choose);
+      title = f.caption();
+      L("Command2").Click();
+    };
+    const size_t requests = fake.web.requests.size();
+    item.Click();
+    EXPECT_EQ(shown, "frmLanguage") << c.choose;
+    EXPECT_EQ(title, c.title) << c.choose;
+    EXPECT_FALSE(app->language().loaded()) << c.choose;
+    EXPECT_EQ(User("Settings", "Language"), c.choose);
+    EXPECT_EQ(item.caption(), c.item);
+    EXPECT_EQ(fake.web.requests.size(), requests) << "opening fetched something";
+  }
+  // The separator and the language item lead to no tab; the others still do.
+  ui.onRunModal = [&](ui::Form& f) { f.Hide(); };
+  C("mnuSettingsItem", 4).Click();
+  EXPECT_FALSE(C("frmOptions").visible());
+  C("mnuSettingsItem", 2).Click();
+  EXPECT_TRUE(C("frmOptions").visible());
+  EXPECT_EQ(C("TabStrip1").selected_tab(), 3);
+}
+
+// The day list in each language: the chosen entry stays chosen, a switch is no choice of the
+// user's, and Apply stores the entry's number, which the scheduler reads, never its text.
+TEST_F(LanguageWindowTest, TheDayListFollowsTheLanguageAndStoresTheSameDay) {
+  SeenBefore();
+  PutUser("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
+  PutUser("OptionAndSettings", "Day", "3");
+  PutUser("OptionAndSettings", "Time", "2:30:00 PM");
+  fake.files.AddFile(Path(), ShippedFile());
+  StartWhole();
+  using Days = std::vector<std::string>;
+  const std::pair<const char*, Days> cases[] = {
+      {"Deutsch", {"Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag", "Sonntag", "T\xE4glich",
+                   "Datum und Uhrzeit", "Nie!"}},
+      {"Fran\xE7" "ais", {"Lundi", "Mardi", "Mercredi", "Jeudi", "Vendredi", "Samedi", "Dimanche", "Tous les jours",
+                         "Date et heure", "Jamais !"}},
+      {"English", {"Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday", "Sunday", "Daily",
+                   "Date & Time", "Never!"}},
+  };
+  ui::Control& days = C("cmbDays");
+  ASSERT_EQ(days.list_index(), 3);
+  C("CmdProceed").Click();  // whatever start-up left, the page as stored
+  ASSERT_FALSE(C("CmdProceed").enabled());
+  for (const auto& [language, expected] : cases) {
+    Switch(language);
+    EXPECT_EQ(days.list(), expected) << language;
+    EXPECT_EQ(days.list_index(), 3) << language;
+    EXPECT_EQ(days.caption(), expected[3]) << language;
+    EXPECT_FALSE(C("CmdProceed").enabled()) << language << ": the switch looked like a choice";
+    days.set_list_index(3);
+    ASSERT_TRUE(C("CmdProceed").enabled()) << language;
+    C("CmdProceed").Click();
+    EXPECT_EQ(User("OptionAndSettings", "Day"), "3") << language;
+  }
+  // A start in a language shows its names with the stored day chosen.
+  app.reset();
+  PutUser("Settings", "Language", "Deutsch");
+  StartWhole();
+  EXPECT_EQ(C("cmbDays").list(), cases[0].second);
+  EXPECT_EQ(C("cmbDays").caption(), "Donnerstag");
+}
+
+// The definitions' date stays in the Auto Update label through a switch and a restart.
+TEST_F(LanguageWindowTest, TheLastUpdateLabelKeepsTheDateInEveryLanguage) {
+  SeenBefore();
+  fake.files.AddFile(Path(), ShippedFile());
+  fake.files.AddFile(dataFolder + "\\date.dat", "1/15/2026 10:15:02 AM\r\n");
+  Start();
+  const std::pair<const char*, const char*> cases[] = {
+      {"Deutsch", "Signaturen zuletzt aktualisiert am 1/15/2026 10:15:02 AM PST"},
+      {"Fran\xE7" "ais", "Signatures mises \xE0 jour le 1/15/2026 10:15:02 AM PST"},
+      {"English", "Signatures Last Updated On 1/15/2026 10:15:02 AM PST"},
+  };
+  for (const auto& [language, label] : cases) {
+    Switch(language);
+    EXPECT_EQ(C("lblLastUpdate").caption(), label) << language << ", switched";
+    app.reset();
+    Start();
+    EXPECT_EQ(C("lblLastUpdate").caption(), label) << language << ", restarted";
+  }
 }
 
 TEST_F(LanguageWindowTest, OlderFilesAndThePromptEntryLeaveCaptionsAlone) {
