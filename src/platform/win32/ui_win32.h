@@ -51,6 +51,7 @@ void WriteDebugOutput(const std::string& line);
 // the file cannot be written.
 bool SaveWindowBitmap(ui::Form& form, const std::string& path);
 // The same for any window (an HWND), as the screen shows it now, without asking it to redraw.
+// Either gives the part of the window that is on the screen.
 bool SaveWindowBitmap(void* window, const std::string& path);
 
 }  // namespace kx::win32

@@ -15,8 +15,13 @@ bool SaveWindowBitmap(ui::Form& form, const std::string& path) {
 bool SaveWindowBitmap(void* window, const std::string& path) {
   HWND hwnd = static_cast<HWND>(window);
   if (!hwnd || !IsWindow(hwnd)) return false;
-  RECT r;
-  GetWindowRect(hwnd, &r);
+  RECT r, whole;
+  GetWindowRect(hwnd, &whole);
+  // Only what is on the screen: a window larger than it (a big scale on a small screen)
+  // would otherwise give nothing at all.
+  const int sx = GetSystemMetrics(SM_XVIRTUALSCREEN), sy = GetSystemMetrics(SM_YVIRTUALSCREEN);
+  const RECT screenRect = {sx, sy, sx + GetSystemMetrics(SM_CXVIRTUALSCREEN), sy + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+  if (!IntersectRect(&r, &whole, &screenRect)) return false;
   const int cx = r.right - r.left, cy = r.bottom - r.top;
   if (cx <= 0 || cy <= 0) return false;
   HDC screen = GetDC(nullptr);
@@ -24,7 +29,10 @@ bool SaveWindowBitmap(void* window, const std::string& path) {
   HBITMAP bmp = CreateCompatibleBitmap(screen, cx, cy);
   HGDIOBJ old = SelectObject(mem, bmp);
   // The screen has the children as drawn; PrintWindow is the fallback when it is not ours.
-  if (!BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY)) PrintWindow(hwnd, mem, 0);
+  if (!BitBlt(mem, 0, 0, cx, cy, screen, r.left, r.top, SRCCOPY)) {
+    SetViewportOrgEx(mem, whole.left - r.left, whole.top - r.top, nullptr);
+    PrintWindow(hwnd, mem, 0);
+  }
   SelectObject(mem, old);
   BITMAPINFOHEADER bi = {};
   bi.biSize = sizeof bi;
