@@ -97,7 +97,12 @@ void FrmLanguage::Command1_Click() {
   if (!text) return;  // no answer, or not a localization file: the old one stays
   const std::string path = LocalizationPath();
   if (path.empty()) return;
-  if (!ReplaceLocalizationFile(host_.Files(), path, *text)) {
+  // A standard user may not write the program folder; the user's own copy, being newer,
+  // is then the one read.
+  clsLanguages* languages = host_.Languages();
+  const std::string userPath = languages ? languages->UserLocalizationPath() : std::string();
+  if (!ReplaceLocalizationFile(host_.Files(), path, *text) &&
+      (userPath.empty() || !ReplaceLocalizationFile(host_.Files(), userPath, *text))) {
     const std::string folder = path.substr(0, path.rfind('\\'));
     backend().MsgBox(Message("MSG_LANGUAGE_NOT_SAVED") + "\r\n\r\n" + folder, ui::MB_OK_ONLY | ui::MB_ICON_EXCLAMATION,
                      caption());

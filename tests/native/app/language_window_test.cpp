@@ -282,7 +282,7 @@ TEST_F(LanguageWindowTest, OnlyAWholeLocalizationFileReplacesTheOldOne) {
   EXPECT_EQ(fake.files.Find(fake.system.ProgramFolder() + "\\*").size(), 1u);  // nothing left beside it
 }
 
-TEST_F(LanguageWindowTest, AProgramFolderThatCannotBeWrittenIsReportedAndKeepsTheOldFile) {
+TEST_F(LanguageWindowTest, ADownloadThatCanBeSavedNowhereIsReportedAndOneThisUserMayNotPutInTheProgramFolderGoesToTheirCopy) {
   SeenBefore();
   const std::string old = File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n"));
   fake.files.AddFile(Path(), old);
@@ -298,14 +298,17 @@ TEST_F(LanguageWindowTest, AProgramFolderThatCannotBeWrittenIsReportedAndKeepsTh
   EXPECT_EQ(OnDisk(), old);
   EXPECT_EQ(L("Combo1").list(), std::vector<std::string>{"English"});
 
-  // A read-only file in a writable folder is refused at the swap: the same report, nothing left beside it.
+  // A program file this user may not replace: the download goes to the user's own copy,
+  // which is read from then on; the program's file stays as it was.
   fake.files.writeFailure = 0;
   ASSERT_TRUE(fake.files.SetAttributes(Path(), FA_READONLY));
-  ui.ExpectMsgBox(MsgResult::Ok, "could not be saved");
+  ui.ExpectMsgBox(MsgResult::Ok, "The newest language file has been downloaded.");
   L("Command1").Click();
   EXPECT_EQ(ui.msgboxes().size(), 2u);
   EXPECT_EQ(OnDisk(), old);
   EXPECT_EQ(fake.files.Find(fake.system.ProgramFolder() + "\\*").size(), 1u);
+  EXPECT_NE(fake.files.ReadFile(dataFolder + "\\Localization.txt").value_or("").find("Deutsch"), std::string::npos);
+  EXPECT_EQ(L("Combo1").list(), std::vector<std::string>{"Deutsch"});
 }
 
 }  // namespace
