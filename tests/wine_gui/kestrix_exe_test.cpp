@@ -215,6 +215,7 @@ TEST_F(KestrixExe, StartsRunsAloneAndStopsOnClose) {
 
 TEST_F(KestrixExe, FirstStartAsksForTheLanguageThenOffersLiveUpdate) {
   RegDeleteKeyValueA(HKEY_LOCAL_MACHINE, kMachineSettings, "FirstTime");
+  RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserSettings, "FirstTime");
   Process p(exe);
   ASSERT_TRUE(p.started);
   // The language window holds the start until it closes.
@@ -232,7 +233,9 @@ TEST_F(KestrixExe, FirstStartAsksForTheLanguageThenOffersLiveUpdate) {
     return offer != nullptr;
   }));
   EXPECT_EQ(Status(), "RUNNING");
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kMachineSettings, "FirstTime"), "Yes");
+  // Asked once per user; the machine's settings are not written.
+  EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kUserSettings, "FirstTime"), "Yes");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kMachineSettings, "FirstTime"), "<none>");
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kUserSettings, "showHelp"), "0");
   PostMessageA(offer, WM_COMMAND, IDNO, 0);
 
