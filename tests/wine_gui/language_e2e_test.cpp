@@ -62,16 +62,21 @@ std::string TextClipped(HWND button) {
   return "";
 }
 
+// Puts the shipped localization file beside the program; `placed` is its path.
+void PlaceShippedLocalization(const std::string& exe, std::string& placed) {
+  placed = exe.substr(0, exe.rfind('\\')) + "\\Localization.txt";
+  const std::string shipped = ReadAll(WinePath(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt"));
+  ASSERT_GT(shipped.size(), 1000u) << "the shipped Localization.txt could not be read";
+  PutFile(placed, shipped);
+}
+
 // A first start of the real program with the shipped localization file beside it, taken away
 // again at the end, as the other cases expect none.
 class FirstStart : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string exe = WinePath(KESTRIX_EXE);
-    localization = exe.substr(0, exe.rfind('\\')) + "\\Localization.txt";
-    const std::string shipped = ReadAll(WinePath(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt"));
-    ASSERT_GT(shipped.size(), 1000u) << "the shipped Localization.txt could not be read";
-    PutFile(localization, shipped);
+    ASSERT_NO_FATAL_FAILURE(PlaceShippedLocalization(exe, localization));
     CommonSettings();
     RegDeleteKeyValueA(HKEY_CURRENT_USER, kUserSettings, "Language");
     RegDeleteKeyValueA(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "STATUS");
@@ -152,18 +157,10 @@ int DarkSpan(const std::string& path, HWND window, HWND part) {
   RECT w, r;
   GetWindowRect(window, &w);
   GetWindowRect(part, &r);
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return 0;
-  BITMAPFILEHEADER fh{};
-  BITMAPINFOHEADER bi{};
-  std::vector<unsigned char> pixels;
-  if (std::fread(&fh, sizeof fh, 1, f) == 1 && std::fread(&bi, sizeof bi, 1, f) == 1 && bi.biBitCount == 24) {
-    pixels.resize(fh.bfSize > fh.bfOffBits ? fh.bfSize - fh.bfOffBits : 0);
-    std::fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET);
-    pixels.resize(std::fread(pixels.data(), 1, pixels.size(), f));
-  }
-  std::fclose(f);
-  const int width = bi.biWidth, height = bi.biHeight, stride = (width * 3 + 3) & ~3;
+  const Bmp24 bmp = ReadBmp24(path);
+  const std::vector<unsigned char>& pixels = bmp.pixels;
+  if (pixels.empty()) return 0;
+  const int width = bmp.width, height = bmp.height, stride = (width * 3 + 3) & ~3;
   int left = INT_MAX, right = -1;
   for (int y = r.top - w.top; y < r.bottom - w.top; ++y)
     for (int x = r.left - w.left; x < r.right - w.left; ++x) {
@@ -212,10 +209,7 @@ class LanguageMenu : public ::testing::Test {
  protected:
   void SetUp() override {
     const std::string exe = WinePath(KESTRIX_EXE);
-    localization = exe.substr(0, exe.rfind('\\')) + "\\Localization.txt";
-    const std::string shipped = ReadAll(WinePath(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt"));
-    ASSERT_GT(shipped.size(), 1000u) << "the shipped Localization.txt could not be read";
-    PutFile(localization, shipped);
+    ASSERT_NO_FATAL_FAILURE(PlaceShippedLocalization(exe, localization));
     CommonSettings();
     WriteString(HKEY_CURRENT_USER, kOptions, "chkAutomaticScanYesOrNo", "0");
     WriteString(HKEY_CURRENT_USER, kOptions, "Day", "3");

@@ -97,20 +97,33 @@ inline std::string ShellFolder(int csidl) {
   return buf;
 }
 
+// A saved 24-bit screenshot's rows, bottom up, each padded to 4 bytes; no pixels when it
+// cannot be read or holds another format.
+struct Bmp24 {
+  int width = 0, height = 0;
+  std::vector<unsigned char> pixels;
+};
+inline Bmp24 ReadBmp24(const std::string& path) {
+  Bmp24 out;
+  FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) return out;
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER bi{};
+  if (std::fread(&fh, sizeof fh, 1, f) == 1 && std::fread(&bi, sizeof bi, 1, f) == 1 && bi.biBitCount == 24) {
+    out.width = bi.biWidth;
+    out.height = bi.biHeight;
+    out.pixels.resize(fh.bfSize > fh.bfOffBits ? fh.bfSize - fh.bfOffBits : 0);
+    std::fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET);
+    out.pixels.resize(std::fread(out.pixels.data(), 1, out.pixels.size(), f));
+  }
+  std::fclose(f);
+  return out;
+}
+
 // How many colours a saved 24-bit screenshot holds (0 when it cannot be read): a window
 // that drew its controls has text, faces and edges, a blank capture one or two.
 inline size_t DistinctColours(const std::string& path) {
-  FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return 0;
-  BITMAPFILEHEADER fh{};
-  BITMAPINFOHEADER bi{};
-  std::vector<unsigned char> pixels;
-  if (std::fread(&fh, sizeof fh, 1, f) == 1 && std::fread(&bi, sizeof bi, 1, f) == 1 && bi.biBitCount == 24) {
-    pixels.resize(fh.bfSize > fh.bfOffBits ? fh.bfSize - fh.bfOffBits : 0);
-    std::fseek(f, static_cast<long>(fh.bfOffBits), SEEK_SET);
-    pixels.resize(std::fread(pixels.data(), 1, pixels.size(), f));
-  }
-  std::fclose(f);
+  const std::vector<unsigned char> pixels = ReadBmp24(path).pixels;
   std::vector<uint32_t> colours;
   for (size_t i = 0; i + 2 < pixels.size(); i += 3)
     colours.push_back(pixels[i] | pixels[i + 1] << 8 | pixels[i + 2] << 16);
