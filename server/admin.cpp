@@ -19,7 +19,8 @@ namespace {
 const char* kUsage =
     "usage: kestrix-server serve [--port 8080] [--bind 127.0.0.1] [--db kestrix.db]\n"
     "                            [--key build/keys/signing-key.pem] [--languages DIR] [--web DIR]\n"
-    "                            [--threads N] [--verbose]\n"
+    "                            [--threads N] [--verbose] [--submissions FILE]\n"
+    "                            [--submissions-max-mb 256]\n"
     "       kestrix-server import DIR [--db F] [--at \"M/D/YYYY h:mm:ss AM\"]\n"
     "       kestrix-server publish KIND BODY [--db F] [--at DATE]\n"
     "       kestrix-server withdraw KIND NAME [--db F] [--at DATE]\n"
@@ -54,6 +55,8 @@ int Admin::Run(const std::vector<std::string>& args) {
     else if (a == "--web") value(web_);
     else if (a == "--bind") value(bind_);
     else if (a == "--at") value(at_);
+    else if (a == "--submissions") value(submissions_);
+    else if (a == "--submissions-max-mb") value(v), submissions_max_mb_ = std::stoull(v);
     else if (a == "--port") value(v), port_ = std::stoi(v);
     else if (a == "--threads") value(v), threads_ = std::max(1, std::stoi(v));
     else if (a == "--verbose") verbose_ = true;
@@ -104,9 +107,11 @@ int Admin::Serve() {
     LogLine(std::string("error: ") + e.what() + "; not starting");
     return 2;
   }
-  SqliteStore store(db_, static_cast<size_t>(threads_) + 1);
+  SqliteStore store(db_, static_cast<size_t>(threads_) + 1, Access::kReadOnly);
+  const std::string submissions_path = submissions_.empty() ? SubmissionsPathFor(db_) : submissions_;
+  SqliteSubmissions submissions(submissions_path, submissions_max_mb_ << 20);
   PackageBuilder packages(store, *signer);
-  Routes routes(store, store, packages, languages_, web_);
+  Routes routes(store, submissions, packages, languages_, web_);
   HttpOptions opt;
   opt.bind = bind_;
   opt.port = port_;
@@ -115,6 +120,7 @@ int Admin::Serve() {
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
   LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + db_ +
+          " read-only, submissions " + submissions_path +
           ", current date " + packages.CurrentDateText() + ", " + std::to_string(threads_) + " threads)");
   int sig = 0;
   sigwait(&stop, &sig);

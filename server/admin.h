@@ -24,6 +24,8 @@ class Admin {
   std::string db_ = "kestrix.db";
   std::string key_ = "build/keys/signing-key.pem";
   std::string languages_, web_, bind_ = "127.0.0.1", at_;
+  std::string submissions_;
+  unsigned long long submissions_max_mb_ = 256;
   int port_ = 8080, threads_ = 4;
   bool verbose_ = false;
 };

@@ -91,7 +91,12 @@ HttpResponse Routes::DefinitionsPackage(const Query& q) {
 HttpResponse Routes::Submission(const Query& q) {
   const std::string& data = *q.Find("data");
   if (data.size() > limits_.data) return BadRequest("data too long");
-  return Text(200, submissions_.Submit(data, NowLocal()) ? "Added" : "Skipped");
+  switch (submissions_.Submit(data, NowLocal())) {
+    case Submitted::kAdded: return Text(200, "Added");
+    case Submitted::kSkipped: return Text(200, "Skipped");
+    case Submitted::kFull: break;
+  }
+  return Text(503, "submissions are full\n");
 }
 
 HttpResponse Routes::LanguageFile() {

@@ -1,6 +1,9 @@
 #include "store.h"
 
+#include <fcntl.h>
 #include <sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
@@ -98,6 +101,40 @@ Definition ReadDefinition(Stmt& s) {
   return d;
 }
 
+// SQLite gives the -wal and -shm files the database file's mode, so that one is made
+// owner-only first; files an older version left readable by all are tightened.
+void OwnerOnly(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (fd >= 0) ::close(fd);
+  for (const char* suffix : {"", "-wal", "-shm"}) {
+    const std::string p = path + suffix;
+    struct stat st{};
+    if (::stat(p.c_str(), &st) == 0 && (st.st_mode & 077) != 0) ::chmod(p.c_str(), 0600);
+  }
+}
+
+sqlite3* Open(const std::string& path, int flags) {
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(path.c_str(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr) != SQLITE_OK) {
+    std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_close(db);
+    throw StoreError("cannot open " + path + ": " + msg);
+  }
+  sqlite3_busy_timeout(db, 10000);
+  return db;
+}
+
+void CreateDefinitionsSchema(sqlite3* db) {
+  Exec(db, "PRAGMA journal_mode=WAL");
+  Exec(db,
+       "CREATE TABLE IF NOT EXISTS definitions(id INTEGER PRIMARY KEY, kind BLOB NOT NULL, body BLOB NOT NULL,"
+       " added INTEGER NOT NULL, withdrawn INTEGER);"
+       "CREATE INDEX IF NOT EXISTS definitions_added ON definitions(added);"
+       "CREATE INDEX IF NOT EXISTS definitions_withdrawn ON definitions(withdrawn);"
+       "CREATE INDEX IF NOT EXISTS definitions_live ON definitions(kind, body) WHERE withdrawn IS NULL;"
+       "CREATE TABLE IF NOT EXISTS languages(product INTEGER PRIMARY KEY, body BLOB NOT NULL);");
+}
+
 }  // namespace
 
 class SqliteStore::Lease {
@@ -122,38 +159,37 @@ class SqliteStore::Lease {
   sqlite3* db_ = nullptr;
 };
 
-SqliteStore::SqliteStore(const std::string& path, size_t connections) : path_(path) {
+SqliteStore::SqliteStore(const std::string& path, size_t connections, Access access)
+    : path_(path), access_(access) {
+  OwnerOnly(path);
+  if (access == Access::kReadOnly) {
+    sqlite3* db = Open(path, SQLITE_OPEN_READWRITE);
+    try {
+      CreateDefinitionsSchema(db);
+    } catch (...) {
+      sqlite3_close(db);
+      throw;
+    }
+    sqlite3_close(db);
+  }
   try {
     for (size_t i = 0; i < std::max<size_t>(connections, 1); ++i) {
-      sqlite3* db = nullptr;
-      if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
-                          nullptr) != SQLITE_OK) {
-        std::string msg = db ? sqlite3_errmsg(db) : "out of memory";
-        sqlite3_close(db);
-        throw StoreError("cannot open " + path + ": " + msg);
-      }
+      sqlite3* db = Open(path, access == Access::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE);
       all_.push_back(db);
       idle_.push_back(db);
-      sqlite3_busy_timeout(db, 10000);
-      Exec(db, "PRAGMA journal_mode=WAL");
+      if (access == Access::kReadOnly) continue;
       // A committed change survives a crash of the process and of the machine.
       Exec(db, "PRAGMA synchronous=FULL");
-      if (i == 0) {
-        Exec(db,
-             "CREATE TABLE IF NOT EXISTS definitions(id INTEGER PRIMARY KEY, kind BLOB NOT NULL, body BLOB NOT NULL,"
-             " added INTEGER NOT NULL, withdrawn INTEGER);"
-             "CREATE INDEX IF NOT EXISTS definitions_added ON definitions(added);"
-             "CREATE INDEX IF NOT EXISTS definitions_withdrawn ON definitions(withdrawn);"
-             "CREATE INDEX IF NOT EXISTS definitions_live ON definitions(kind, body) WHERE withdrawn IS NULL;"
-             "CREATE TABLE IF NOT EXISTS submissions(id INTEGER PRIMARY KEY, data BLOB NOT NULL UNIQUE,"
-             " received INTEGER NOT NULL);"
-             "CREATE TABLE IF NOT EXISTS languages(product INTEGER PRIMARY KEY, body BLOB NOT NULL);");
-      }
+      if (i == 0) CreateDefinitionsSchema(db);
     }
   } catch (...) {
     for (sqlite3* db : all_) sqlite3_close(db);
     throw;
   }
+}
+
+void SqliteStore::Writable() const {
+  if (access_ == Access::kReadOnly) throw StoreError(path_ + " is open read-only");
 }
 
 SqliteStore::~SqliteStore() {
@@ -186,6 +222,7 @@ std::vector<Definition> SqliteStore::All() {
 }
 
 Committed SqliteStore::Publish(const std::vector<Row>& rows, Seconds wanted) {
+  Writable();
   Lease l(*this);
   Transaction tx(l.db());
   Committed c;
@@ -210,6 +247,7 @@ Committed SqliteStore::Publish(const std::vector<Row>& rows, Seconds wanted) {
 }
 
 Committed SqliteStore::Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) {
+  Writable();
   Lease l(*this);
   Transaction tx(l.db());
   Committed c;
@@ -243,6 +281,7 @@ std::optional<std::string> SqliteStore::LanguageFile(int product) {
 }
 
 void SqliteStore::SetLanguageFile(int product, std::string_view text) {
+  Writable();
   Lease l(*this);
   Transaction tx(l.db());
   Stmt s(l.db(), "INSERT OR REPLACE INTO languages(product, body) VALUES (?1, ?2)");
@@ -251,20 +290,60 @@ void SqliteStore::SetLanguageFile(int product, std::string_view text) {
   tx.Commit();
 }
 
-bool SqliteStore::Submit(std::string_view data, Seconds received) {
-  Lease l(*this);
-  Stmt s(l.db(), "INSERT OR IGNORE INTO submissions(data, received) VALUES (?1, ?2)");
-  s.Bind(1, data).Bind(2, received);
-  s.Step();
-  return sqlite3_changes(l.db()) == 1;
+SqliteSubmissions::SqliteSubmissions(const std::string& path, uint64_t max_bytes) {
+  OwnerOnly(path);
+  db_ = Open(path, SQLITE_OPEN_READWRITE);
+  try {
+    Exec(db_, "PRAGMA journal_mode=WAL");
+    // Losing the last few submissions to a power cut is acceptable; an fsync each is not.
+    Exec(db_, "PRAGMA synchronous=NORMAL");
+    // The log file shrinks back after each checkpoint instead of keeping its largest size.
+    Exec(db_, "PRAGMA journal_size_limit=4194304");
+    Exec(db_,
+         "CREATE TABLE IF NOT EXISTS submissions(id INTEGER PRIMARY KEY, data BLOB NOT NULL UNIQUE,"
+         " received INTEGER NOT NULL)");
+    Stmt page(db_, "PRAGMA page_size");
+    page.Step();
+    const uint64_t pages = std::max<uint64_t>(max_bytes / static_cast<uint64_t>(page.Int(0)), 8);
+    // SQLite refuses to grow the file past this many pages: SQLITE_FULL, nothing written.
+    Exec(db_, ("PRAGMA max_page_count=" + std::to_string(pages)).c_str());
+  } catch (...) {
+    sqlite3_close(db_);
+    throw;
+  }
 }
 
-std::optional<Seconds> SqliteStore::Received(std::string_view data) {
-  Lease l(*this);
-  Stmt s(l.db(), "SELECT received FROM submissions WHERE data = ?1");
+SqliteSubmissions::~SqliteSubmissions() { sqlite3_close(db_); }
+
+Submitted SqliteSubmissions::Submit(std::string_view data, Seconds received) {
+  std::lock_guard lock(mu_);
+  sqlite3_stmt* st = nullptr;
+  if (sqlite3_prepare_v2(db_, "INSERT OR IGNORE INTO submissions(data, received) VALUES (?1, ?2)", -1, &st,
+                         nullptr) != SQLITE_OK)
+    Fail(db_, "prepare");
+  sqlite3_bind_blob(st, 1, data.data(), static_cast<int>(data.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_int64(st, 2, received);
+  const int rc = sqlite3_step(st);
+  sqlite3_finalize(st);
+  if (rc == SQLITE_FULL) return Submitted::kFull;
+  if (rc != SQLITE_DONE) Fail(db_, "submit");
+  return sqlite3_changes(db_) == 1 ? Submitted::kAdded : Submitted::kSkipped;
+}
+
+std::optional<Seconds> SqliteSubmissions::Received(std::string_view data) {
+  std::lock_guard lock(mu_);
+  Stmt s(db_, "SELECT received FROM submissions WHERE data = ?1");
   s.Bind(1, data);
   if (!s.Step()) return std::nullopt;
   return s.Int(0);
+}
+
+std::string SubmissionsPathFor(const std::string& definitions_path) {
+  const size_t slash = definitions_path.rfind('/');
+  const size_t dot = definitions_path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot == slash + 1)
+    return definitions_path + "-submissions";
+  return definitions_path.substr(0, dot) + "-submissions" + definitions_path.substr(dot);
 }
 
 }  // namespace kxs

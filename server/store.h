@@ -61,18 +61,24 @@ class DefinitionStore {
   virtual void SetLanguageFile(int product, std::string_view text) = 0;
 };
 
+enum class Submitted { kAdded, kSkipped, kFull };
+
 class SubmissionStore {
  public:
   virtual ~SubmissionStore() = default;
-  // True when these bytes were never submitted before.
-  virtual bool Submit(std::string_view data, Seconds received) = 0;
+  // kAdded when these bytes were never submitted before, kFull when the store is at its cap.
+  virtual Submitted Submit(std::string_view data, Seconds received) = 0;
   virtual std::optional<Seconds> Received(std::string_view data) = 0;
 };
 
-// SQLite in WAL mode; a small pool of connections serves concurrent readers.
-class SqliteStore final : public DefinitionStore, public SubmissionStore {
+enum class Access { kReadWrite, kReadOnly };
+
+// Database files are created owner-only (0600) and tightened to it when found wider.
+// SQLite in WAL mode; a small pool of connections serves concurrent readers. kReadOnly is
+// the front's view: changes throw StoreError; a missing file gets the empty schema first.
+class SqliteStore final : public DefinitionStore {
  public:
-  explicit SqliteStore(const std::string& path, size_t connections = 4);
+  explicit SqliteStore(const std::string& path, size_t connections = 4, Access access = Access::kReadWrite);
   ~SqliteStore() override;
   SqliteStore(const SqliteStore&) = delete;
   SqliteStore& operator=(const SqliteStore&) = delete;
@@ -84,16 +90,37 @@ class SqliteStore final : public DefinitionStore, public SubmissionStore {
   Committed Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) override;
   std::optional<std::string> LanguageFile(int product) override;
   void SetLanguageFile(int product, std::string_view text) override;
-  bool Submit(std::string_view data, Seconds received) override;
-  std::optional<Seconds> Received(std::string_view data) override;
 
  private:
   class Lease;
+  void Writable() const;
   std::string path_;
+  Access access_;
   std::mutex mu_;
   std::condition_variable idle_cv_;
   std::vector<sqlite3*> idle_;
   std::vector<sqlite3*> all_;
 };
+
+// Submissions in a file of their own, so that a flood can neither lock nor grow the
+// definitions. Past max_bytes (the database file) Submit answers kFull and stores nothing.
+class SqliteSubmissions final : public SubmissionStore {
+ public:
+  SqliteSubmissions(const std::string& path, uint64_t max_bytes);
+  ~SqliteSubmissions() override;
+  SqliteSubmissions(const SqliteSubmissions&) = delete;
+  SqliteSubmissions& operator=(const SqliteSubmissions&) = delete;
+
+  Submitted Submit(std::string_view data, Seconds received) override;
+  std::optional<Seconds> Received(std::string_view data) override;
+
+ private:
+  std::mutex mu_;
+  sqlite3* db_ = nullptr;
+};
+
+// "dir/kestrix.db" -> "dir/kestrix-submissions.db"; "-submissions" is appended when the
+// name has no extension.
+std::string SubmissionsPathFor(const std::string& definitions_path);
 
 }  // namespace kxs

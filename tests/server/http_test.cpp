@@ -20,9 +20,10 @@ class HttpTest : public ::testing::Test {
     dir_ = test::TempDir("http");
     std::filesystem::create_directories(dir_ / "lang");
     store_ = std::make_unique<SqliteStore>((dir_ / "k.db").string(), 5);
+    submissions_ = std::make_unique<SqliteSubmissions>((dir_ / "s.db").string(), 1 << 20);
     signer_ = std::make_unique<Signer>(test::TestKeyPath());
     builder_ = std::make_unique<PackageBuilder>(*store_, *signer_);
-    routes_ = std::make_unique<Routes>(*store_, *store_, *builder_, (dir_ / "lang").string(), "");
+    routes_ = std::make_unique<Routes>(*store_, *submissions_, *builder_, (dir_ / "lang").string(), "");
     HttpOptions opt;
     opt.port = 0;
     opt.threads = 4;
@@ -39,6 +40,7 @@ class HttpTest : public ::testing::Test {
 
   std::filesystem::path dir_;
   std::unique_ptr<SqliteStore> store_;
+  std::unique_ptr<SqliteSubmissions> submissions_;
   std::unique_ptr<Signer> signer_;
   std::unique_ptr<PackageBuilder> builder_;
   std::unique_ptr<Routes> routes_;
@@ -81,7 +83,7 @@ TEST_F(HttpTest, QueryValuesDecodedOrTakenRaw) {
   }
   EXPECT_EQ(Get("/asp/getData.asp?data=" + name).body, "Added");
   EXPECT_EQ(Get("/asp/getData.asp?data=" + escaped).body, "Skipped");
-  const auto when = store_->Received(name);
+  const auto when = submissions_->Received(name);
   ASSERT_TRUE(when);
   EXPECT_LE(std::llabs(*when - NowLocal()), 5);
   EXPECT_EQ(Get("/asp/getData.asp?data=" + EncodeLine("other.exe") + "|").body, "Added");
