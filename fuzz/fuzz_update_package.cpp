@@ -28,9 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string_view package = cut == std::string_view::npos ? in : in.substr(cut + 1);
 
   kx::fakes::FakeSignatures signatures;
-  kx::PackageKey key{std::string(384, '\x7f'), 65537};
-  kx::PackageCheck check = kx::VerifyUpdatePackage(package, "3/16/2006", kx::DateTime{2006, 3, 16}, key, signatures);
+  const kx::TrustedKeyList keys = {{"0123456789abcdef", std::string(384, '\x7f'), 65537}};
+  kx::PackageCheck check = kx::VerifyUpdatePackage(package, "3/16/2006", kx::DateTime{2006, 3, 16}, keys, signatures);
   if (check.ok) __builtin_trap();  // nothing is signed by that key
+  if (kx::ReadDateAnswer(package, 0, keys, signatures).confirmed) __builtin_trap();
 
   const std::string folder = "C:\\Data";
   kx::fakes::FakePlatform a, b;

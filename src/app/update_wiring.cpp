@@ -133,7 +133,7 @@ void UpdateWiring::Notice(const std::string& text) { app_.signatureUpdated().Sho
 PackageOutcome UpdateWiring::ApplyPackage(const std::string& package, const std::string& asked, const DateTime& local) {
   PackageOutcome out;
   // Nothing of a package touches a file before it has passed.
-  const PackageCheck check = VerifyUpdatePackage(package, asked, local, CompiledInPackageKey(), app_.platform().signatures);
+  const PackageCheck check = VerifyUpdatePackage(package, asked, local, TrustedKeys(), app_.platform().signatures);
   if (!check.ok) {
     out.reason = check.reason;
     return out;

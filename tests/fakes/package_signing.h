@@ -1,5 +1,6 @@
-// Update packages signed as the vendor server signs them, with OpenSSL: by the build's own
-// development key (the one the program compiles in) or by a stranger's. Native tests only.
+// What the vendor's signer signs (update packages, the current-date answer, the language
+// file), signed as it signs them, with OpenSSL: by the build's own development key (the one
+// the program trusts) or by a stranger's. Native tests only.
 #pragma once
 
 #include <openssl/bio.h>
@@ -7,9 +8,12 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
+#include <openssl/x509.h>
 
 #include <cstdio>
 #include <string>
+
+#include "core/trusted_keys.h"
 
 namespace kx::testsign {
 
@@ -30,6 +34,21 @@ class SigningKey {
     return out;
   }
 
+  // The first 16 hex digits of SHA-256 over the DER SubjectPublicKeyInfo, as the vendor's
+  // tools name a key.
+  std::string KeyId() const {
+    unsigned char* der = nullptr;
+    const int len = key_ ? i2d_PUBKEY(key_, &der) : -1;
+    if (len <= 0) return {};
+    unsigned char digest[32];
+    unsigned int digestLen = 0;
+    EVP_Digest(der, static_cast<size_t>(len), digest, &digestLen, EVP_sha256(), nullptr);
+    OPENSSL_free(der);
+    return Hex(std::string(reinterpret_cast<char*>(digest), 8));
+  }
+  // The key as the program's trusted list holds it.
+  TrustedKey Public() const { return {KeyId(), Modulus(), 65537}; }
+
   std::string SignHex(const std::string& message) const {
     EVP_MD_CTX* md = EVP_MD_CTX_new();
     size_t len = 0;
@@ -39,18 +58,30 @@ class SigningKey {
     EVP_DigestSign(md, reinterpret_cast<unsigned char*>(sig.data()), &len,
                    reinterpret_cast<const unsigned char*>(message.data()), message.size());
     EVP_MD_CTX_free(md);
-    static const char* hex = "0123456789abcdef";
-    std::string out;
-    for (unsigned char c : sig.substr(0, len)) out += {hex[c >> 4], hex[c & 15]};
-    return out;
+    return Hex(sig.substr(0, len));
   }
   // The package the server sends for `asked`, made at `asof`, holding `body`.
   std::string Package(const std::string& asked, const std::string& asof, const std::string& body) const {
     const std::string sig = SignHex("KESTRIX-PACKAGE\n" + asked + "\n" + asof + "\n" + body);
-    return (body.empty() ? "" : body + "[BR]") + "KXSIG|" + asked + "|" + asof + "|" + sig;
+    return (body.empty() ? "" : body + "[BR]") + "KXSIG|" + asked + "|" + asof + "|" + KeyId() + "|" + sig;
+  }
+  // The current-date answer: `date` as "M/D/YYYY h:mm:ss AM", issued at Unix time `issued`.
+  std::string DateAnswer(const std::string& date, const std::string& issued) const {
+    return date + " KXDATE|" + issued + "|" + KeyId() + "|" + SignHex("KESTRIX-DATE\n" + date + "\n" + issued);
+  }
+  // A language file as served: `text` (ending in a line end) and the signature line.
+  std::string Language(const std::string& text) const {
+    return text + "<!-- KXSIG|" + KeyId() + "|" + SignHex("KESTRIX-LANGUAGE\n" + text) + " -->\r\n";
   }
 
  private:
+  static std::string Hex(const std::string& bytes) {
+    static const char* hex = "0123456789abcdef";
+    std::string out;
+    for (unsigned char c : bytes) out += {hex[c >> 4], hex[c & 15]};
+    return out;
+  }
+
   EVP_PKEY* key_;
 };
 

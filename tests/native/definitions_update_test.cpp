@@ -320,22 +320,29 @@ TEST(UpdateMergeEquivalence, MatchesTheStepByStepMergeOnRandomPackages) {
 
 // A signing key with the public half the verifier is given.
 struct TestKey {
-  explicit TestKey(EVP_PKEY* k) : signer(k) { pub.modulus = signer.Modulus(); }
+  explicit TestKey(EVP_PKEY* k) : signer(k) { pub = signer.Public(); }
   std::string Package(const std::string& body, const std::string& asked, const std::string& asof) const {
     return signer.Package(asked, asof, body);
   }
   testsign::SigningKey signer;
-  PackageKey pub;
+  TrustedKey pub;
 };
 
 class PackageTest : public ::testing::Test {
  protected:
+  // key and next are trusted (a new key shipped before the old one retires); other is not.
   static inline TestKey* key = nullptr;
+  static inline TestKey* next = nullptr;
   static inline TestKey* other = nullptr;
-  static void SetUpTestSuite() { key = new TestKey(EVP_RSA_gen(3072)); other = new TestKey(EVP_RSA_gen(2048)); }
-  static void TearDownTestSuite() { delete key; delete other; }
+  static void SetUpTestSuite() {
+    key = new TestKey(EVP_RSA_gen(3072));
+    next = new TestKey(EVP_RSA_gen(2048));
+    other = new TestKey(EVP_RSA_gen(2048));
+  }
+  static void TearDownTestSuite() { delete key; delete next; delete other; }
+  TrustedKeyList Trusted() const { return {key->pub, next->pub}; }
   PackageCheck Check(const std::string& package, const std::string& asked = "3/16/2006") {
-    return VerifyUpdatePackage(package, asked, local, key->pub, fake.signatures);
+    return VerifyUpdatePackage(package, asked, local, Trusted(), fake.signatures);
   }
   fakes::FakePlatform fake;
   DateTime local{2006, 3, 16};
@@ -356,42 +363,67 @@ TEST_F(PackageTest, AcceptsTheSignedPackageAndGivesItsBody) {
   EXPECT_TRUE(Check(key->Package(body, "3/16/2006", "3/17/2006") + "\r\n").ok);
 }
 
-TEST_F(PackageTest, RefusesAnythingAlteredForgedReplayedOrStale) {
+TEST_F(PackageTest, TakesOnlyATrustedKeyByItsIdAndTheDateAskedByValue) {
   const std::string body = Rec("FILE", "ADD", "a=b") + "[BR]" + Rec("EXE", "ADD", "c");
   const std::string good = key->Package(body, "3/16/2006", "3/17/2006");
+  const std::string sigRecord = good.substr(good.rfind("KXSIG"));
   std::string tampered = good;
   tampered[3] ^= 1;
   std::string badSig = good;
   badSig.back() = badSig.back() == '0' ? '1' : '0';
-  std::vector<std::pair<std::string, std::string>> refused = {
-      {"tampered body", tampered},
-      {"tampered signature", badSig},
-      {"record dropped", Rec("EXE", "ADD", "c") + "[BR]" + good.substr(good.rfind("KXSIG"))},
-      {"other key", other->Package(body, "3/16/2006", "3/17/2006")},
-      {"no signature record", body},
-      {"empty", ""},
-      {"signature record in lower case [br]", body + "[br]" + good.substr(good.rfind("KXSIG"))},
-      {"garbled hex", good.substr(0, good.size() - 1) + "g"},
-      {"odd hex", good.substr(0, good.size() - 1)},
-      {"extra field", good + "|x"},
-      {"other tag", "KXSIH" + good.substr(good.rfind("KXSIG") + 5)},
-      {"other asked date", key->Package(body, "3/15/2006", "3/17/2006")},
-      {"as of the local date", key->Package(body, "3/16/2006", "3/16/2006")},
-      {"older", key->Package(body, "3/16/2006", "1/1/2006 1:00:00 PM")},
-      {"unreadable as-of date", key->Package(body, "3/16/2006", "soon")},
+  // The old record without a key id, signed over the same message.
+  const std::string unnamed = body + "[BR]KXSIG|3/16/2006|3/17/2006|" +
+                              key->signer.SignHex("KESTRIX-PACKAGE\n3/16/2006\n3/17/2006\n" + body);
+  // Signed by one key, naming the other trusted one.
+  std::string misnamed = good;
+  misnamed.replace(misnamed.find(key->pub.id), key->pub.id.size(), next->pub.id);
+  struct Case {
+    const char* what;
+    std::string package;
+    std::string sent;    // the date text the client asked with
+    bool ok;
+    std::string reason;  // part of the refusal's reason
   };
-  for (const auto& [what, package] : refused) {
-    PackageCheck c = Check(package);
-    EXPECT_FALSE(c.ok) << what;
-    EXPECT_EQ(c.body, "") << what;
-    EXPECT_FALSE(c.reason.empty()) << what;
+  const std::vector<Case> cases = {
+      {"by the first trusted key", good, "3/16/2006", true, ""},
+      {"by the next trusted key", next->Package(body, "3/16/2006", "3/17/2006"), "3/16/2006", true, ""},
+      {"server's text of midnight", key->Package(body, "3/16/2006 12:00:00 AM", "3/17/2006"), "3/16/2006", true, ""},
+      {"client's text of midnight", good, "3/16/2006 12:00:00 AM", true, ""},
+      {"same time, other text", key->Package(body, "1/2/2026 3:04:05 PM", "1/3/2026"), "01/02/2026 03:04:05 pm", true, ""},
+      {"unknown key", other->Package(body, "3/16/2006", "3/17/2006"), "3/16/2006", false, other->pub.id},
+      {"names the other trusted key", misnamed, "3/16/2006", false, "does not verify"},
+      {"old record without a key id", unnamed, "3/16/2006", false, "no signature record"},
+      {"other asked date", key->Package(body, "3/15/2006", "3/17/2006"), "3/16/2006", false, "another date"},
+      {"asked a second later", key->Package(body, "3/16/2006 12:00:01 AM", "3/17/2006"), "3/16/2006", false, "another date"},
+      {"unreadable asked date", key->Package(body, "yesterday", "3/17/2006"), "3/16/2006", false, "another date"},
+      {"tampered body", tampered, "3/16/2006", false, "does not verify"},
+      {"tampered signature", badSig, "3/16/2006", false, "does not verify"},
+      {"record dropped", Rec("EXE", "ADD", "c") + "[BR]" + sigRecord, "3/16/2006", false, "does not verify"},
+      {"no signature record", body, "3/16/2006", false, "no signature record"},
+      {"empty", "", "3/16/2006", false, "no signature record"},
+      {"signature record after a lower-case [br]", body + "[br]" + sigRecord, "3/16/2006", false, ""},
+      {"garbled hex", good.substr(0, good.size() - 1) + "g", "3/16/2006", false, "hex"},
+      {"odd hex", good.substr(0, good.size() - 1), "3/16/2006", false, "hex"},
+      {"extra field", good + "|x", "3/16/2006", false, "no signature record"},
+      {"other tag", "KXSIH" + good.substr(good.rfind("KXSIG") + 5), "3/16/2006", false, "no signature record"},
+      {"as of the local date", key->Package(body, "3/16/2006", "3/16/2006"), "3/16/2006", false, "not newer"},
+      {"older", key->Package(body, "3/16/2006", "1/1/2006 1:00:00 PM"), "3/16/2006", false, "not newer"},
+      {"unreadable as-of date", key->Package(body, "3/16/2006", "soon"), "3/16/2006", false, "as-of"},
+  };
+  for (const Case& t : cases) {
+    PackageCheck c = Check(t.package, t.sent);
+    EXPECT_EQ(c.ok, t.ok) << t.what << ": " << c.reason;
+    if (t.ok) {
+      EXPECT_EQ(c.body, body) << t.what;
+      continue;
+    }
+    EXPECT_EQ(c.body, "") << t.what;
+    EXPECT_FALSE(c.reason.empty()) << t.what;
+    EXPECT_NE(c.reason.find(t.reason), std::string::npos) << t.what << ": " << c.reason;
   }
 }
 
-TEST_F(PackageTest, TheCompiledInKeyIsTheBuildsKeyFile) {
-  PackageKey k = CompiledInPackageKey();
-  EXPECT_EQ(k.modulus.size(), 384u);
-  EXPECT_EQ(k.exponent, 65537u);
+TEST_F(PackageTest, TheTrustedKeysAreTheBuildsKeyFileNamedByItsId) {
   FILE* f = fopen(KESTRIX_SIGNING_KEY, "rb");
   ASSERT_NE(f, nullptr) << KESTRIX_SIGNING_KEY;
   std::string pem(20000, '\0');
@@ -401,8 +433,64 @@ TEST_F(PackageTest, TheCompiledInKeyIsTheBuildsKeyFile) {
   TestKey fromFile(PEM_read_bio_PrivateKey(bio, nullptr, nullptr, nullptr));
   BIO_free(bio);
   ASSERT_TRUE(fromFile.signer.valid());
-  PackageCheck c = VerifyUpdatePackage(fromFile.Package("", "1/1/2020", "1/2/2020"), "1/1/2020", local, k, fake.signatures);
+  const TrustedKeyList& keys = TrustedKeys();
+  ASSERT_EQ(keys.size(), 1u);
+  EXPECT_EQ(keys[0].id, fromFile.pub.id);
+  EXPECT_EQ(keys[0].id.size(), 16u);
+  EXPECT_EQ(keys[0].modulus, fromFile.pub.modulus);
+  EXPECT_EQ(keys[0].exponent, 65537u);
+  PackageCheck c =
+      VerifyUpdatePackage(fromFile.Package("", "1/1/2020", "1/2/2020"), "1/1/2020", local, keys, fake.signatures);
   EXPECT_TRUE(c.ok) << c.reason;
+}
+
+TEST_F(PackageTest, ASignedCurrentDateConfirmsOnlyWhenATrustedKeySignedItLately) {
+  const int64_t now = 1796832000;  // 12/9/2026 4:00:00 PM UTC
+  const std::string pm = "12/9/2026 4:47:03 PM", midnight = "3/16/2006 12:00:00 AM";
+  const DateTime pmDate{2026, 12, 9, 16, 47, 3}, midnightDate{2006, 3, 16};
+  const std::string issued = std::to_string(now - 60);
+  const std::string good = key->signer.DateAnswer(pm, issued);
+  std::string laterDate = good;
+  laterDate.replace(laterDate.find("4:47:03"), 7, "4:47:04");
+  std::string laterIssued = good;
+  laterIssued.replace(laterIssued.find(issued), issued.size(), std::to_string(now - 59));
+  struct Case {
+    const char* what;
+    std::string answer;
+    DateTime date;       // what Live Update reads as the server's date, signed or not
+    std::string reason;  // empty: a confirmation issued at `at`; else part of the reason
+    int64_t at = 0;
+  };
+  const std::vector<Case> cases = {
+      {"signed", good, pmDate, "", now - 60},
+      {"midnight, with its time", key->signer.DateAnswer(midnight, "1142467200"), midnightDate, "", 1142467200},
+      {"by the next trusted key", next->signer.DateAnswer(pm, issued), pmDate, "", now - 60},
+      {"with the transport's line end", good + "\r\n", pmDate, "", now - 60},
+      {"issued just under a day ahead", key->signer.DateAnswer(pm, std::to_string(now + 86399)), pmDate, "",
+       now + 86399},
+      {"issued two days ahead", key->signer.DateAnswer(pm, std::to_string(now + 2 * 86400)), pmDate, "a day"},
+      {"date changed", laterDate, DateTime{2026, 12, 9, 16, 47, 4}, "does not verify"},
+      {"issued changed", laterIssued, pmDate, "does not verify"},
+      {"unknown key", other->signer.DateAnswer(pm, issued), pmDate, other->pub.id},
+      {"an old server's plain date", pm + "\r\n", pmDate, "not signed"},
+      {"issued not a number", key->signer.DateAnswer(pm, "17968x"), pmDate, "malformed"},
+      {"a field short", pm + " KXDATE|" + issued + "|" + key->pub.id, pmDate, "malformed"},
+      {"an error page", "<html>502</html>", DateTime{}, "not signed"},
+  };
+  for (const Case& t : cases) {
+    const DateAnswer a = ReadDateAnswer(t.answer, now, Trusted(), fake.signatures);
+    // An old client reads the signed answer as it read the plain one.
+    EXPECT_EQ(DateOfServerText(t.answer), t.date) << t.what << ": " << CleanDateText(t.answer);
+    EXPECT_EQ(a.date, t.date) << t.what;
+    EXPECT_EQ(a.confirmed, t.reason.empty()) << t.what << ": " << a.reason;
+    if (t.reason.empty()) {
+      EXPECT_EQ(a.issued, t.at) << t.what;
+    } else {
+      EXPECT_NE(a.reason.find(t.reason), std::string::npos) << t.what << ": " << a.reason;
+    }
+  }
+  EXPECT_EQ(CleanDateText(good), pm);
+  EXPECT_EQ(CleanDateText(key->signer.DateAnswer(midnight, "1142467200")), midnight);
 }
 
 TEST(ServerDateText, CleansAsLiveUpdateReadsIt) {
