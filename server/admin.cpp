@@ -4,6 +4,7 @@
 #include "package.h"
 #include "routes.h"
 #include "signer.h"
+#include "signing_service.h"
 #include "store.h"
 
 #include <csignal>
@@ -18,9 +19,11 @@ namespace {
 
 const char* kUsage =
     "usage: kestrix-server serve [--port 8080] [--bind 127.0.0.1] [--db kestrix.db]\n"
-    "                            [--key build/keys/signing-key.pem] [--languages DIR] [--web DIR]\n"
+    "                            [--signer kestrix-signer.sock] [--web DIR]\n"
     "                            [--threads N] [--verbose] [--submissions FILE]\n"
     "                            [--submissions-max-mb 256]\n"
+    "       kestrix-server signer [--signer kestrix-signer.sock] [--db kestrix.db]\n"
+    "                            [--key build/keys/signing-key.pem] [--languages DIR] [--threads N]\n"
     "       kestrix-server import DIR [--db F] [--at \"M/D/YYYY h:mm:ss AM\"]\n"
     "       kestrix-server publish KIND BODY [--db F] [--at DATE]\n"
     "       kestrix-server withdraw KIND NAME [--db F] [--at DATE]\n"
@@ -50,8 +53,9 @@ int Admin::Run(const std::vector<std::string>& args) {
     };
     std::string v;
     if (a == "--db") value(db_);
-    else if (a == "--key") value(key_);
-    else if (a == "--languages") value(languages_);
+    else if (a == "--key") value(key_), key_given_ = true;
+    else if (a == "--languages") value(languages_), languages_given_ = true;
+    else if (a == "--signer") value(signer_);
     else if (a == "--web") value(web_);
     else if (a == "--bind") value(bind_);
     else if (a == "--at") value(at_);
@@ -68,6 +72,7 @@ int Admin::Run(const std::vector<std::string>& args) {
     if (positional_.size() != n + 1) throw std::invalid_argument(cmd + " takes " + std::to_string(n) + " argument(s)");
   };
   if (cmd == "serve") return need(0), Serve();
+  if (cmd == "signer") return need(0), SignerProcess();
   if (cmd == "import") return need(1), Import(positional_[1]);
   if (cmd == "publish") return need(2), Publish(positional_[1], positional_[2]);
   if (cmd == "withdraw") return need(2), Withdraw(positional_[1], positional_[2]);
@@ -92,26 +97,42 @@ bool Admin::ChangeTime(long long& at) {
   return true;
 }
 
-int Admin::Serve() {
-  // Blocked before any thread starts, so only the wait below receives them.
+namespace {
+
+// SIGINT and SIGTERM, blocked before any thread starts so only the final wait receives them.
+sigset_t BlockStopSignals() {
   sigset_t stop;
   sigemptyset(&stop);
   sigaddset(&stop, SIGINT);
   sigaddset(&stop, SIGTERM);
   pthread_sigmask(SIG_BLOCK, &stop, nullptr);
+  // A peer that goes away mid-answer (a client, the log reader) is not a reason to stop.
+  std::signal(SIGPIPE, SIG_IGN);
+  return stop;
+}
 
-  std::unique_ptr<Signer> signer;
-  try {
-    signer = std::make_unique<Signer>(key_);
-  } catch (const KeyError& e) {
-    LogLine(std::string("error: ") + e.what() + "; not starting");
+int WaitForStop(sigset_t& stop) {
+  int sig = 0;
+  sigwait(&stop, &sig);
+  LogLine("stopping (signal " + std::to_string(sig) + ")");
+  return 0;
+}
+
+}  // namespace
+
+int Admin::Serve() {
+  if (key_given_ || languages_given_) {
+    LogLine(std::string("error: serve holds no private key and signs nothing: give ") +
+            (key_given_ ? "--key" : "--languages") + " to `kestrix-server signer` and --signer SOCKET to serve");
     return 2;
   }
+  sigset_t stop = BlockStopSignals();
   SqliteStore store(db_, static_cast<size_t>(threads_) + 1, Access::kReadOnly);
   const std::string submissions_path = submissions_.empty() ? SubmissionsPathFor(db_) : submissions_;
   SqliteSubmissions submissions(submissions_path, submissions_max_mb_ << 20);
-  PackageBuilder packages(store, *signer);
-  Routes routes(store, submissions, packages, languages_, web_);
+  SignerClient signer(signer_);
+  FrontCache front(store, signer);
+  Routes routes(submissions, front, web_);
   HttpOptions opt;
   opt.bind = bind_;
   opt.port = port_;
@@ -120,11 +141,29 @@ int Admin::Serve() {
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
   LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + db_ +
-          " read-only, submissions " + submissions_path +
-          ", current date " + packages.CurrentDateText() + ", " + std::to_string(threads_) + " threads)");
-  int sig = 0;
-  sigwait(&stop, &sig);
-  LogLine("stopping (signal " + std::to_string(sig) + ")");
+          " read-only, submissions " + submissions_path + ", signer " + signer_ + ", current date " +
+          front.CurrentDateText() + ", " + std::to_string(threads_) + " threads)");
+  WaitForStop(stop);
+  server.Stop();
+  return 0;
+}
+
+int Admin::SignerProcess() {
+  sigset_t stop = BlockStopSignals();
+  std::unique_ptr<Signer> key;
+  try {
+    key = std::make_unique<Signer>(key_);
+  } catch (const KeyError& e) {
+    LogLine(std::string("error: ") + e.what() + "; not starting");
+    return 2;
+  }
+  SqliteStore store(db_, 2, Access::kReadOnly);
+  LocalSigner local(store, *key, languages_);
+  SignerServer server(local, signer_, std::min(threads_, 4));
+  server.Start();
+  LogLine("kestrix-server signer on " + signer_ + " (key " + key->KeyId() + ", database " + db_ +
+          " read-only, current date " + LocalSigner::CurrentDateText(store) + ")");
+  WaitForStop(stop);
   server.Stop();
   return 0;
 }

@@ -12,6 +12,7 @@ class Admin {
 
  private:
   int Serve();
+  int SignerProcess();
   int Import(const std::string& dir);
   int Publish(const std::string& kind, const std::string& body);
   int Withdraw(const std::string& kind, const std::string& name);
@@ -23,6 +24,8 @@ class Admin {
   std::vector<std::string> positional_;
   std::string db_ = "kestrix.db";
   std::string key_ = "build/keys/signing-key.pem";
+  std::string signer_ = "kestrix-signer.sock";
+  bool key_given_ = false, languages_given_ = false;
   std::string languages_, web_, bind_ = "127.0.0.1", at_;
   std::string submissions_;
   unsigned long long submissions_max_mb_ = 256;

@@ -20,6 +20,7 @@ struct HttpRequest {
   std::string path;   // percent-decoded
   std::string query;  // raw, as received
   std::string target;
+  std::string client;  // the peer's address, e.g. "127.0.0.1"
 };
 
 struct HttpResponse {

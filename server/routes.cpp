@@ -13,6 +13,15 @@ namespace {
 HttpResponse Text(int status, std::string body) { return {status, "text/plain", std::move(body), nullptr}; }
 HttpResponse BadRequest(const std::string& why) { return Text(400, why + "\n"); }
 
+HttpResponse FromFront(const Served& served, const char* what) {
+  if (served.status == 200) return {200, "text/plain", "", served.body};
+  switch (served.status) {
+    case 404: return Text(404, std::string("no ") + what + "\n");
+    case 429: return Text(429, "too many new dates from this address; ask again later\n");
+    default: return Text(503, std::string("the ") + what + " cannot be made now; ask again later\n");
+  }
+}
+
 bool ReadFile(const std::string& path, std::string& out) {
   struct stat st{};
   if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
@@ -52,40 +61,41 @@ HttpResponse Routes::Handle(const HttpRequest& req) {
   std::string missing;
   if (path == "/asp/currentdatenew.asp") {
     if (!Require(q, {"prog", "comp"}, missing)) return BadRequest(missing);
-    return Text(200, packages_.CurrentDateText());
+    return FromFront(front_.CurrentDate(), "current date");
   }
   if (path == "/asp/getdefsnew.asp") {
     if (!Require(q, {"prog", "comp", "date"}, missing)) return BadRequest(missing);
-    return DefinitionsPackage(q);
+    return DefinitionsPackage(q, req.client);
   }
-  if (path == "/asp/date.asp") return Text(200, packages_.CurrentDateText());
+  if (path == "/asp/date.asp") return FromFront(front_.CurrentDate(), "current date");
   if (path == "/asp/getdata.asp") {
     if (!Require(q, {"data"}, missing)) return BadRequest(missing);
     return Submission(q);
   }
-  if (path == "/languages/" + std::to_string(kProductNumber) + "/localization.txt") return LanguageFile();
+  if (path == "/languages/" + std::to_string(kProductNumber) + "/localization.txt")
+    return FromFront(front_.LanguageFile(), "language file");
   const std::string version = "/definitions/version/";
   if (path.rfind(version, 0) == 0 && path.size() == version.size() + 5 && EndsWith(path, ".htm")) {
     const char letter = static_cast<char>(path[version.size()] - 'a' + 'A');
-    std::string page = packages_.VersionPage(letter);
-    if (!page.empty()) return {200, "text/html", std::move(page), nullptr};
+    if (auto page = front_.VersionPage(letter)) return {200, "text/html", "", page};
   }
   const std::string data = "/definitions/data/";
   if (path.rfind(data, 0) == 0) {
     // The file names are matched as the address list writes them.
-    if (auto file = packages_.DataFile(req.path.substr(data.size()))) return {200, "text/plain", "", file};
+    if (auto file = front_.DataFile(req.path.substr(data.size()))) return {200, "text/plain", "", file};
   }
   if (!web_dir_.empty() && !asp) return WebFile(req.path);
   return Text(404, "not found\n");
 }
 
-HttpResponse Routes::DefinitionsPackage(const Query& q) {
+HttpResponse Routes::DefinitionsPackage(const Query& q, const std::string& client) {
   const std::string& date = *q.Find("date");
   if (date.size() > limits_.date) return BadRequest("date too long");
   if (date.find_first_of("|[") != std::string::npos) return BadRequest("date holds \"|\" or \"[\"");
   const auto at = ParseDate(date);
   if (!at) return BadRequest("date not understood (M/D/YYYY h:mm:ss AM)");
-  return {200, "text/plain", "", packages_.Package(date, *at)};
+  // Every spelling of one date is one package, made once.
+  return FromFront(front_.Package(*at, client), "package");
 }
 
 HttpResponse Routes::Submission(const Query& q) {
@@ -97,13 +107,6 @@ HttpResponse Routes::Submission(const Query& q) {
     case Submitted::kFull: break;
   }
   return Text(503, "submissions are full\n");
-}
-
-HttpResponse Routes::LanguageFile() {
-  std::string text;
-  if (!languages_dir_.empty() && ReadFile(languages_dir_ + "/Localization.txt", text)) return Text(200, std::move(text));
-  if (auto stored = definitions_.LanguageFile(kProductNumber)) return Text(200, std::move(*stored));
-  return Text(404, "no language file\n");
 }
 
 HttpResponse Routes::WebFile(const std::string& path) {

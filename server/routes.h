@@ -9,9 +9,6 @@
 
 namespace kxs {
 
-// The language file path carries the program's product number.
-inline constexpr int kProductNumber = 21;
-
 struct Limits {
   size_t query = 8 * 1024;
   size_t data = 4 * 1024;
@@ -20,26 +17,18 @@ struct Limits {
 
 class Routes {
  public:
-  Routes(DefinitionStore& definitions, SubmissionStore& submissions, PackageBuilder& packages,
-         std::string languages_dir, std::string web_dir)
-      : definitions_(definitions),
-        submissions_(submissions),
-        packages_(packages),
-        languages_dir_(std::move(languages_dir)),
-        web_dir_(std::move(web_dir)) {}
+  Routes(SubmissionStore& submissions, FrontCache& front, std::string web_dir)
+      : submissions_(submissions), front_(front), web_dir_(std::move(web_dir)) {}
 
   HttpResponse Handle(const HttpRequest& req);
 
  private:
-  HttpResponse DefinitionsPackage(const Query& q);
+  HttpResponse DefinitionsPackage(const Query& q, const std::string& client);
   HttpResponse Submission(const Query& q);
-  HttpResponse LanguageFile();
   HttpResponse WebFile(const std::string& path);
 
-  DefinitionStore& definitions_;
   SubmissionStore& submissions_;
-  PackageBuilder& packages_;
-  std::string languages_dir_;
+  FrontCache& front_;
   std::string web_dir_;
   Limits limits_;
 };

@@ -6,6 +6,7 @@
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/rsa.h>
+#include <openssl/sha.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -14,6 +15,17 @@
 namespace kxs {
 
 namespace {
+
+std::string Hex(const unsigned char* p, size_t n) {
+  static const char digits[] = "0123456789abcdef";
+  std::string hex;
+  hex.reserve(n * 2);
+  for (size_t i = 0; i < n; ++i) {
+    hex += digits[p[i] >> 4];
+    hex += digits[p[i] & 15];
+  }
+  return hex;
+}
 
 std::string OpenSslError() {
   char buf[256] = "unknown error";
@@ -34,6 +46,16 @@ Signer::Signer(const std::string& pem_path) {
     EVP_PKEY_free(key_);
     throw KeyError("signing key " + pem_path + " must be an RSA 3072-bit key");
   }
+  unsigned char* der = nullptr;
+  const int len = i2d_PUBKEY(key_, &der);
+  if (len <= 0) {
+    EVP_PKEY_free(key_);
+    throw KeyError("signing key " + pem_path + ": no public half: " + OpenSslError());
+  }
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256(der, static_cast<size_t>(len), digest);
+  OPENSSL_free(der);
+  key_id_ = Hex(digest, 8);
 }
 
 Signer::~Signer() { EVP_PKEY_free(key_); }
@@ -55,14 +77,7 @@ std::string Signer::SignHex(std::string_view message) {
   }
   EVP_MD_CTX_free(ctx);
   if (!ok) throw KeyError("signing failed: " + OpenSslError());
-  static const char digits[] = "0123456789abcdef";
-  std::string hex;
-  hex.reserve(len * 2);
-  for (size_t i = 0; i < len; ++i) {
-    hex += digits[sig[i] >> 4];
-    hex += digits[sig[i] & 15];
-  }
-  return hex;
+  return Hex(sig.data(), len);
 }
 
 std::string Signer::PublicKeyPem() const {

@@ -27,9 +27,13 @@ class Signer {
   std::string SignHex(std::string_view message);
   // The public key as PEM, for tests and for the client build.
   std::string PublicKeyPem() const;
+  // Names the key in every signature record, so clients can hold several while keys rotate:
+  // the first 16 hex digits of SHA-256 over the DER SubjectPublicKeyInfo.
+  const std::string& KeyId() const { return key_id_; }
 
  private:
   EVP_PKEY* key_ = nullptr;
+  std::string key_id_;
   std::mutex mu_;
 };
 

@@ -33,7 +33,11 @@ TEST(AdminTest, KeysImportsAndRefusals) {
   const auto dir = test::TempDir("admin");
   const std::string key = (dir / "key.pem").string(), db = (dir / "k.db").string();
 
+  // The front never takes a key; the signer does, and will not start without one.
   RunResult r = Exe("serve --port 0 --db " + db + " --key " + key);
+  EXPECT_EQ(r.code, 2);
+  EXPECT_NE(r.output.find("holds no private key"), std::string::npos) << r.output;
+  r = Exe("signer --signer " + (dir / "s.sock").string() + " --db " + db + " --key " + key);
   EXPECT_EQ(r.code, 2);
   EXPECT_NE(r.output.find("not found"), std::string::npos) << r.output;
 

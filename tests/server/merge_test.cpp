@@ -5,6 +5,7 @@
 #include <map>
 
 #include "package.h"
+#include "signing_service.h"
 #include "store.h"
 #include "support.h"
 #include "text.h"
@@ -123,8 +124,9 @@ class MergeTest : public ::testing::Test {
     dir_ = test::TempDir("merge");
     store_ = std::make_unique<SqliteStore>((dir_ / "k.db").string());
     signer_ = std::make_unique<Signer>(test::TestKeyPath());
-    builder_ = std::make_unique<PackageBuilder>(*store_, *signer_);
+    local_ = std::make_unique<LocalSigner>(*store_, *signer_, "");
   }
+  std::string Package(Seconds asked) { return local_->Package(asked).text; }
   void ImportShipped(Seconds at) {
     std::vector<std::pair<std::string, std::string>> files;
     for (const std::string& name : ImportFileNames()) {
@@ -138,14 +140,14 @@ class MergeTest : public ::testing::Test {
   std::filesystem::path dir_;
   std::unique_ptr<SqliteStore> store_;
   std::unique_ptr<Signer> signer_;
-  std::unique_ptr<PackageBuilder> builder_;
+  std::unique_ptr<LocalSigner> local_;
 };
 
 TEST_F(MergeTest, FirstUpdateRebuildsTheShippedDefinitionFiles) {
   const Seconds t = *ParseDate("5/1/2026 9:00:00 AM");
   ImportShipped(t);
   Files files;
-  Merge(*builder_->Package(kDefaultDate, *ParseDate(kDefaultDate)), files);
+  Merge(Package(*ParseDate(kDefaultDate)), files);
 
   for (const char* same : {"ExeDefinition", "BlockedCookies", "DirectoryDefinition", "Safety"})
     EXPECT_EQ(Decoded(files[std::string(same) + ".dat"]), ShippedLines(std::string(same) + ".txt")) << same;
@@ -170,7 +172,7 @@ TEST_F(MergeTest, WithdrawalsRemoveExactlyTheirLines) {
   const Seconds t = *ParseDate("5/1/2026 9:00:00 AM");
   ImportShipped(t);
   Files files;
-  Merge(*builder_->Package(kDefaultDate, *ParseDate(kDefaultDate)), files);
+  Merge(Package(*ParseDate(kDefaultDate)), files);
   // A client that got the value line from the installer holds it in its shipped form.
   files["RegistryDefinition.dat"].push_back(EncodeLine("1^Software\\PopZilla\\^Install Path=PopZilla"));
 
@@ -185,7 +187,7 @@ TEST_F(MergeTest, WithdrawalsRemoveExactlyTheirLines) {
   withdraw("COOK", "ads.popzilla.test");
   withdraw("EXE", "popz.exe");
   const std::string asked = FormatDate(t);
-  Merge(*builder_->Package(asked, t), files);
+  Merge(Package(t), files);
 
   const auto reg = Decoded(files["RegistryDefinition.dat"]);
   EXPECT_EQ(reg.size(), 4u);
@@ -208,8 +210,8 @@ TEST_F(MergeTest, WithdrawalsRemoveExactlyTheirLines) {
   EXPECT_EQ(Decoded(files["BlockedCookies.dat"]), (std::vector<std::string>{"bonzitrack.example", "*clickquill.example"}));
 
   // Asked again from the newest date, nothing is left to change.
-  const std::string now = builder_->CurrentDateText();
-  const std::string empty = *builder_->Package(now, *ParseDate(now));
+  const std::string now = LocalSigner::CurrentDateText(*store_);
+  const std::string empty = Package(*ParseDate(now));
   EXPECT_EQ(empty.rfind("KXSIG|", 0), 0u);
 }
 
