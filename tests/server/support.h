@@ -2,14 +2,19 @@
 // raw HTTP client that sends request lines byte for byte.
 #pragma once
 #include <arpa/inet.h>
+#include <signal.h>
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "signer.h"
@@ -105,5 +110,64 @@ inline Reply Get(int port, const std::string& target) {
   close(fd);
   return r;
 }
+
+#ifdef KESTRIX_SERVER_EXE
+// The server as it is deployed: a signer holding the key on a Unix socket and a front
+// process without it, each started through sh so a test can set limits (`ulimit -n 128;`).
+class ServerProcesses {
+ public:
+  // `db` must exist (imported or published). Extra arguments go to the front.
+  ServerProcesses(const std::filesystem::path& dir, const std::string& db, const std::string& front_args = "",
+                  const std::string& front_shell_prefix = "")
+      : dir_(dir) {
+    const std::string sock = (dir / "signer.sock").string();
+    signer_ = Spawn("exec " + std::string(KESTRIX_SERVER_EXE) + " signer --signer " + sock + " --db " + db +
+                    " --key " + TestKeyPath() + " >" + (dir / "signer.log").string() + " 2>&1");
+    for (int i = 0; i < 200 && !std::filesystem::exists(sock); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    front_ = Spawn(front_shell_prefix + " exec " + std::string(KESTRIX_SERVER_EXE) + " serve --port 0 --db " + db +
+                   " --signer " + sock + " " + front_args + " >" + FrontLog().string() + " 2>&1");
+    const std::string marker = "listening on 127.0.0.1:";
+    for (int i = 0; i < 400 && port_ == 0; ++i) {
+      const std::string log = ReadAll(FrontLog());
+      if (const size_t at = log.find(marker); at != std::string::npos) port_ = std::atoi(log.c_str() + at + marker.size());
+      else std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+  }
+  ~ServerProcesses() {
+    for (pid_t p : {front_, signer_}) {
+      if (p <= 0) continue;
+      kill(p, SIGTERM);
+      waitpid(p, nullptr, 0);
+    }
+  }
+  ServerProcesses(const ServerProcesses&) = delete;
+  ServerProcesses& operator=(const ServerProcesses&) = delete;
+
+  int port() const { return port_; }  // 0 when the front did not come up
+  pid_t front_pid() const { return front_; }
+  std::filesystem::path FrontLog() const { return dir_ / "front.log"; }
+
+  static std::string ReadAll(const std::filesystem::path& p) {
+    std::ifstream f(p, std::ios::binary);
+    std::ostringstream s;
+    s << f.rdbuf();
+    return s.str();
+  }
+
+ private:
+  static pid_t Spawn(const std::string& command) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    return pid;
+  }
+
+  std::filesystem::path dir_;
+  pid_t signer_ = -1, front_ = -1;
+  int port_ = 0;
+};
+#endif
 
 }  // namespace kxs::test
