@@ -4,7 +4,8 @@
 # (the program's compiled-in address) with the same definitions and one newer sample
 # definition that Live Update brings. Without a display it runs under Xvfb, saves a
 # screenshot of the main window to build/screenshots/main.png and closes after a while.
-# The server stops when the program ends.
+# The server (a signer holding the development key and the front without it) stops when the
+# program ends.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 "$here/scripts/setup.sh"
@@ -19,13 +20,17 @@ sample_date="1/15/2026 12:00:00 PM"
 server="$here/build/server/server/kestrix-server"
 state="$here/build/run-server"
 mkdir -p "$state"
-rm -f "$state"/kestrix.db*
+rm -f "$state"/kestrix*.db*
 "$server" import "$here/packaging/definitions" --db "$state/kestrix.db" --at "$sample_date"
 "$server" publish FILE "qmhook.dll=QuillSpy Monitor|[system]|Spyware" --db "$state/kestrix.db"
-"$server" serve --port 8021 --bind 127.0.0.1 --db "$state/kestrix.db" \
-  --key "$here/build/keys/signing-key.pem" --languages "$here/packaging" >"$state/server.log" 2>&1 &
+"$server" signer --signer "$state/signer.sock" --db "$state/kestrix.db" \
+  --key "$here/build/keys/signing-key.pem" --languages "$here/packaging" >"$state/signer.log" 2>&1 &
+signer_pid=$!
+for _ in $(seq 100); do [ -S "$state/signer.sock" ] && break; sleep 0.1; done
+"$server" serve --port 8021 --bind 127.0.0.1 --db "$state/kestrix.db" --signer "$state/signer.sock" \
+  >"$state/server.log" 2>&1 &
 server_pid=$!
-trap 'kill $server_pid 2>/dev/null; wait $server_pid 2>/dev/null || true' EXIT
+trap 'kill $server_pid $signer_pid 2>/dev/null; wait $server_pid $signer_pid 2>/dev/null || true' EXIT
 echo "vendor server on http://127.0.0.1:8021 (log: build/run-server/server.log)"
 
 KESTRIX_DEFINITIONS_DATE="$sample_date" "$here/scripts/prepare-prefix.sh" "$WINEPREFIX" 2>/dev/null || true
