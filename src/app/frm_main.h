@@ -30,6 +30,8 @@ class FrmMain : public ui::Form {
   // Start-up pieces, in the order the load runs them.
   long CountDefinitions();
   void ShowStatusPanelValues();
+  // The Status panel's warning when no signed current date has been seen for a week.
+  void ShowDefinitionsConfirmation();
   void FillDriveList();
   void LoadSettingsIntoWindow();
   // "Signatures Last Updated On <date> PST" in the window's language.

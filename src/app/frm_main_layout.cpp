@@ -109,6 +109,10 @@ void FrmMain::BuildStatusPanel(Control& panel) {
     Place(Add(ControlType::Label, r[2], &panel), "", 404, y, 200, 18).set_bold(true);
     y += 36;
   }
+  // Below the rows, across the panel: the sentence runs to two lines in some languages.
+  auto& unconfirmed = Place(Add(ControlType::Label, "lblDefUnconfirmed", &panel), "", 16, y + 8, 548, 36);
+  unconfirmed.set_bold(true);
+  unconfirmed.set_visible(false);
 }
 
 void FrmMain::BuildScanPanel(Control& panel) {
@@ -391,6 +395,7 @@ void FrmMain::LayoutPanels() {
 
   for (const char* value : {"lblDefVersion", "lblDefCount", "lblDefRemoved", "lblVersion", "lblLastScan", "lblLastFullScan"})
     Get(value).set_width(T(w - 420));
+  Get("lblDefUnconfirmed").set_width(T(w - 32));
 
   for (const char* wide : {"lblStatus", "lblPercentageCompleted", "pbgMain", "pb1", "pb2"})
     Get(wide).set_width(T(w - 32));

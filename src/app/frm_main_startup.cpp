@@ -2,6 +2,7 @@
 #include "app/frm_main.h"
 
 #include "app/app.h"
+#include "app/definitions_confirmation.h"
 #include "app/frm_main_parts.h"
 #include "app/frm_splash.h"
 #include "app/startup_files.h"
@@ -45,6 +46,14 @@ void FrmMain::ShowStatusPanelValues() {
     const std::string never = when == "Never" ? Message("MSG_NEVER") : std::string();
     Get(name).set_caption(never.empty() ? when : never);
   }
+  ShowDefinitionsConfirmation();
+}
+
+void FrmMain::ShowDefinitionsConfirmation() {
+  const bool unconfirmed = DefinitionsConfirmation(app_.settings(), app_.platform().clock).Unconfirmed();
+  Control& warning = Get("lblDefUnconfirmed");
+  warning.set_caption(unconfirmed ? Message("MSG_DEFS_UNCONFIRMED") : std::string());
+  warning.set_visible(unconfirmed);
 }
 
 void FrmMain::FillDriveList() {

@@ -1,6 +1,7 @@
 #include "app/update_wiring.h"
 
 #include "app/app.h"
+#include "app/definitions_confirmation.h"
 #include "app/frm_download.h"
 #include "app/frm_main.h"
 #include "app/frm_signature_updated.h"
@@ -100,6 +101,7 @@ void UpdateWiring::cmdUpdate_Click() {
       main.Get("cmdScan").set_enabled(true);
       break;
   }
+  main.ShowDefinitionsConfirmation();
 }
 
 UpdateResult UpdateWiring::Run() {
@@ -123,6 +125,17 @@ void UpdateWiring::SetStatus(const std::string& text) {
 void UpdateWiring::SetDefinitionsVersion(const std::string& text) { app_.main().Get("lblDefVersion").set_caption(text); }
 
 void UpdateWiring::HandleWindowMessages() { app_.ui().DoEvents(); }
+
+void UpdateWiring::CurrentDateAnswered(const std::string& text) {
+  Platform& p = app_.platform();
+  // An unconfirmed date still decides whether to ask for a package, which is checked on its own.
+  const DateAnswer answer = ReadDateAnswer(text, p.clock.UnixSeconds(), TrustedKeys(), p.signatures);
+  if (!answer.confirmed) {
+    app_.log().Write("Live Update: the current date is no confirmation: " + answer.reason);
+    return;
+  }
+  DefinitionsConfirmation(app_.settings(), p.clock).Record(answer.issued);
+}
 
 }  // namespace kx
 

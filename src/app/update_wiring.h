@@ -42,6 +42,7 @@ class UpdateWiring final : public UpdateFeature, private LiveUpdateHost, private
   void SetStatus(const std::string& text) override;
   void SetDefinitionsVersion(const std::string& text) override;
   void HandleWindowMessages() override;
+  void CurrentDateAnswered(const std::string& text) override;
   // UpdateMergeHost
   void PumpMessages() override { HandleWindowMessages(); }
 

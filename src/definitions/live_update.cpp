@@ -36,6 +36,7 @@ UpdateResult LiveUpdate::RunLiveUpdate() {
 
   FetchResult current = fetch_.Fetch(server_.CurrentDateUrl(), kDateAnswerCap, status);
   if (!current.Good()) return Fail("no answer to the current-date request (status " + std::to_string(current.status) + ")");
+  host_.CurrentDateAnswered(current.text);
   const DateTime server = DateOfServerText(current.text);
   if (server == DateTime{}) return Fail("the server's date cannot be read");
   if (server <= local) return {UpdateOutcome::UpToDate, 0, {}};

@@ -31,6 +31,8 @@ class LiveUpdateHost {
   virtual void SetStatus(const std::string& text) = 0;               // the window's txtStatus
   virtual void SetDefinitionsVersion(const std::string& text) = 0;   // lblDefVersion
   virtual void HandleWindowMessages() = 0;
+  // The current-date answer as it came, for the host to check its signature.
+  virtual void CurrentDateAnswered(const std::string& text) {}
 };
 
 // What became of a downloaded package: checked, and merged when it passed.

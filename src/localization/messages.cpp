@@ -63,6 +63,7 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_PROBLEM2", "Please make sure you are connected to the internet, or try again later."},
     {"MSG_UPDATED_DEFS", "Your [ProgramName] definitions have been updated!"},
     {"MSG_RECENT_DEFS", "You are using the most recent [ProgramName] definitions."},
+    {"MSG_DEFS_UNCONFIRMED", "Your definitions could not be confirmed as current: Live Update has not reached the server for 7 days."},
     {"MSG_UPDATE_FAILED", "[ProgramName] could not update its definitions. Please check your internet connection and try again later."},
     {"MSG_WEBSITE", "Visit [Website]"},
     {"MSG_CAPTION", "[ProgramName] by [Company]"},

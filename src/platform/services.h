@@ -333,6 +333,9 @@ class Clock {
  public:
   virtual ~Clock() = default;
   virtual DateTime Now() = 0;         // local time
+  // Seconds since 1/1/1970 UTC: what times signed elsewhere are compared with, whatever the
+  // time zone.
+  virtual int64_t UnixSeconds() = 0;
   virtual uint64_t TickMs() = 0;      // monotonic milliseconds
 };
 

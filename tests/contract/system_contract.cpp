@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "contract/contract_env.h"
 
 namespace kx::contract {
@@ -73,6 +75,9 @@ TEST(ClockContract, TicksNeverGoBackAndTheDateIsPlausible) {
   EXPECT_GE(t.year, 2000);
   EXPECT_TRUE(t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31);
   EXPECT_TRUE(t.hour < 24 && t.minute < 60 && t.second < 60);
+  // UTC and the local time differ by the zone's offset, at most 14 hours.
+  const int64_t localAsUtc = t.SerialSeconds() - DateTime{1970, 1, 1}.SerialSeconds();
+  EXPECT_LE(std::llabs(c.UnixSeconds() - localAsUtc), 14 * 3600 + 60);
 }
 
 TEST(LocksContract, ANamedLockIsHeldOnceUntilReleased) {

@@ -66,12 +66,14 @@ class FakeLocks final : public Locks {
 class FakeClock final : public Clock {
  public:
   DateTime Now() override { return now; }
+  int64_t UnixSeconds() override { return now.SerialSeconds() - DateTime{1970, 1, 1}.SerialSeconds() - utcOffsetSeconds; }
   uint64_t TickMs() override { return tick; }
   // Moves both the tick count and the wall clock on.
   void Advance(uint64_t ms);
 
   DateTime now{2006, 3, 16, 10, 15, 2};
   uint64_t tick = 1000000;
+  int64_t utcOffsetSeconds = 0;  // local time minus UTC
 
  private:
   uint64_t pendingMs_ = 0;

@@ -106,6 +106,7 @@ class Win32Locks final : public Locks {
 class Win32Clock final : public Clock {
  public:
   DateTime Now() override;
+  int64_t UnixSeconds() override;
   uint64_t TickMs() override;
 };
 

@@ -157,6 +157,68 @@ TEST_F(LiveUpdateApp, WithoutADateOfRecordTheServersCurrentDateIsKept) {
   EXPECT_EQ(File("date.dat"), asof + "\r\n");
 }
 
+TEST_F(LiveUpdateApp, TheStatusPanelWarnsAfterAWeekWithoutASignedCurrentDate) {
+  constexpr int64_t kDay = 24 * 60 * 60;
+  const std::string warning =
+      "Your definitions could not be confirmed as current: Live Update has not reached the server for 7 days.";
+  ui::Control& label = main().Get("lblDefUnconfirmed");
+  auto shows = [&] {
+    main().ShowStatusPanelValues();
+    EXPECT_EQ(label.visible(), !label.caption().empty());
+    return label.visible() && label.caption() == warning;
+  };
+  auto later = [&](int64_t seconds) { fake.clock.now = DateTime::FromSerialSeconds(fake.clock.now.SerialSeconds() + seconds); };
+  // Signed `ahead` of now in UTC.
+  auto update = [&](const std::string& answer) {
+    fake.web.Serve(kCurrent, answer);
+    main().Get("cmdUpdate").Click();
+    EXPECT_EQ(Notice(), "You are using the most recent Kestrix definitions.");
+  };
+  auto signedAt = [&](int64_t ahead) {
+    return testsign::DevKey().DateAnswer("3/16/2006 12:00:00 AM", std::to_string(fake.clock.UnixSeconds() + ahead));
+  };
+  // Nothing confirmed yet: the week counts from the start-up's first check.
+  EXPECT_FALSE(shows());
+  later(7 * kDay - 1);
+  EXPECT_FALSE(shows());
+  later(1);
+  EXPECT_TRUE(shows());
+
+  // A signed answer clears it at once, even one issued 20 hours ahead of UTC, which is more
+  // than a day ahead of the local time read as UTC, ten hours behind here.
+  fake.clock.utcOffsetSeconds = -10 * 60 * 60;
+  update(signedAt(20 * 60 * 60));
+  EXPECT_FALSE(label.visible());
+  EXPECT_EQ(Stored("DateConfirmed"), std::to_string(fake.clock.UnixSeconds() + 20 * 60 * 60));
+  later(7 * kDay + 20 * 60 * 60 - 1);
+  EXPECT_FALSE(shows());
+  later(1);
+  EXPECT_TRUE(shows());
+
+  // None of these is a confirmation: an old server's plain date, another key's, one issued
+  // more than a day ahead, a replay of an older answer, a date changed after signing.
+  const std::string replay = signedAt(-8 * kDay);
+  std::string changed = signedAt(0);
+  changed.replace(0, 9, "3/17/2006");
+  for (const std::string& answer : {std::string("3/16/2006 12:00:00 AM"),
+                                    testsign::OtherKey().DateAnswer("3/16/2006 12:00:00 AM",
+                                                                    std::to_string(fake.clock.UnixSeconds())),
+                                    signedAt(kDay + 60), replay}) {
+    update(answer);
+    EXPECT_TRUE(label.visible()) << answer;
+  }
+  fake.web.Serve(kCurrent, changed);
+  main().Get("cmdUpdate").Click();
+  EXPECT_TRUE(label.visible());
+  const std::string log = File("Diagnostics.log");
+  EXPECT_NE(log.find("not signed"), std::string::npos) << log;
+  EXPECT_NE(log.find(testsign::OtherKey().KeyId()), std::string::npos) << log;
+
+  // The next good answer clears it.
+  update(signedAt(0));
+  EXPECT_FALSE(label.visible());
+}
+
 TEST_F(LiveUpdateApp, NeverDuringAScanAndTheAutomaticUpdateRunsOnceAfterFiveIdleMinutes) {
   fake.web.Serve(kCurrent, "3/16/2006");  // nothing newer
   scan.busy = true;
