@@ -1,0 +1,363 @@
+#include "postgres_store.h"
+
+#include <endian.h>
+#include <libpq-fe.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kxs {
+
+namespace {
+
+constexpr const char* kSchema =
+    "CREATE TABLE IF NOT EXISTS definitions(id BIGSERIAL PRIMARY KEY, kind BYTEA NOT NULL, body BYTEA NOT NULL,"
+    " added BIGINT NOT NULL, withdrawn BIGINT);"
+    "CREATE INDEX IF NOT EXISTS definitions_added ON definitions(added);"
+    "CREATE INDEX IF NOT EXISTS definitions_withdrawn ON definitions(withdrawn);"
+    "CREATE INDEX IF NOT EXISTS definitions_live ON definitions(kind, body) WHERE withdrawn IS NULL;"
+    "CREATE TABLE IF NOT EXISTS languages(product INTEGER PRIMARY KEY, body BYTEA NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS submissions(id BIGSERIAL PRIMARY KEY, data BYTEA NOT NULL UNIQUE,"
+    " received BIGINT NOT NULL);";
+
+// One result, freed on every path.
+class Result {
+ public:
+  explicit Result(PGresult* r) : r_(r) {}
+  ~Result() { PQclear(r_); }
+  Result(Result&& o) noexcept : r_(o.r_) { o.r_ = nullptr; }
+  Result(const Result&) = delete;
+  Result& operator=(const Result&) = delete;
+  int Rows() const { return PQntuples(r_); }
+  bool Null(int row, int col) const { return PQgetisnull(r_, row, col); }
+  // Results are asked in binary: integers arrive big-endian, byte strings as they are.
+  int64_t Int(int row, int col) const {
+    const char* p = PQgetvalue(r_, row, col);
+    if (PQgetlength(r_, row, col) == 4) {
+      uint32_t v;
+      std::memcpy(&v, p, 4);
+      return static_cast<int32_t>(be32toh(v));
+    }
+    uint64_t v;
+    std::memcpy(&v, p, 8);
+    return static_cast<int64_t>(be64toh(v));
+  }
+  std::string Bytes(int row, int col) const {
+    return std::string(PQgetvalue(r_, row, col), static_cast<size_t>(PQgetlength(r_, row, col)));
+  }
+  PGresult* get() const { return r_; }
+
+ private:
+  PGresult* r_;
+};
+
+// Parameters: integers as text, byte strings as binary (bytea takes them as they are).
+class Params {
+ public:
+  Params& Int(int64_t v) {
+    texts_.push_back(std::to_string(v));
+    kinds_.push_back(0);
+    return *this;
+  }
+  Params& Bytes(std::string_view v) {
+    texts_.emplace_back(v);
+    kinds_.push_back(1);
+    return *this;
+  }
+  void Fill(std::vector<const char*>& values, std::vector<int>& lengths, std::vector<int>& formats) const {
+    for (size_t i = 0; i < texts_.size(); ++i) {
+      values.push_back(texts_[i].data());
+      lengths.push_back(static_cast<int>(texts_[i].size()));
+      formats.push_back(kinds_[i]);
+    }
+  }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<int> kinds_;
+};
+
+Result Run(PGconn* c, const char* sql, const Params& p = Params()) {
+  std::vector<const char*> values;
+  std::vector<int> lengths, formats;
+  p.Fill(values, lengths, formats);
+  Result r(PQexecParams(c, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
+                        formats.data(), 1));
+  const ExecStatusType st = PQresultStatus(r.get());
+  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
+    throw StoreError(std::string(sql).substr(0, 40) + ": " + PQerrorMessage(c));
+  return r;
+}
+
+void Plain(PGconn* c, const char* sql) {
+  Result r(PQexec(c, sql));
+  const ExecStatusType st = PQresultStatus(r.get());
+  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
+    throw StoreError(std::string(sql).substr(0, 40) + ": " + PQerrorMessage(c));
+}
+
+PGconn* Connect(const std::string& conninfo) {
+  PGconn* c = PQconnectdb(conninfo.c_str());
+  if (PQstatus(c) != CONNECTION_OK) {
+    const std::string why = c ? PQerrorMessage(c) : "out of memory";
+    PQfinish(c);
+    throw StoreError("cannot reach the database: " + why);
+  }
+  return c;
+}
+
+// Rolls back unless committed.
+class Transaction {
+ public:
+  explicit Transaction(PGconn* c) : c_(c) { Plain(c, "BEGIN"); }
+  ~Transaction() {
+    if (!done_) PQclear(PQexec(c_, "ROLLBACK"));
+  }
+  void Commit() {
+    Plain(c_, "COMMIT");
+    done_ = true;
+  }
+
+ private:
+  PGconn* c_;
+  bool done_ = false;
+};
+
+Definition ReadDefinition(const Result& r, int i) {
+  Definition d;
+  d.id = r.Int(i, 0);
+  d.row = {r.Bytes(i, 1), r.Bytes(i, 2)};
+  d.added = r.Int(i, 3);
+  if (!r.Null(i, 4)) d.withdrawn = r.Int(i, 4);
+  return d;
+}
+
+// Serialises changes across instances; readers are not held.
+Seconds LockAndTime(PGconn* c, Seconds wanted) {
+  Plain(c, "LOCK TABLE definitions IN SHARE ROW EXCLUSIVE MODE");
+  Result r = Run(c, "SELECT greatest(max(added), max(withdrawn)) FROM definitions");
+  if (r.Null(0, 0)) return wanted;
+  const Seconds newest = r.Int(0, 0);
+  return wanted <= newest ? newest + 1 : wanted;
+}
+
+}  // namespace
+
+bool IsPostgresAddress(const std::string& db) {
+  return db.rfind("postgresql://", 0) == 0 || db.rfind("postgres://", 0) == 0;
+}
+
+class PostgresStore::Pool {
+ public:
+  Pool(std::string conninfo, size_t n, bool read_only) : conninfo_(std::move(conninfo)), read_only_(read_only) {
+    try {
+      for (size_t i = 0; i < std::max<size_t>(n, 1); ++i) {
+        PGconn* c = Connect(conninfo_);
+        all_.push_back(c);
+        idle_.push_back(c);
+        Prepare(c);
+      }
+    } catch (...) {
+      for (PGconn* c : all_) PQfinish(c);
+      throw;
+    }
+  }
+  ~Pool() {
+    for (PGconn* c : all_) PQfinish(c);
+  }
+
+  // A connection for one use; one that broke (the database restarted) is reset first.
+  class Lease {
+   public:
+    explicit Lease(Pool& p) : p_(p) {
+      std::unique_lock lock(p.mu_);
+      p.idle_cv_.wait(lock, [&] { return !p.idle_.empty(); });
+      c_ = p.idle_.back();
+      p.idle_.pop_back();
+      lock.unlock();
+      if (PQstatus(c_) != CONNECTION_OK || PQtransactionStatus(c_) == PQTRANS_UNKNOWN) {
+        PQreset(c_);
+        if (PQstatus(c_) != CONNECTION_OK) {
+          const std::string why = PQerrorMessage(c_);
+          Release();
+          throw StoreError("cannot reach the database: " + why);
+        }
+        p_.Prepare(c_);
+      }
+    }
+    ~Lease() {
+      if (c_) Release();
+    }
+    PGconn* get() const { return c_; }
+
+   private:
+    void Release() {
+      {
+        std::lock_guard lock(p_.mu_);
+        p_.idle_.push_back(c_);
+      }
+      c_ = nullptr;
+      p_.idle_cv_.notify_one();
+    }
+    Pool& p_;
+    PGconn* c_ = nullptr;
+  };
+
+ private:
+  void Prepare(PGconn* c) {
+    // The front may not change a definition even through a bug of its own.
+    if (read_only_) Plain(c, "SET default_transaction_read_only = on");
+    Plain(c, "SET client_min_messages = warning");
+  }
+
+  std::string conninfo_;
+  bool read_only_;
+  std::mutex mu_;
+  std::condition_variable idle_cv_;
+  std::vector<PGconn*> idle_, all_;
+};
+
+void MigratePostgres(const std::string& conninfo) {
+  PGconn* c = Connect(conninfo);
+  try {
+    Plain(c, "SET client_min_messages = warning");
+    Plain(c, kSchema);
+  } catch (...) {
+    PQfinish(c);
+    throw;
+  }
+  PQfinish(c);
+}
+
+PostgresStore::PostgresStore(const std::string& conninfo, size_t connections, Access access) : access_(access) {
+  if (access == Access::kReadWrite) MigratePostgres(conninfo);
+  pool_ = std::make_unique<Pool>(conninfo, connections, access == Access::kReadOnly);
+}
+
+PostgresStore::~PostgresStore() = default;
+
+std::optional<Seconds> PostgresStore::NewestChange() {
+  Pool::Lease l(*pool_);
+  Result r = Run(l.get(), "SELECT greatest((SELECT max(added) FROM definitions), (SELECT max(withdrawn) FROM definitions))");
+  if (r.Null(0, 0)) return std::nullopt;
+  return r.Int(0, 0);
+}
+
+std::vector<Change> PostgresStore::ChangesAfter(Seconds since) {
+  Pool::Lease l(*pool_);
+  Result r = Run(l.get(),
+                 "SELECT id, kind, body, added AS at, 1 FROM definitions WHERE added > $1 AND withdrawn IS NULL "
+                 "UNION ALL SELECT id, kind, body, withdrawn AS at, 0 FROM definitions "
+                 "WHERE added <= $1 AND withdrawn > $1 ORDER BY at, id",
+                 Params().Int(since));
+  std::vector<Change> out;
+  out.reserve(static_cast<size_t>(r.Rows()));
+  for (int i = 0; i < r.Rows(); ++i) out.push_back({r.Int(i, 0), {r.Bytes(i, 1), r.Bytes(i, 2)}, r.Int(i, 3), r.Int(i, 4) != 0});
+  return out;
+}
+
+std::vector<Definition> PostgresStore::All() {
+  Pool::Lease l(*pool_);
+  Result r = Run(l.get(), "SELECT id, kind, body, added, withdrawn FROM definitions ORDER BY added, id");
+  std::vector<Definition> out;
+  out.reserve(static_cast<size_t>(r.Rows()));
+  for (int i = 0; i < r.Rows(); ++i) out.push_back(ReadDefinition(r, i));
+  return out;
+}
+
+Committed PostgresStore::Publish(const std::vector<Row>& rows, Seconds wanted) {
+  if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
+  Pool::Lease l(*pool_);
+  Transaction tx(l.get());
+  Committed c;
+  c.at = LockAndTime(l.get(), wanted);
+  for (const Row& row : rows) {
+    Result live = Run(l.get(), "SELECT 1 FROM definitions WHERE kind = $1 AND body = $2 AND withdrawn IS NULL",
+                      Params().Bytes(row.kind).Bytes(row.body));
+    if (live.Rows() > 0) {
+      ++c.unchanged;
+      continue;
+    }
+    Result id = Run(l.get(), "INSERT INTO definitions(kind, body, added) VALUES ($1, $2, $3) RETURNING id",
+                    Params().Bytes(row.kind).Bytes(row.body).Int(c.at));
+    c.rows.push_back({id.Int(0, 0), row, c.at, std::nullopt});
+  }
+  if (!c.rows.empty()) tx.Commit();
+  return c;
+}
+
+Committed PostgresStore::Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) {
+  if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
+  Pool::Lease l(*pool_);
+  Transaction tx(l.get());
+  Committed c;
+  c.at = LockAndTime(l.get(), wanted);
+  Result live = Run(l.get(), "SELECT id, kind, body, added, withdrawn FROM definitions WHERE kind = $1 AND withdrawn IS NULL ORDER BY id",
+                    Params().Bytes(kind));
+  for (int i = 0; i < live.Rows(); ++i) {
+    Definition d = ReadDefinition(live, i);
+    if (!pick(d.row)) continue;
+    Run(l.get(), "UPDATE definitions SET withdrawn = $2 WHERE id = $1", Params().Int(d.id).Int(c.at));
+    d.withdrawn = c.at;
+    c.rows.push_back(std::move(d));
+  }
+  if (!c.rows.empty()) tx.Commit();
+  return c;
+}
+
+std::optional<std::string> PostgresStore::LanguageFile(int product) {
+  Pool::Lease l(*pool_);
+  Result r = Run(l.get(), "SELECT body FROM languages WHERE product = $1", Params().Int(product));
+  if (r.Rows() == 0) return std::nullopt;
+  return r.Bytes(0, 0);
+}
+
+void PostgresStore::SetLanguageFile(int product, std::string_view text) {
+  if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
+  Pool::Lease l(*pool_);
+  Run(l.get(), "INSERT INTO languages(product, body) VALUES ($1, $2) ON CONFLICT (product) DO UPDATE SET body = $2",
+      Params().Int(product).Bytes(text));
+}
+
+Seconds PostgresStore::DatabaseNow() {
+  Pool::Lease l(*pool_);
+  return Run(l.get(), "SELECT floor(extract(epoch FROM localtimestamp))::bigint").Int(0, 0);
+}
+
+PostgresSubmissions::PostgresSubmissions(const std::string& conninfo, uint64_t max_bytes, size_t connections)
+    : max_bytes_(max_bytes) {
+  MigratePostgres(conninfo);
+  pool_ = std::make_unique<PostgresStore::Pool>(conninfo, connections, false);
+}
+
+PostgresSubmissions::~PostgresSubmissions() = default;
+
+Submitted PostgresSubmissions::Submit(std::string_view data, Seconds received) {
+  PostgresStore::Pool::Lease l(*pool_);
+  {
+    // The table's size is asked at most once a second, not on every submission.
+    std::lock_guard lock(size_mu_);
+    const auto now = std::chrono::steady_clock::now();
+    if (now - size_checked_ >= std::chrono::seconds(1)) {
+      size_checked_ = now;
+      full_ = static_cast<uint64_t>(
+                  Run(l.get(), "SELECT pg_total_relation_size('submissions')").Int(0, 0)) >= max_bytes_;
+    }
+    if (full_) {
+      const bool known = Run(l.get(), "SELECT 1 FROM submissions WHERE data = $1", Params().Bytes(data)).Rows() > 0;
+      return known ? Submitted::kSkipped : Submitted::kFull;
+    }
+  }
+  Result r = Run(l.get(), "INSERT INTO submissions(data, received) VALUES ($1, $2) ON CONFLICT (data) DO NOTHING",
+                 Params().Bytes(data).Int(received));
+  return std::strcmp(PQcmdTuples(r.get()), "1") == 0 ? Submitted::kAdded : Submitted::kSkipped;
+}
+
+std::optional<Seconds> PostgresSubmissions::Received(std::string_view data) {
+  PostgresStore::Pool::Lease l(*pool_);
+  Result r = Run(l.get(), "SELECT received FROM submissions WHERE data = $1", Params().Bytes(data));
+  if (r.Rows() == 0) return std::nullopt;
+  return r.Int(0, 0);
+}
+
+}  // namespace kxs
