@@ -52,6 +52,10 @@ std::string LanguageWiring::FetchLocalizationFile(size_t maxBytes) {
 
 FileSystem& LanguageWiring::Files() { return app_.platform().files; }
 
+Signatures& LanguageWiring::SignatureCheck() { return app_.platform().signatures; }
+
+void LanguageWiring::LogLine(const std::string& line) { app_.log().Write(line); }
+
 void LanguageWiring::OpenDocument(const std::string& path) { app_.platform().shell.Open(path); }
 
 }  // namespace kx

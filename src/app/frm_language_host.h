@@ -20,6 +20,8 @@ class LanguageWiring final : public LanguageWindowHost {
   void ApplyLanguage(const std::string& language) override;
   std::string FetchLocalizationFile(size_t maxBytes) override;
   FileSystem& Files() override;
+  Signatures& SignatureCheck() override;
+  void LogLine(const std::string& line) override;
   void OpenDocument(const std::string& path) override;
 
   // "<languages server>/Languages/<product number>/Localization.txt".

@@ -93,8 +93,12 @@ void FrmLanguage::Command1_Click() {
   if (loaded()) button.set_enabled(true);
   downloading_ = false;
 
-  const std::optional<std::string> text = AcceptLocalizationDownload(answer);
-  if (!text) return;  // no answer, or not a localization file: the old one stays
+  std::string why;
+  const std::optional<std::string> text = AcceptLocalizationDownload(answer, TrustedKeys(), host_.SignatureCheck(), &why);
+  if (!text) {  // no answer, not a localization file, or not signed: the old one stays
+    host_.LogLine("Language file not taken: " + why);
+    return;
+  }
   const std::string path = LocalizationPath();
   if (path.empty()) return;
   // A standard user may not write the program folder; the user's own copy, being newer,

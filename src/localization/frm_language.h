@@ -27,6 +27,9 @@ class LanguageWindowHost {
   // Runs on the UI thread and keeps the windows responsive while it waits.
   virtual std::string FetchLocalizationFile(size_t maxBytes) = 0;
   virtual FileSystem& Files() = 0;
+  // What checks the language file's signature, and the log its refusal goes to.
+  virtual Signatures& SignatureCheck() = 0;
+  virtual void LogLine(const std::string& line) = 0;
   // The shell's "open" action, in a normal window.
   virtual void OpenDocument(const std::string& path) = 0;
 };

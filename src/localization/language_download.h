@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "core/trusted_keys.h"
 #include "platform/services.h"
 
 namespace kx {
@@ -15,9 +16,13 @@ namespace kx {
 inline constexpr size_t kMaxLocalizationBytes = 4u << 20;
 
 // The answer as it is to be stored: everything before its first "<" (a byte-order mark, blank
-// lines) dropped and CR LF added. nullopt for an error page, a cut or oversized answer, or a
-// text without a single complete language block.
-std::optional<std::string> AcceptLocalizationDownload(const std::string& answer);
+// lines) dropped and CR LF added. nullopt, with the reason in *why, for an error page, a cut
+// or oversized answer, a text without a single complete language block, or one not signed by
+// a trusted key. The server signs the file with one last line "<!-- KXSIG|keyid|hex -->":
+// a signature over "KESTRIX-LANGUAGE\n" + every byte before that line. The line stays in the
+// stored file; it lies outside every language block, where readers look for nothing.
+std::optional<std::string> AcceptLocalizationDownload(const std::string& answer, const TrustedKeyList& keys,
+                                                      Signatures& signatures, std::string* why = nullptr);
 
 // Written beside, flushed and renamed over the old file, which stays in place until the new
 // one is whole. The first failure's code; the scratch file is removed after a failure.

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "fakes/fake_signatures.h"
+#include "fakes/package_signing.h"
+#include "localization/language_download.h"
+
 namespace kx {
 namespace {
 
@@ -212,6 +216,53 @@ TEST(LocalizationPaths, TrimPath) {
   EXPECT_EQ(LangTrimPath("C:\\Program Files\\Kestrix\\Localization.txt"), "Localization.txt");
   EXPECT_EQ(LangTrimPath("Localization.txt"), "Localization.txt");
   EXPECT_EQ(LangTrimPath("C:\\dir\\"), "");
+}
+
+TEST(LanguageDownload, OnlyAFileSignedWholeByATrustedKeyIsTaken) {
+  const testsign::SigningKey& trusted = testsign::DevKey();
+  const testsign::SigningKey& stranger = testsign::OtherKey();
+  const TrustedKeyList keys = {trusted.Public()};
+  fakes::FakeSignatures signatures;
+  const std::string text = kTwoLanguages;
+  const std::string good = trusted.Language(text);
+  std::string changed = good;
+  changed.replace(changed.find("Scan Now"), 8, "Scan Now!");
+  const std::string line = good.substr(text.size());
+  // Another key's signature under the trusted key's name.
+  std::string misnamed = stranger.Language(text);
+  misnamed.replace(misnamed.find(stranger.KeyId()), 16, trusted.KeyId());
+  const std::string marked = trusted.Language("\xEF\xBB\xBF" + text);
+  const std::string errorPage = trusted.Language("<html>404 <LANGUAGE_GROUP></html>\r\n");
+  struct Case {
+    const char* what;
+    std::string answer;
+    std::string stored;  // empty: refused, with `reason` in the reason
+    std::string reason;
+  };
+  const std::vector<Case> cases = {
+      {"signed", good, good + "\r\n", ""},
+      {"signed behind a byte-order mark", marked, marked.substr(3) + "\r\n", ""},
+      {"without the last line end", good.substr(0, good.size() - 2), good.substr(0, good.size() - 2) + "\r\n", ""},
+      {"a text changed", changed, "", "does not verify"},
+      {"a text added after the signature", good + "<!-- more -->\r\n", "", "not signed"},
+      {"the mark added after signing", "\xEF\xBB\xBF" + good, "", "does not verify"},
+      {"signature line missing", text, "", "not signed"},
+      {"signature line alone", line, "", "no language block"},
+      {"unknown key", stranger.Language(text), "", stranger.KeyId()},
+      {"another key under a trusted name", misnamed, "", "does not verify"},
+      {"a field missing", text + "<!-- KXSIG|" + trusted.KeyId() + " -->\r\n", "", "malformed"},
+      {"a signed error page", errorPage, "", "no language block"},
+  };
+  for (const Case& t : cases) {
+    std::string why;
+    const std::optional<std::string> stored = AcceptLocalizationDownload(t.answer, keys, signatures, &why);
+    EXPECT_EQ(stored.value_or(""), t.stored) << t.what << ": " << why;
+    if (t.stored.empty()) EXPECT_NE(why.find(t.reason), std::string::npos) << t.what << ": " << why;
+  }
+  // The reader finds the same languages in the stored file: the line is outside every block.
+  const std::string stored = AcceptLocalizationDownload(good, keys, signatures).value_or("");
+  EXPECT_EQ(LanguageNames(stored), (Lines{"English", "Deutsch"}));
+  EXPECT_EQ(FindLanguageItems(stored, "Deutsch"), FindLanguageItems(text, "Deutsch"));
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "app_fixture.h"
+#include "fakes/package_signing.h"
 
 namespace kx::testing_app {
 namespace {
@@ -29,6 +30,9 @@ std::string Block(const std::string& name, const std::string& items) {
 std::string File(const std::string& blocks) {
   return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<XML_DIZ_INFO>\r\n" + blocks + "</XML_DIZ_INFO>";
 }
+
+// As the language server serves it: signed by the build's development key.
+std::string Signed(const std::string& text) { return testsign::DevKey().Language(text + "\r\n"); }
 
 class LanguageWindowTest : public AppTest {
  protected:
@@ -250,7 +254,8 @@ TEST_F(LanguageWindowTest, OnlyAWholeLocalizationFileReplacesTheOldOne) {
   Open();
 
   // An error page, even one that names the tag; a page of 200 without a block; an answer
-  // beyond the cap; no answer at all. None is stored, and none says anything.
+  // beyond the cap; a file without a signature, or signed by another key; no answer at all.
+  // None is stored, and none says anything.
   const std::string page = "<html><body>404: no &lt;TRANSLATION_ITEMS&gt; here <TRANSLATION_ITEMS></body></html>";
   fake.web.Serve(kAddress, page, 404);
   L("Command1").Click();
@@ -260,9 +265,14 @@ TEST_F(LanguageWindowTest, OnlyAWholeLocalizationFileReplacesTheOldOne) {
   fake.web.Serve(kAddress, huge);
   L("Command1").Click();
   EXPECT_LE(fake.web.lastOptions.maxBytes, 4u << 20);
+  const std::string deutsch = File(Block("Deutsch", "\t\t<FRMMAIN_CMDSCAN>Pr\xC3\xBC" "fen</FRMMAIN_CMDSCAN>\r\n"));
+  fake.web.Serve(kAddress, deutsch);
+  L("Command1").Click();
+  fake.web.Serve(kAddress, testsign::OtherKey().Language(deutsch + "\r\n"));
+  L("Command1").Click();
   fake.web.Fail(kAddress);
   L("Command1").Click();
-  EXPECT_EQ(fake.web.requests.size(), 4u);
+  EXPECT_EQ(fake.web.requests.size(), 6u);
   EXPECT_EQ(OnDisk(), old);
   EXPECT_TRUE(ui.msgboxes().empty());
   EXPECT_TRUE(L("Command1").enabled());
@@ -270,10 +280,11 @@ TEST_F(LanguageWindowTest, OnlyAWholeLocalizationFileReplacesTheOldOne) {
   // A good file behind a byte-order mark: stored without it, CR LF added, listed, and told.
   const std::string fresh = File(Block("English", "\t\t<FRMMAIN_CMDSCAN>Scan Now</FRMMAIN_CMDSCAN>\r\n") +
                                  Block("Espa\xC3\xB1ol", "\t\t<FRMMAIN_CMDSCAN>Analizar</FRMMAIN_CMDSCAN>\r\n"));
-  fake.web.Serve(kAddress, "\xEF\xBB\xBF" + fresh);
+  const std::string served = Signed("\xEF\xBB\xBF" + fresh);
+  fake.web.Serve(kAddress, served);
   ui.ExpectMsgBox(MsgResult::Ok, "The newest language file has been downloaded.");
   L("Command1").Click();
-  EXPECT_EQ(OnDisk(), fresh + "\r\n");
+  EXPECT_EQ(OnDisk(), served.substr(3) + "\r\n");
   EXPECT_EQ(L("Combo1").list(), (std::vector<std::string>{"English", "Espa\xF1ol"}));
   EXPECT_EQ(L("Combo1").caption(), "English");
   EXPECT_EQ(C("cmdScan").caption(), "Scan Now");  // takes effect when chosen
@@ -288,7 +299,7 @@ TEST_F(LanguageWindowTest, ADownloadThatCanBeSavedNowhereIsReportedAndOneThisUse
   fake.files.AddFile(Path(), old);
   Start();
   Open();
-  fake.web.Serve(kAddress, File(Block("Deutsch", "\t\t<FRMMAIN_CMDSCAN>Pr\xC3\xBC" "fen</FRMMAIN_CMDSCAN>\r\n")));
+  fake.web.Serve(kAddress, Signed(File(Block("Deutsch", "\t\t<FRMMAIN_CMDSCAN>Pr\xC3\xBC" "fen</FRMMAIN_CMDSCAN>\r\n"))));
   fake.files.writeFailure = 5;  // access denied, as under Program Files without elevation
   ui.ExpectMsgBox(MsgResult::Ok, "could not be saved");
   L("Command1").Click();
