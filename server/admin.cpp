@@ -5,6 +5,7 @@
 #include "routes.h"
 #include "signer.h"
 #include "signing_service.h"
+#include "postgres_store.h"
 #include "store.h"
 
 #include <csignal>
@@ -24,6 +25,8 @@ const char* kUsage =
     "                            [--submissions-max-mb 256]\n"
     "       kestrix-server signer [--signer kestrix-signer.sock] [--db kestrix.db]\n"
     "                            [--key build/keys/signing-key.pem] [--languages DIR] [--threads N]\n"
+    "       kestrix-server migrate [--db F]\n"
+    "       (--db is a SQLite file or a postgresql:// address)\n"
     "       kestrix-server import DIR [--db F] [--at \"M/D/YYYY h:mm:ss AM\"]\n"
     "       kestrix-server publish KIND BODY [--db F] [--at DATE]\n"
     "       kestrix-server withdraw KIND NAME [--db F] [--at DATE]\n"
@@ -41,6 +44,28 @@ bool ReadWhole(const std::string& path, std::string& out) {
 }
 
 std::string Describe(const Row& row) { return row.kind + " " + row.body; }
+
+std::unique_ptr<DefinitionStore> OpenDefinitions(const std::string& db, size_t connections,
+                                                 Access access = Access::kReadWrite) {
+  if (IsPostgresAddress(db)) return std::make_unique<PostgresStore>(db, connections, access);
+  return std::make_unique<SqliteStore>(db, connections, access);
+}
+
+// Beside the definitions: their own file for SQLite, their own table for PostgreSQL.
+std::unique_ptr<SubmissionStore> OpenSubmissions(const std::string& db, const std::string& given, uint64_t max_bytes,
+                                                 std::string& where) {
+  where = !given.empty() ? given : IsPostgresAddress(db) ? db : SubmissionsPathFor(db);
+  if (IsPostgresAddress(where)) return std::make_unique<PostgresSubmissions>(where, max_bytes);
+  return std::make_unique<SqliteSubmissions>(where, max_bytes);
+}
+
+// The address without its password, for the log.
+std::string Shown(const std::string& db) {
+  if (!IsPostgresAddress(db)) return db;
+  const size_t scheme = db.find("://") + 3, at = db.find('@', scheme), colon = db.find(':', scheme);
+  if (at == std::string::npos || colon == std::string::npos || colon > at) return db;
+  return db.substr(0, colon) + ":***" + db.substr(at);
+}
 
 }  // namespace
 
@@ -74,6 +99,7 @@ int Admin::Run(const std::vector<std::string>& args) {
   if (cmd == "serve") return need(0), Serve();
   if (cmd == "signer") return need(0), SignerProcess();
   if (cmd == "import") return need(1), Import(positional_[1]);
+  if (cmd == "migrate") return need(0), Migrate();
   if (cmd == "publish") return need(2), Publish(positional_[1], positional_[2]);
   if (cmd == "withdraw") return need(2), Withdraw(positional_[1], positional_[2]);
   if (cmd == "list") return need(0), List();
@@ -83,9 +109,9 @@ int Admin::Run(const std::vector<std::string>& args) {
   return 2;
 }
 
-bool Admin::ChangeTime(long long& at) {
+bool Admin::ChangeTime(DefinitionStore& store, long long& at) {
   if (at_.empty()) {
-    at = NowLocal();
+    at = store.ClockNow();
     return true;
   }
   auto parsed = ParseDate(at_);
@@ -127,12 +153,12 @@ int Admin::Serve() {
     return 2;
   }
   sigset_t stop = BlockStopSignals();
-  SqliteStore store(db_, static_cast<size_t>(threads_) + 1, Access::kReadOnly);
-  const std::string submissions_path = submissions_.empty() ? SubmissionsPathFor(db_) : submissions_;
-  SqliteSubmissions submissions(submissions_path, submissions_max_mb_ << 20);
+  const auto store = OpenDefinitions(db_, static_cast<size_t>(threads_) + 1, Access::kReadOnly);
+  std::string submissions_path;
+  const auto submissions = OpenSubmissions(db_, submissions_, submissions_max_mb_ << 20, submissions_path);
   SignerClient signer(signer_);
-  FrontCache front(store, signer);
-  Routes routes(submissions, front, web_);
+  FrontCache front(*store, signer);
+  Routes routes(*submissions, front, web_);
   HttpOptions opt;
   opt.bind = bind_;
   opt.port = port_;
@@ -140,8 +166,8 @@ int Admin::Serve() {
   opt.verbose = verbose_;
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
-  LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + db_ +
-          " read-only, submissions " + submissions_path + ", signer " + signer_ + ", current date " +
+  LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + Shown(db_) +
+          " read-only, submissions " + Shown(submissions_path) + ", signer " + signer_ + ", current date " +
           front.CurrentDateText() + ", " + std::to_string(threads_) + " threads)");
   WaitForStop(stop);
   server.Stop();
@@ -157,20 +183,21 @@ int Admin::SignerProcess() {
     LogLine(std::string("error: ") + e.what() + "; not starting");
     return 2;
   }
-  SqliteStore store(db_, 2, Access::kReadOnly);
-  LocalSigner local(store, *key, languages_);
+  const auto store = OpenDefinitions(db_, 2, Access::kReadOnly);
+  LocalSigner local(*store, *key, languages_);
   SignerServer server(local, signer_, std::min(threads_, 4));
   server.Start();
-  LogLine("kestrix-server signer on " + signer_ + " (key " + key->KeyId() + ", database " + db_ +
-          " read-only, current date " + LocalSigner::CurrentDateText(store) + ")");
+  LogLine("kestrix-server signer on " + signer_ + " (key " + key->KeyId() + ", database " + Shown(db_) +
+          " read-only, current date " + LocalSigner::CurrentDateText(*store) + ")");
   WaitForStop(stop);
   server.Stop();
   return 0;
 }
 
 int Admin::Import(const std::string& dir) {
+  const auto store = OpenDefinitions(db_, 1);
   long long at;
-  if (!ChangeTime(at)) return 2;
+  if (!ChangeTime(*store, at)) return 2;
   std::vector<std::pair<std::string, std::string>> files;
   for (const std::string& name : ImportFileNames()) {
     std::string text;
@@ -186,8 +213,7 @@ int Admin::Import(const std::string& dir) {
     ++skipped;
     LogLine("import: skipped " + file + " line \"" + line + "\": " + why);
   });
-  SqliteStore store(db_, 1);
-  const Committed c = store.Publish(rows, at);
+  const Committed c = store->Publish(rows, at);
   if (c.rows.empty()) {
     LogLine("import " + dir + ": nothing new (" + std::to_string(c.unchanged) + " already live, " +
             std::to_string(skipped) + " skipped)");
@@ -200,15 +226,15 @@ int Admin::Import(const std::string& dir) {
 }
 
 int Admin::Publish(const std::string& kind, const std::string& body) {
+  const auto store = OpenDefinitions(db_, 1);
   long long at;
-  if (!ChangeTime(at)) return 2;
+  if (!ChangeTime(*store, at)) return 2;
   const Row row{kind, body};
   if (std::string why = RowProblem(row); !why.empty()) {
     LogLine("error: cannot publish " + Describe(row) + ": " + why);
     return 1;
   }
-  SqliteStore store(db_, 1);
-  const Committed c = store.Publish({row}, at);
+  const Committed c = store->Publish({row}, at);
   if (c.rows.empty()) {
     LogLine("publish: " + Describe(row) + " is already live");
     return 0;
@@ -218,10 +244,10 @@ int Admin::Publish(const std::string& kind, const std::string& body) {
 }
 
 int Admin::Withdraw(const std::string& kind, const std::string& name) {
+  const auto store = OpenDefinitions(db_, 1);
   long long at;
-  if (!ChangeTime(at)) return 2;
-  SqliteStore store(db_, 1);
-  const Committed c = store.Withdraw(kind, [&](const Row& r) { return NameMatches(r, name); }, at);
+  if (!ChangeTime(*store, at)) return 2;
+  const Committed c = store->Withdraw(kind, [&](const Row& r) { return NameMatches(r, name); }, at);
   if (c.rows.empty()) {
     LogLine("withdraw: no live " + kind + " definition named \"" + name + "\"");
     return 1;
@@ -232,10 +258,20 @@ int Admin::Withdraw(const std::string& kind, const std::string& name) {
 }
 
 int Admin::List() {
-  SqliteStore store(db_, 1);
-  for (const Definition& d : store.All())
+  const auto store = OpenDefinitions(db_, 1, Access::kReadOnly);
+  for (const Definition& d : store->All())
     std::cout << d.id << '\t' << d.row.kind << '\t' << FormatDate(d.added) << '\t'
               << (d.withdrawn ? FormatDate(*d.withdrawn) : "live") << '\t' << d.row.body << '\n';
+  return 0;
+}
+
+int Admin::Migrate() {
+  if (IsPostgresAddress(db_)) {
+    MigratePostgres(db_);
+  } else {
+    SqliteStore schema(db_, 1);  // opening read-write creates or completes the schema
+  }
+  LogLine("schema of " + Shown(db_) + " is current");
   return 0;
 }
 
@@ -251,8 +287,7 @@ int Admin::Language(const std::string& file) {
     LogLine("error: cannot read " + file);
     return 1;
   }
-  SqliteStore store(db_, 1);
-  store.SetLanguageFile(kProductNumber, text);
+  OpenDefinitions(db_, 1)->SetLanguageFile(kProductNumber, text);
   LogLine("language file " + file + " stored (" + std::to_string(text.size()) + " bytes)");
   return 0;
 }

@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "store.h"
+
 namespace kxs {
 
 class Admin {
@@ -19,7 +21,8 @@ class Admin {
   int List();
   int GenKey(const std::string& file);
   int Language(const std::string& file);
-  bool ChangeTime(long long& at);
+  bool ChangeTime(DefinitionStore& store, long long& at);
+  int Migrate();
 
   std::vector<std::string> positional_;
   std::string db_ = "kestrix.db";

@@ -20,6 +20,22 @@ constexpr const char* kSchema =
     "CREATE TABLE IF NOT EXISTS submissions(id BIGSERIAL PRIMARY KEY, data BYTEA NOT NULL UNIQUE,"
     " received BIGINT NOT NULL);";
 
+// The connection, not the statement, failed: the database went away or is restarting.
+class ConnectionLost : public StoreError {
+ public:
+  using StoreError::StoreError;
+};
+
+[[noreturn]] void Failed(PGconn* c, PGresult* r, const char* sql) {
+  const std::string what = std::string(sql).substr(0, 40) + ": " + PQerrorMessage(c);
+  const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+  // No SQLSTATE means libpq itself lost the server; 08 is a connection exception, 57P the
+  // server shutting down or restarting.
+  if (!state || PQstatus(c) != CONNECTION_OK || std::strncmp(state, "08", 2) == 0 || std::strncmp(state, "57P", 3) == 0)
+    throw ConnectionLost(what);
+  throw StoreError(what);
+}
+
 // One result, freed on every path.
 class Result {
  public:
@@ -84,16 +100,14 @@ Result Run(PGconn* c, const char* sql, const Params& p = Params()) {
   Result r(PQexecParams(c, sql, static_cast<int>(values.size()), nullptr, values.data(), lengths.data(),
                         formats.data(), 1));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
-    throw StoreError(std::string(sql).substr(0, 40) + ": " + PQerrorMessage(c));
+  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) Failed(c, r.get(), sql);
   return r;
 }
 
 void Plain(PGconn* c, const char* sql) {
   Result r(PQexec(c, sql));
   const ExecStatusType st = PQresultStatus(r.get());
-  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK)
-    throw StoreError(std::string(sql).substr(0, 40) + ": " + PQerrorMessage(c));
+  if (st != PGRES_TUPLES_OK && st != PGRES_COMMAND_OK) Failed(c, r.get(), sql);
 }
 
 PGconn* Connect(const std::string& conninfo) {
@@ -175,20 +189,21 @@ class PostgresStore::Pool {
       c_ = p.idle_.back();
       p.idle_.pop_back();
       lock.unlock();
-      if (PQstatus(c_) != CONNECTION_OK || PQtransactionStatus(c_) == PQTRANS_UNKNOWN) {
-        PQreset(c_);
-        if (PQstatus(c_) != CONNECTION_OK) {
-          const std::string why = PQerrorMessage(c_);
-          Release();
-          throw StoreError("cannot reach the database: " + why);
-        }
-        p_.Prepare(c_);
-      }
+      if (PQstatus(c_) != CONNECTION_OK) Reset();
     }
     ~Lease() {
       if (c_) Release();
     }
     PGconn* get() const { return c_; }
+    void Reset() {
+      PQreset(c_);
+      if (PQstatus(c_) != CONNECTION_OK) {
+        const std::string why = PQerrorMessage(c_);
+        Release();
+        throw StoreError("cannot reach the database: " + why);
+      }
+      p_.Prepare(c_);
+    }
 
    private:
     void Release() {
@@ -202,6 +217,20 @@ class PostgresStore::Pool {
     Pool& p_;
     PGconn* c_ = nullptr;
   };
+
+  // Runs `f` on a connection; when the connection turns out to have broken under it (the
+  // database restarted since its last use), once more on the same connection made anew.
+  // A failed transaction was rolled back by the database, so running it again is safe.
+  template <class F>
+  auto With(F&& f) {
+    Lease l(*this);
+    try {
+      return f(l.get());
+    } catch (const ConnectionLost&) {
+      l.Reset();
+      return f(l.get());
+    }
+  }
 
  private:
   void Prepare(PGconn* c) {
@@ -237,15 +266,16 @@ PostgresStore::PostgresStore(const std::string& conninfo, size_t connections, Ac
 PostgresStore::~PostgresStore() = default;
 
 std::optional<Seconds> PostgresStore::NewestChange() {
-  Pool::Lease l(*pool_);
-  Result r = Run(l.get(), "SELECT greatest((SELECT max(added) FROM definitions), (SELECT max(withdrawn) FROM definitions))");
-  if (r.Null(0, 0)) return std::nullopt;
-  return r.Int(0, 0);
+  return pool_->With([](PGconn* c) -> std::optional<Seconds> {
+    Result r = Run(c, "SELECT greatest((SELECT max(added) FROM definitions), (SELECT max(withdrawn) FROM definitions))");
+    if (r.Null(0, 0)) return std::nullopt;
+    return r.Int(0, 0);
+  });
 }
 
 std::vector<Change> PostgresStore::ChangesAfter(Seconds since) {
-  Pool::Lease l(*pool_);
-  Result r = Run(l.get(),
+  return pool_->With([&](PGconn* c) {
+  Result r = Run(c,
                  "SELECT id, kind, body, added AS at, 1 FROM definitions WHERE added > $1 AND withdrawn IS NULL "
                  "UNION ALL SELECT id, kind, body, withdrawn AS at, 0 FROM definitions "
                  "WHERE added <= $1 AND withdrawn > $1 ORDER BY at, id",
@@ -254,74 +284,81 @@ std::vector<Change> PostgresStore::ChangesAfter(Seconds since) {
   out.reserve(static_cast<size_t>(r.Rows()));
   for (int i = 0; i < r.Rows(); ++i) out.push_back({r.Int(i, 0), {r.Bytes(i, 1), r.Bytes(i, 2)}, r.Int(i, 3), r.Int(i, 4) != 0});
   return out;
+  });
 }
 
 std::vector<Definition> PostgresStore::All() {
-  Pool::Lease l(*pool_);
-  Result r = Run(l.get(), "SELECT id, kind, body, added, withdrawn FROM definitions ORDER BY added, id");
-  std::vector<Definition> out;
-  out.reserve(static_cast<size_t>(r.Rows()));
-  for (int i = 0; i < r.Rows(); ++i) out.push_back(ReadDefinition(r, i));
-  return out;
+  return pool_->With([](PGconn* c) {
+    Result r = Run(c, "SELECT id, kind, body, added, withdrawn FROM definitions ORDER BY added, id");
+    std::vector<Definition> out;
+    out.reserve(static_cast<size_t>(r.Rows()));
+    for (int i = 0; i < r.Rows(); ++i) out.push_back(ReadDefinition(r, i));
+    return out;
+  });
 }
 
 Committed PostgresStore::Publish(const std::vector<Row>& rows, Seconds wanted) {
   if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
-  Pool::Lease l(*pool_);
-  Transaction tx(l.get());
+  return pool_->With([&](PGconn* conn) {
+  Transaction tx(conn);
   Committed c;
-  c.at = LockAndTime(l.get(), wanted);
+  c.at = LockAndTime(conn, wanted);
   for (const Row& row : rows) {
-    Result live = Run(l.get(), "SELECT 1 FROM definitions WHERE kind = $1 AND body = $2 AND withdrawn IS NULL",
+    Result live = Run(conn, "SELECT 1 FROM definitions WHERE kind = $1 AND body = $2 AND withdrawn IS NULL",
                       Params().Bytes(row.kind).Bytes(row.body));
     if (live.Rows() > 0) {
       ++c.unchanged;
       continue;
     }
-    Result id = Run(l.get(), "INSERT INTO definitions(kind, body, added) VALUES ($1, $2, $3) RETURNING id",
+    Result id = Run(conn, "INSERT INTO definitions(kind, body, added) VALUES ($1, $2, $3) RETURNING id",
                     Params().Bytes(row.kind).Bytes(row.body).Int(c.at));
     c.rows.push_back({id.Int(0, 0), row, c.at, std::nullopt});
   }
   if (!c.rows.empty()) tx.Commit();
   return c;
+  });
 }
 
 Committed PostgresStore::Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) {
   if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
-  Pool::Lease l(*pool_);
-  Transaction tx(l.get());
+  return pool_->With([&](PGconn* conn) {
+  Transaction tx(conn);
   Committed c;
-  c.at = LockAndTime(l.get(), wanted);
-  Result live = Run(l.get(), "SELECT id, kind, body, added, withdrawn FROM definitions WHERE kind = $1 AND withdrawn IS NULL ORDER BY id",
+  c.at = LockAndTime(conn, wanted);
+  Result live = Run(conn, "SELECT id, kind, body, added, withdrawn FROM definitions WHERE kind = $1 AND withdrawn IS NULL ORDER BY id",
                     Params().Bytes(kind));
   for (int i = 0; i < live.Rows(); ++i) {
     Definition d = ReadDefinition(live, i);
     if (!pick(d.row)) continue;
-    Run(l.get(), "UPDATE definitions SET withdrawn = $2 WHERE id = $1", Params().Int(d.id).Int(c.at));
+    Run(conn, "UPDATE definitions SET withdrawn = $2 WHERE id = $1", Params().Int(d.id).Int(c.at));
     d.withdrawn = c.at;
     c.rows.push_back(std::move(d));
   }
   if (!c.rows.empty()) tx.Commit();
   return c;
+  });
 }
 
 std::optional<std::string> PostgresStore::LanguageFile(int product) {
-  Pool::Lease l(*pool_);
-  Result r = Run(l.get(), "SELECT body FROM languages WHERE product = $1", Params().Int(product));
-  if (r.Rows() == 0) return std::nullopt;
-  return r.Bytes(0, 0);
+  return pool_->With([&](PGconn* c) -> std::optional<std::string> {
+    Result r = Run(c, "SELECT body FROM languages WHERE product = $1", Params().Int(product));
+    if (r.Rows() == 0) return std::nullopt;
+    return r.Bytes(0, 0);
+  });
 }
 
 void PostgresStore::SetLanguageFile(int product, std::string_view text) {
   if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
-  Pool::Lease l(*pool_);
-  Run(l.get(), "INSERT INTO languages(product, body) VALUES ($1, $2) ON CONFLICT (product) DO UPDATE SET body = $2",
-      Params().Int(product).Bytes(text));
+  pool_->With([&](PGconn* c) {
+    Run(c, "INSERT INTO languages(product, body) VALUES ($1, $2) ON CONFLICT (product) DO UPDATE SET body = $2",
+        Params().Int(product).Bytes(text));
+    return 0;
+  });
 }
 
-Seconds PostgresStore::DatabaseNow() {
-  Pool::Lease l(*pool_);
-  return Run(l.get(), "SELECT floor(extract(epoch FROM localtimestamp))::bigint").Int(0, 0);
+Seconds PostgresStore::ClockNow() {
+  return pool_->With(
+      [](PGconn* c) { return Run(c, "SELECT floor(extract(epoch FROM localtimestamp))::bigint").Int(0, 0); });
 }
 
 PostgresSubmissions::PostgresSubmissions(const std::string& conninfo, uint64_t max_bytes, size_t connections)
@@ -333,7 +370,7 @@ PostgresSubmissions::PostgresSubmissions(const std::string& conninfo, uint64_t m
 PostgresSubmissions::~PostgresSubmissions() = default;
 
 Submitted PostgresSubmissions::Submit(std::string_view data, Seconds received) {
-  PostgresStore::Pool::Lease l(*pool_);
+  return pool_->With([&](PGconn* c) {
   {
     // The table's size is asked at most once a second, not on every submission.
     std::lock_guard lock(size_mu_);
@@ -341,23 +378,25 @@ Submitted PostgresSubmissions::Submit(std::string_view data, Seconds received) {
     if (now - size_checked_ >= std::chrono::seconds(1)) {
       size_checked_ = now;
       full_ = static_cast<uint64_t>(
-                  Run(l.get(), "SELECT pg_total_relation_size('submissions')").Int(0, 0)) >= max_bytes_;
+                  Run(c, "SELECT pg_total_relation_size('submissions')").Int(0, 0)) >= max_bytes_;
     }
     if (full_) {
-      const bool known = Run(l.get(), "SELECT 1 FROM submissions WHERE data = $1", Params().Bytes(data)).Rows() > 0;
+      const bool known = Run(c, "SELECT 1 FROM submissions WHERE data = $1", Params().Bytes(data)).Rows() > 0;
       return known ? Submitted::kSkipped : Submitted::kFull;
     }
   }
-  Result r = Run(l.get(), "INSERT INTO submissions(data, received) VALUES ($1, $2) ON CONFLICT (data) DO NOTHING",
+  Result r = Run(c, "INSERT INTO submissions(data, received) VALUES ($1, $2) ON CONFLICT (data) DO NOTHING",
                  Params().Bytes(data).Int(received));
   return std::strcmp(PQcmdTuples(r.get()), "1") == 0 ? Submitted::kAdded : Submitted::kSkipped;
+  });
 }
 
 std::optional<Seconds> PostgresSubmissions::Received(std::string_view data) {
-  PostgresStore::Pool::Lease l(*pool_);
-  Result r = Run(l.get(), "SELECT received FROM submissions WHERE data = $1", Params().Bytes(data));
-  if (r.Rows() == 0) return std::nullopt;
-  return r.Int(0, 0);
+  return pool_->With([&](PGconn* c) -> std::optional<Seconds> {
+    Result r = Run(c, "SELECT received FROM submissions WHERE data = $1", Params().Bytes(data));
+    if (r.Rows() == 0) return std::nullopt;
+    return r.Int(0, 0);
+  });
 }
 
 }  // namespace kxs

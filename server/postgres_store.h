@@ -34,9 +34,9 @@ class PostgresStore final : public DefinitionStore {
   std::optional<std::string> LanguageFile(int product) override;
   void SetLanguageFile(int product, std::string_view text) override;
 
-  // The database's own wall clock (local time, whole seconds): the change time when an
-  // administrator gives none, so instances with skewed clocks agree.
-  Seconds DatabaseNow();
+  // The database's own wall clock (local time, whole seconds), so instances with skewed
+  // clocks agree.
+  Seconds ClockNow() override;
 
   class Pool;
 

@@ -59,6 +59,8 @@ class DefinitionStore {
   virtual Committed Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) = 0;
   virtual std::optional<std::string> LanguageFile(int product) = 0;
   virtual void SetLanguageFile(int product, std::string_view text) = 0;
+  // The wall clock a change is stamped with when the administrator gives no time.
+  virtual Seconds ClockNow() { return NowLocal(); }
 };
 
 enum class Submitted { kAdded, kSkipped, kFull };

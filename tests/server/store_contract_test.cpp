@@ -31,6 +31,12 @@ class TempPostgres {
     Sh(Bin("psql") + " -q -h " + dir_ + " -p " + port_ + " -d postgres -c 'CREATE DATABASE " + name + "'");
     return "postgresql:///" + name + "?host=" + dir_ + "&port=" + port_ + "&user=" + user_;
   }
+  // Stops the cluster at once (as a crash would), runs `while_down`, starts it again.
+  void Restart(const std::function<void()>& while_down) {
+    Sh(Bin("pg_ctl") + " -D " + dir_ + "/data -m immediate stop >/dev/null 2>&1");
+    while_down();
+    Sh(Bin("pg_ctl") + " -D " + dir_ + "/data -w -l " + dir_ + "/server.log -o \"" + opts_ + "\" start >/dev/null");
+  }
   ~TempPostgres() {
     if (started_) Sh(Bin("pg_ctl") + " -D " + dir_ + "/data -m immediate stop >/dev/null 2>&1");
     std::error_code ec;
@@ -64,9 +70,9 @@ class TempPostgres {
       error_ = "initdb failed: " + test::ServerProcesses::ReadAll(dir_ + "/initdb.log");
       return;
     }
-    const std::string opts = "-c listen_addresses='' -c unix_socket_directories=" + dir_ + " -p " + port_ +
-                             " -c fsync=off -c max_connections=60";
-    if (Sh(Bin("pg_ctl") + " -D " + dir_ + "/data -w -l " + dir_ + "/server.log -o \"" + opts + "\" start >/dev/null") != 0) {
+    opts_ = "-c listen_addresses='' -c unix_socket_directories=" + dir_ + " -p " + port_ +
+            " -c fsync=off -c max_connections=60";
+    if (Sh(Bin("pg_ctl") + " -D " + dir_ + "/data -w -l " + dir_ + "/server.log -o \"" + opts_ + "\" start >/dev/null") != 0) {
       error_ = "PostgreSQL did not start: " + test::ServerProcesses::ReadAll(dir_ + "/server.log");
       return;
     }
@@ -78,7 +84,7 @@ class TempPostgres {
     return WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
   }
 
-  std::string bin_, dir_, user_, as_, port_, error_;
+  std::string bin_, dir_, user_, as_, port_, opts_, error_;
   bool started_ = false;
 };
 
@@ -225,6 +231,27 @@ TEST_P(StoreContract, SubmissionsAreKeptOnceAndRefusedPastTheirCap) {
   // A name already held is still known; a new one is refused.
   EXPECT_EQ(subs->Submit(name, 4000), Submitted::kSkipped);
   EXPECT_EQ(subs->Submit("new" + pad, 4000), Submitted::kFull);
+}
+
+TEST(PostgresStoreTest, ADatabaseThatRestartsIsUsedAgainWithoutReopening) {
+  if (!TempPostgres::Get().error().empty()) GTEST_SKIP() << "PostgreSQL cannot start on this machine: " << TempPostgres::Get().error();
+  const std::string db = TempPostgres::Get().NewDatabase("restart");
+  PostgresStore writer(db, 1);
+  PostgresStore front(db, 3, Access::kReadOnly);
+  PostgresSubmissions subs(db, 1 << 20, 2);
+  writer.Publish({{"FILE", "a.dll=A|[system]"}}, 1000);
+  // Every pooled connection has been used once before the database goes.
+  std::vector<std::thread> warm;
+  for (int i = 0; i < 6; ++i) warm.emplace_back([&] { ASSERT_EQ(front.NewestChange(), 1000); });
+  for (auto& t : warm) t.join();
+  TempPostgres::Get().Restart([&] {
+    EXPECT_THROW(front.NewestChange(), StoreError);
+    EXPECT_THROW(subs.Submit("x", 1), StoreError);
+  });
+  for (int i = 0; i < 6; ++i) EXPECT_EQ(front.NewestChange(), 1000) << i;
+  EXPECT_EQ(subs.Submit("x", 1), Submitted::kAdded);
+  EXPECT_EQ(writer.Publish({{"FILE", "b.dll=B|[system]"}}, 2000).at, 2000);
+  EXPECT_EQ(front.NewestChange(), 2000);
 }
 
 INSTANTIATE_TEST_SUITE_P(Stores, StoreContract, ::testing::Values(&Sqlite, &Postgres),
