@@ -38,6 +38,11 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
   platform.registry.CreateKey(Hive::CurrentUser, key);
   for (auto [name, value] : {std::pair{"Language", "English"}, {"showHelp", "0"}, {"lblLastScan", "Never"}})
     platform.registry.SetValue(Hive::CurrentUser, key, name, RegValue::String(value));
+  // No signed current date since long ago: the Status panel shows its warning.
+  const std::string options = "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings";
+  platform.registry.CreateKey(Hive::CurrentUser, options);
+  platform.registry.SetValue(Hive::CurrentUser, options, "DateCheckSince", RegValue::String("1000000000"));
+  platform.registry.DeleteValue(Hive::CurrentUser, options, "DateConfirmed");
   platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings");
   platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
                              RegValue::String("Yes"));
@@ -64,6 +69,7 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
     EXPECT_EQ(app.settings().ReadSetting("Settings", "Language", ""), languages[lang]);
     ExpectCaptionsFit(language, languages[lang] + ", language window");
     language.Hide();  // out of the main window's screenshots
+    EXPECT_TRUE(main.Get("lblDefUnconfirmed").visible()) << languages[lang];
     for (const char* panel : {"cmdStatus", "cmdScan", "cmdResults", "cmdSettings"}) {
       main.Get(panel).Click();
       for (int tab = 1; tab <= (std::string(panel) == "cmdSettings" ? 4 : 1); ++tab) {
@@ -77,6 +83,7 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
   }
   language.Unload();
   main.Unload();
+  platform.registry.DeleteValue(Hive::CurrentUser, options, "DateCheckSince");
   DeleteFileA(file.c_str());
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <ctime>
 #include <set>
 #include <string>
 
@@ -43,6 +44,11 @@ std::set<std::string> Lines(const std::string& text, bool encoded) {
     at = end + 2;
   }
   return out;
+}
+
+// The newest issued time of a signed current date the program took, "" for none.
+std::string Confirmed() {
+  return ReadString(HKEY_CURRENT_USER, "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings", "DateConfirmed");
 }
 
 struct LiveUpdateE2E : ::testing::Test {
@@ -93,6 +99,10 @@ TEST_F(LiveUpdateE2E, AFirstUpdateFromTheDefaultDateBringsTheFullSet) {
   const std::string notice = RunLiveUpdate(k, "live_update_first.bmp");
   EXPECT_NE(notice.find("definitions have been updated"), std::string::npos) << notice;
   EXPECT_NE(File("date.dat"), "");
+  // The signer's current date confirmed the definitions, issued just now by this clock.
+  const std::string confirmed = Confirmed();
+  ASSERT_FALSE(confirmed.empty());
+  EXPECT_LE(std::llabs(std::stoll(confirmed) - static_cast<long long>(std::time(nullptr))), 600) << confirmed;
   for (const char* name : {"DirectoryDefinition", "BlockedCookies", "Safety"})
     EXPECT_EQ(Lines(File(std::string(name) + ".dat"), true), Lines(Sample(std::string(name) + ".txt"), false)) << name;
   // Every sample program and file is named again, each once.
@@ -120,12 +130,16 @@ TEST_F(LiveUpdateE2E, AWithdrawalPublishedLaterIsAppliedByTheNextUpdate) {
 TEST_F(LiveUpdateE2E, ARefusedUpdateChangesNothing) {
   std::string before;
   for (const std::string& f : kFiles) before += f + ":" + File(f) + "\n";
+  const std::string confirmed = Confirmed();
   RunningKestrix k;
   const std::string notice = RunLiveUpdate(k, std::string("live_update_refused_") + (std::getenv("KESTRIX_E2E_CASE") ? std::getenv("KESTRIX_E2E_CASE") : "case") + ".bmp");
   EXPECT_NE(notice.find("could not update its definitions"), std::string::npos) << notice;
   std::string after;
   for (const std::string& f : kFiles) after += f + ":" + File(f) + "\n";
   EXPECT_EQ(after, before);
+  // Another key's current date is no confirmation, however new.
+  const char* which = std::getenv("KESTRIX_E2E_CASE");
+  if (which && std::string(which) == "other-key") EXPECT_EQ(Confirmed(), confirmed);
 }
 
 // A file name submitted from the Auto Update page reaches the server's store; the script
