@@ -1,4 +1,5 @@
-// The vendor server's request parsing: request heads, percent-decoding and queries.
+// The vendor server's own request handling (libmicrohttpd reads the request heads):
+// percent-decoding, queries and the escaping of log lines.
 #include "request.h"
 
 #include <cstdint>
@@ -8,11 +9,21 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string in(reinterpret_cast<const char*>(data), size);
 
-  if (const size_t end = kxs::HeadEnd(in); end != std::string::npos) {
-    if (auto head = kxs::ParseHead(in.substr(0, end))) {
-      if (head->target.empty() || head->target[0] != '/') std::abort();
+  // A log line shows printable ASCII only, and the bytes can be read back from it.
+  const std::string shown = kxs::EscapeForLog(in);
+  std::string back;
+  for (size_t i = 0; i < shown.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(shown[i]);
+    if (c < 0x20 || c >= 0x7f) std::abort();
+    if (c != '\\') {
+      back += shown[i];
+      continue;
     }
+    if (i + 3 >= shown.size() || shown[i + 1] != 'x') std::abort();
+    back += static_cast<char>(std::stoi(shown.substr(i + 2, 2), nullptr, 16));
+    i += 3;
   }
+  if (back != in) std::abort();
 
   std::string decoded;
   if (kxs::PercentDecode(in, decoded) && decoded.size() > in.size()) std::abort();

@@ -22,7 +22,8 @@ const char* kUsage =
     "usage: kestrix-server serve [--port 8080] [--bind 127.0.0.1] [--db kestrix.db]\n"
     "                            [--signer kestrix-signer.sock] [--web DIR]\n"
     "                            [--threads N] [--verbose] [--submissions FILE]\n"
-    "                            [--submissions-max-mb 256]\n"
+    "                            [--submissions-max-mb 256] [--submission-rate 1]\n"
+    "                            [--max-connections N] [--max-connections-per-address 256]\n"
     "       kestrix-server signer [--signer kestrix-signer.sock] [--db kestrix.db]\n"
     "                            [--key build/keys/signing-key.pem] [--languages DIR] [--threads N]\n"
     "       kestrix-server migrate [--db F]\n"
@@ -86,6 +87,9 @@ int Admin::Run(const std::vector<std::string>& args) {
     else if (a == "--at") value(at_);
     else if (a == "--submissions") value(submissions_);
     else if (a == "--submissions-max-mb") value(v), submissions_max_mb_ = std::stoull(v);
+    else if (a == "--submission-rate") value(v), submission_rate_ = std::stod(v);
+    else if (a == "--max-connections") value(v), max_connections_ = std::stoi(v);
+    else if (a == "--max-connections-per-address") value(v), max_per_address_ = std::stoi(v);
     else if (a == "--port") value(v), port_ = std::stoi(v);
     else if (a == "--threads") value(v), threads_ = std::max(1, std::stoi(v));
     else if (a == "--verbose") verbose_ = true;
@@ -117,6 +121,12 @@ bool Admin::ChangeTime(DefinitionStore& store, long long& at) {
   auto parsed = ParseDate(at_);
   if (!parsed) {
     LogLine("error: --at \"" + at_ + "\" is not a date (M/D/YYYY h:mm:ss AM)");
+    return false;
+  }
+  // A date far ahead would stay the current date, and one past 9999 could not be written in
+  // the client's form, so every later change would be unreadable too.
+  if (const Seconds now = store.ClockNow(); *parsed > now + 86400) {
+    LogLine("error: --at \"" + at_ + "\" is more than one day ahead of now (" + FormatDate(now) + ")");
     return false;
   }
   at = *parsed;
@@ -159,11 +169,14 @@ int Admin::Serve() {
   SignerClient signer(signer_);
   FrontCache front(*store, signer);
   Routes routes(*submissions, front, web_);
+  routes.SetSubmissionRate(submission_rate_, std::max(20.0, submission_rate_));
   HttpOptions opt;
   opt.bind = bind_;
   opt.port = port_;
   opt.threads = threads_;
   opt.verbose = verbose_;
+  opt.connection_limit = max_connections_;
+  opt.per_address_connection_limit = max_per_address_;
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
   LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + Shown(db_) +

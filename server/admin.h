@@ -32,6 +32,8 @@ class Admin {
   std::string languages_, web_, bind_ = "127.0.0.1", at_;
   std::string submissions_;
   unsigned long long submissions_max_mb_ = 256;
+  double submission_rate_ = 1;
+  int max_connections_ = 0, max_per_address_ = 256;
   int port_ = 8080, threads_ = 4;
   bool verbose_ = false;
 };

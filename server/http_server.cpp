@@ -3,356 +3,337 @@
 #include "request.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
+#include <microhttpd.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <poll.h>
-#include <sys/epoll.h>
-#include <sys/eventfd.h>
-#include <sys/socket.h>
-#include <sys/uio.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
-#include <chrono>
+#include <condition_variable>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
+#include <mutex>
 #include <stdexcept>
+#include <thread>
+#include <unordered_map>
 
 namespace kxs {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-constexpr uint64_t kListenId = 0, kWakeId = 1;
-constexpr int kWriteTimeoutMs = 10000;
-
-const char* Reason(int status) {
-  switch (status) {
-    case 200: return "OK";
-    case 400: return "Bad Request";
-    case 404: return "Not Found";
-    case 405: return "Method Not Allowed";
-    case 431: return "Request Header Fields Too Large";
-    default: return "Internal Server Error";
+std::string Stamp(std::time_t now) {
+  thread_local std::time_t last = -1;
+  thread_local char text[32];
+  if (now != last) {
+    std::tm tm{};
+    localtime_r(&now, &tm);
+    std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &tm);
+    last = now;
   }
+  return text;
 }
 
-// Writes everything, waiting while the peer's window is full.
-bool WriteAll(int fd, const std::string& head, const std::string* body) {
-  size_t done = 0;
-  const size_t total = head.size() + (body ? body->size() : 0);
-  while (done < total) {
-    iovec iov[2];
-    int n = 0;
-    if (done < head.size()) iov[n++] = {const_cast<char*>(head.data()) + done, head.size() - done};
-    if (body && !body->empty()) {
-      const size_t off = done > head.size() ? done - head.size() : 0;
-      iov[n++] = {const_cast<char*>(body->data()) + off, body->size() - off};
+// stdout behind a buffer: request lines are appended and written by a timer, so a request
+// never waits on the terminal or on a log reader that has stalled. Past kMaxPending the
+// lines are only counted.
+class Log {
+ public:
+  static Log& Get() {
+    static Log* log = new Log;  // never destroyed: threads may log while the program exits
+    return *log;
+  }
+  void Add(const std::string& line) {
+    std::lock_guard lock(mu_);
+    if (pending_.size() + line.size() > kMaxPending) {
+      ++dropped_;
+      return;
     }
-    msghdr msg{};
-    msg.msg_iov = iov;
-    msg.msg_iovlen = static_cast<size_t>(n);
-    const ssize_t w = sendmsg(fd, &msg, MSG_NOSIGNAL);
-    if (w > 0) {
-      done += static_cast<size_t>(w);
-    } else if (w < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
-      pollfd p{fd, POLLOUT, 0};
-      if (poll(&p, 1, kWriteTimeoutMs) <= 0) return false;
-    } else if (w < 0 && errno == EINTR) {
-      continue;
-    } else {
-      return false;
+    pending_ += line;
+  }
+  void Flush() {
+    std::lock_guard io(io_mu_);
+    std::string out;
+    {
+      std::lock_guard lock(mu_);
+      out.swap(pending_);
+      if (dropped_) {
+        out += Stamp(std::time(nullptr)) + " " + std::to_string(dropped_) +
+               " log lines dropped: the log was not read fast enough\n";
+        dropped_ = 0;
+      }
+    }
+    for (size_t done = 0; done < out.size();) {
+      const ssize_t n = ::write(STDOUT_FILENO, out.data() + done, out.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;  // nobody reads the log any more: the server goes on without it
+      done += static_cast<size_t>(n);
     }
   }
-  return true;
+
+ private:
+  static constexpr size_t kMaxPending = 4 << 20;
+  std::mutex mu_, io_mu_;
+  std::string pending_;
+  uint64_t dropped_ = 0;
+};
+
+struct Shared {
+  std::shared_ptr<const std::string> body;
+};
+
+void FreeString(void* p) { delete static_cast<std::string*>(p); }
+void FreeShared(void* p) { delete static_cast<Shared*>(p); }
+
+std::string ClientText(MHD_Connection* c) {
+  const MHD_ConnectionInfo* info = MHD_get_connection_info(c, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+  if (!info || !info->client_addr) return "?";
+  char text[INET6_ADDRSTRLEN] = "?";
+  const sockaddr* sa = info->client_addr;
+  if (sa->sa_family == AF_INET)
+    inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+  else if (sa->sa_family == AF_INET6)
+    inet_ntop(AF_INET6, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, text, sizeof text);
+  return text;
 }
 
 }  // namespace
 
 void LogLine(const std::string& line) {
-  static std::mutex mu;
-  const std::time_t now = std::time(nullptr);
-  std::tm tm{};
-  localtime_r(&now, &tm);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y-%m-%d %H:%M:%S", &tm);
-  std::lock_guard lock(mu);
-  std::printf("%s %s\n", stamp, line.c_str());
-  std::fflush(stdout);
+  Log::Get().Add(Stamp(std::time(nullptr)) + " " + line + "\n");
+  Log::Get().Flush();
 }
 
-struct HttpServer::Conn {
-  uint64_t id;
-  int fd;
-  std::string buf;
-  Clock::time_point last;
-  int served = 0;
-  bool busy = false;
-};
+struct HttpServer::Impl {
+  HttpOptions opt;
+  Handler handler;
+  MHD_Daemon* daemon = nullptr;
+  int port = 0;
+  std::atomic<size_t> open{0};
 
-HttpServer::HttpServer(HttpOptions options, Handler handler) : opt_(std::move(options)), handler_(std::move(handler)) {}
+  std::thread flusher;
+  std::mutex flusher_mu;
+  std::condition_variable flusher_cv;
+  bool stopping = false;
 
-HttpServer::~HttpServer() { Stop(); }
+  struct Window {
+    std::time_t second = 0;
+    int logged = 0;
+    uint64_t unlogged = 0;
+  };
+  std::mutex windows_mu;
+  std::unordered_map<std::string, Window> windows;
 
-void HttpServer::Start() {
-  listen_fd_ = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-  if (listen_fd_ < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
-  int one = 1;
-  setsockopt(listen_fd_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-  sockaddr_in addr{};
-  addr.sin_family = AF_INET;
-  addr.sin_port = htons(static_cast<uint16_t>(opt_.port));
-  if (inet_pton(AF_INET, opt_.bind.c_str(), &addr.sin_addr) != 1) {
-    close(listen_fd_);
-    listen_fd_ = -1;
-    throw std::runtime_error("not an IPv4 address: " + opt_.bind);
-  }
-  if (bind(listen_fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || listen(listen_fd_, SOMAXCONN) != 0) {
-    const std::string why = std::strerror(errno);
-    close(listen_fd_);
-    listen_fd_ = -1;
-    throw std::runtime_error("cannot listen on " + opt_.bind + ":" + std::to_string(opt_.port) + ": " + why);
-  }
-  socklen_t len = sizeof addr;
-  getsockname(listen_fd_, reinterpret_cast<sockaddr*>(&addr), &len);
-  port_ = ntohs(addr.sin_port);
-
-  epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
-  wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  epoll_event ev{};
-  ev.events = EPOLLIN;
-  ev.data.u64 = kListenId;
-  epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, listen_fd_, &ev);
-  ev.data.u64 = kWakeId;
-  epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, wake_fd_, &ev);
-
-  running_ = true;
-  stopping_ = false;
-  for (int i = 0; i < std::max(opt_.threads, 1); ++i) workers_.emplace_back([this] { Worker(); });
-  loop_ = std::thread([this] { Loop(); });
-}
-
-void HttpServer::Stop() {
-  if (!running_.exchange(false)) return;
-  uint64_t one = 1;
-  (void)!write(wake_fd_, &one, sizeof one);
-  loop_.join();
-  {
-    std::lock_guard lock(queue_mu_);
-    stopping_ = true;
-  }
-  queue_cv_.notify_all();
-  for (auto& t : workers_) t.join();
-  workers_.clear();
-  queue_.clear();
-  for (auto& [id, c] : conns_) close(c->fd);
-  conns_.clear();
-  close(listen_fd_);
-  close(epoll_fd_);
-  close(wake_fd_);
-  listen_fd_ = epoll_fd_ = wake_fd_ = -1;
-}
-
-size_t HttpServer::open_connections() {
-  std::lock_guard lock(conns_mu_);
-  return conns_.size();
-}
-
-void HttpServer::Loop() {
-  epoll_event events[256];
-  Clock::time_point next_sweep = Clock::now() + std::chrono::seconds(1);
-  while (running_) {
-    const int n = epoll_wait(epoll_fd_, events, 256, 1000);
-    for (int i = 0; i < n; ++i) {
-      const uint64_t id = events[i].data.u64;
-      if (id == kListenId) Accept();
-      else if (id == kWakeId) return;
-      else Readable(id);
+  // At most log_lines_per_address lines a second from one address; the rest are counted
+  // and told in one line when that second is over.
+  void Request(const std::string& who, const std::string& line) {
+    const std::time_t now = std::time(nullptr);
+    {
+      std::lock_guard lock(windows_mu);
+      Window& w = windows[who];
+      if (w.second != now) {
+        if (w.unlogged) Log::Get().Add(Unlogged(w.unlogged, who, now));
+        w = {now, 0, 0};
+      }
+      if (w.logged >= opt.log_lines_per_address) {
+        ++w.unlogged;
+        return;
+      }
+      ++w.logged;
     }
-    if (Clock::now() >= next_sweep) {
+    Log::Get().Add(Stamp(now) + " " + line + "\n");
+  }
+  static std::string Unlogged(uint64_t n, const std::string& who, std::time_t now) {
+    return Stamp(now) + " " + std::to_string(n) + " more requests from " + who + " not logged\n";
+  }
+  void Sweep() {
+    const std::time_t now = std::time(nullptr);
+    std::lock_guard lock(windows_mu);
+    for (auto it = windows.begin(); it != windows.end();) {
+      if (it->second.second == now) {
+        ++it;
+        continue;
+      }
+      if (it->second.unlogged) Log::Get().Add(Unlogged(it->second.unlogged, it->first, now));
+      it = windows.erase(it);
+    }
+  }
+  void FlushLoop() {
+    std::unique_lock lock(flusher_mu);
+    while (!flusher_cv.wait_for(lock, std::chrono::milliseconds(200), [&] { return stopping; })) {
+      lock.unlock();
       Sweep();
-      next_sweep = Clock::now() + std::chrono::seconds(1);
+      Log::Get().Flush();
+      lock.lock();
     }
   }
-}
 
-void HttpServer::Accept() {
-  for (;;) {
-    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-    if (fd < 0) {
-      if (errno == EMFILE || errno == ENFILE) LogLine("error: out of file descriptors, connection left waiting");
-      return;
+  // One request's state, made when its request line is read.
+  struct Pending {
+    std::string uri;  // as received, before any unescaping
+    bool headers_seen = false;
+  };
+  static void* UriLog(void*, const char* uri, MHD_Connection*) { return new Pending{uri}; }
+  static size_t Unescape(void*, MHD_Connection*, char* s) { return std::strlen(s); }
+  static void Completed(void*, MHD_Connection*, void** con_cls, MHD_RequestTerminationCode) {
+    delete static_cast<Pending*>(*con_cls);
+    *con_cls = nullptr;
+  }
+  static void Notify(void* cls, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
+    auto* self = static_cast<Impl*>(cls);
+    if (code == MHD_CONNECTION_NOTIFY_STARTED) ++self->open;
+    else --self->open;
+  }
+  static void Error(void* cls, const char* fmt, va_list ap) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    std::string_view msg(text);
+    while (!msg.empty() && msg.back() == '\n') msg.remove_suffix(1);
+    static_cast<Impl*>(cls)->Request("libmicrohttpd", "libmicrohttpd: " + EscapeForLog(msg));
+  }
+  static MHD_Result Header(void* cls, MHD_ValueKind, const char* key, const char* value) {
+    auto* out = static_cast<std::string*>(cls);
+    *out += " | " + EscapeForLog(key) + ": " + EscapeForLog(value ? value : "");
+    return MHD_YES;
+  }
+
+  static MHD_Result Access(void* cls, MHD_Connection* c, const char* url, const char* method, const char*,
+                           const char*, size_t* upload_size, void** con_cls) {
+    auto* self = static_cast<Impl*>(cls);
+    auto* pending = static_cast<Pending*>(*con_cls);
+    if (*upload_size) {  // a body after the answer was queued: read and ignored
+      *upload_size = 0;
+      return MHD_YES;
     }
-    int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-    std::lock_guard lock(conns_mu_);
-    auto c = std::make_unique<Conn>();
-    c->id = next_id_++;
-    c->fd = fd;
-    c->last = Clock::now();
-    epoll_event ev{};
-    ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
-    ev.data.u64 = c->id;
-    epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, fd, &ev);
-    conns_.emplace(c->id, std::move(c));
-  }
-}
-
-void HttpServer::Readable(uint64_t id) {
-  Conn* c;
-  {
-    std::lock_guard lock(conns_mu_);
-    auto it = conns_.find(id);
-    if (it == conns_.end()) return;
-    c = it->second.get();
-  }
-  // Armed once: until re-armed, this thread alone touches the connection.
-  char chunk[8192];
-  bool open = true;
-  for (;;) {
-    const ssize_t r = recv(c->fd, chunk, sizeof chunk, 0);
-    if (r > 0) {
-      c->buf.append(chunk, static_cast<size_t>(r));
-      if (c->buf.size() > opt_.max_head_bytes + sizeof chunk) break;
-      continue;
-    }
-    if (r < 0 && errno == EINTR) continue;
-    if (r == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) open = false;
-    break;
-  }
-  const size_t end = HeadEnd(c->buf);
-  if (end == std::string::npos ? c->buf.size() > opt_.max_head_bytes : end > opt_.max_head_bytes) {
-    // Unread input at close would reset the connection before the client reads the answer.
-    while (recv(c->fd, chunk, sizeof chunk, 0) > 0) {
-    }
-    WriteAll(c->fd, "HTTP/1.1 431 Request Header Fields Too Large\r\nContent-Type: text/plain\r\n"
-                    "Content-Length: 20\r\nConnection: close\r\n\r\nrequest is too long\n", nullptr);
-    return Close(id);
-  }
-  if (end != std::string::npos) {
-    {
-      std::lock_guard lock(conns_mu_);
-      c->busy = true;
-    }
-    {
-      std::lock_guard lock(queue_mu_);
-      queue_.push_back(id);
-    }
-    queue_cv_.notify_one();
-    return;
-  }
-  if (!open) return Close(id);
-  Rearm(*c);
-}
-
-void HttpServer::Rearm(Conn& c) {
-  epoll_event ev{};
-  ev.events = EPOLLIN | EPOLLRDHUP | EPOLLONESHOT;
-  ev.data.u64 = c.id;
-  epoll_ctl(epoll_fd_, EPOLL_CTL_MOD, c.fd, &ev);
-}
-
-void HttpServer::Close(uint64_t id) {
-  std::lock_guard lock(conns_mu_);
-  auto it = conns_.find(id);
-  if (it == conns_.end()) return;
-  epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, it->second->fd, nullptr);
-  close(it->second->fd);
-  conns_.erase(it);
-}
-
-void HttpServer::Sweep() {
-  const auto limit = Clock::now() - std::chrono::seconds(opt_.idle_timeout_seconds);
-  std::lock_guard lock(conns_mu_);
-  for (auto it = conns_.begin(); it != conns_.end();) {
-    if (!it->second->busy && it->second->last < limit) {
-      epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, it->second->fd, nullptr);
-      close(it->second->fd);
-      it = conns_.erase(it);
-    } else {
-      ++it;
-    }
-  }
-}
-
-void HttpServer::Worker() {
-  for (;;) {
-    uint64_t id;
-    {
-      std::unique_lock lock(queue_mu_);
-      queue_cv_.wait(lock, [&] { return stopping_ || !queue_.empty(); });
-      if (stopping_) return;
-      id = queue_.front();
-      queue_.pop_front();
-    }
-    Serve(id);
-  }
-}
-
-void HttpServer::Serve(uint64_t id) {
-  Conn* c;
-  {
-    std::lock_guard lock(conns_mu_);
-    auto it = conns_.find(id);
-    if (it == conns_.end()) return;
-    c = it->second.get();
-  }
-  for (;;) {
-    const size_t end = HeadEnd(c->buf);
-    if (end == std::string::npos) break;
-    const std::string head = c->buf.substr(0, end);
-    c->buf.erase(0, end);
-    if (!Answer(*c, head)) return Close(id);
-  }
-  {
-    std::lock_guard lock(conns_mu_);
-    c->busy = false;
-    c->last = Clock::now();
-  }
-  Rearm(*c);
-}
-
-// False when the connection is to be closed.
-bool HttpServer::Answer(Conn& c, const std::string& head_text) {
-  HttpResponse res;
-  bool keep = false;
-  bool head_only = false;
-  std::string target;
-  const auto head = ParseHead(head_text);
-  if (!head) {
-    res = {400, "text/plain", "malformed request\n", nullptr};
-  } else if (head->has_body) {
-    res = {400, "text/plain", "a request body is not accepted\n", nullptr};
-  } else if (head->method != "GET" && head->method != "HEAD") {
-    res = {405, "text/plain", "only GET and HEAD\n", nullptr};
-  } else {
-    target = head->target;
-    head_only = head->method == "HEAD";
-    keep = head->keep_alive && ++c.served < opt_.max_requests_per_connection;
     HttpRequest req;
-    req.method = head->method;
-    req.target = head->target;
-    const size_t q = head->target.find('?');
-    if (q != std::string::npos) req.query = head->target.substr(q + 1);
-    if (!PercentDecode(std::string_view(head->target).substr(0, q), req.path)) {
-      res = {400, "text/plain", "bad percent escape in the path\n", nullptr};
+    req.method = method;
+    req.target = pending ? pending->uri : url;
+    req.client = ClientText(c);
+    HttpResponse res;
+    const size_t q = req.target.find('?');
+    if (q != std::string::npos) req.query = req.target.substr(q + 1);
+    const bool get = req.method == "GET" || req.method == "HEAD";
+    if (!get) {
+      res = {405, "text/plain", "method not allowed\n", nullptr};
+    } else if (MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) ||
+               [&] {
+                 const char* len = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
+                 return len && std::strspn(len, "0") != std::strlen(len);
+               }()) {
+      res = {400, "text/plain", "a request with a body\n", nullptr};
+    } else if (req.target.empty() || req.target[0] != '/' ||
+               !PercentDecode(std::string_view(req.target).substr(0, q), req.path)) {
+      res = {400, "text/plain", "bad request target\n", nullptr};
+    } else if (pending && !pending->headers_seen) {
+      // Answered on the next call, once MHD knows the request is whole: an answer queued
+      // before that costs the connection its keep-alive.
+      pending->headers_seen = true;
+      return MHD_YES;
     } else {
       try {
-        res = handler_(req);
+        res = self->handler(req);
       } catch (const std::exception& e) {
-        LogLine("error: " + std::string(e.what()) + " answering " + target);
+        LogLine("error: " + std::string(e.what()) + " answering " + EscapeForLog(req.target));
         res = {500, "text/plain", "internal error\n", nullptr};
       }
     }
+
+    MHD_Response* r;
+    size_t size;
+    if (res.shared_body) {
+      auto* hold = new Shared{std::move(res.shared_body)};
+      size = hold->body->size();
+      r = MHD_create_response_from_buffer_with_free_callback_cls(size, const_cast<char*>(hold->body->data()),
+                                                                 FreeShared, hold);
+    } else {
+      auto* hold = new std::string(std::move(res.body));
+      size = hold->size();
+      r = MHD_create_response_from_buffer_with_free_callback_cls(size, hold->data(), FreeString, hold);
+    }
+    if (!r) return MHD_NO;
+    MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, res.content_type.c_str());
+    if (res.status == 405) MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(res.status), r);
+    MHD_destroy_response(r);
+
+    std::string line = req.client + " " + EscapeForLog(req.method) + " " + EscapeForLog(req.target) + " " +
+                       std::to_string(res.status) + " " + std::to_string(size);
+    if (self->opt.verbose) MHD_get_connection_values(c, MHD_HEADER_KIND, Header, &line);
+    self->Request(req.client, line);
+    return queued;
   }
-  const std::string& body = res.shared_body ? *res.shared_body : res.body;
-  std::string out = "HTTP/1.1 " + std::to_string(res.status) + " " + Reason(res.status) +
-                    "\r\nContent-Type: " + res.content_type + "\r\nContent-Length: " + std::to_string(body.size()) +
-                    "\r\nCache-Control: no-cache\r\nConnection: " + (keep ? "keep-alive" : "close") + "\r\n\r\n";
-  if (opt_.verbose) LogLine(std::to_string(res.status) + " " + target + " (" + std::to_string(body.size()) + " bytes)");
-  return WriteAll(c.fd, out, head_only ? nullptr : &body) && keep;
+};
+
+HttpServer::HttpServer(HttpOptions options, Handler handler) : impl_(std::make_unique<Impl>()) {
+  impl_->opt = std::move(options);
+  impl_->handler = std::move(handler);
+}
+
+HttpServer::~HttpServer() { Stop(); }
+
+int HttpServer::port() const { return impl_->port; }
+size_t HttpServer::open_connections() const { return impl_->open; }
+
+void HttpServer::Start() {
+  Impl& m = *impl_;
+  sockaddr_in addr{};
+  addr.sin_family = AF_INET;
+  addr.sin_port = htons(static_cast<uint16_t>(m.opt.port));
+  if (inet_pton(AF_INET, m.opt.bind.c_str(), &addr.sin_addr) != 1)
+    throw std::runtime_error("not an IPv4 address: " + m.opt.bind);
+
+  const unsigned threads = static_cast<unsigned>(std::max(1, m.opt.threads));
+  unsigned limit = static_cast<unsigned>(std::max(0, m.opt.connection_limit));
+  if (limit == 0) {
+    // What the rest of the process holds: stdio, the databases, a pipe and an epoll per thread.
+    rlimit rl{};
+    getrlimit(RLIMIT_NOFILE, &rl);
+    const rlim_t margin = 32 + 4 * threads;
+    const rlim_t have = rl.rlim_cur == RLIM_INFINITY ? 65536 : rl.rlim_cur;
+    limit = static_cast<unsigned>(std::clamp<rlim_t>(have > margin ? have - margin : 8, 8, 1 << 20));
+  }
+  limit = std::max(limit, threads);  // MHD gives each thread its share
+  const unsigned per_address =
+      std::max(1u, std::min(static_cast<unsigned>(std::max(1, m.opt.per_address_connection_limit)), limit / 2));
+
+  m.daemon = MHD_start_daemon(
+      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_USE_TURBO | MHD_USE_ITC, 0, nullptr, nullptr, &Impl::Access, &m,
+      MHD_OPTION_EXTERNAL_LOGGER, &Impl::Error, &m,
+      MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
+      MHD_OPTION_THREAD_POOL_SIZE, threads,
+      MHD_OPTION_CONNECTION_LIMIT, limit,
+      MHD_OPTION_PER_IP_CONNECTION_LIMIT, per_address,
+      MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(std::max(1, m.opt.idle_timeout_seconds)),
+      MHD_OPTION_CONNECTION_MEMORY_LIMIT, m.opt.connection_memory,
+      MHD_OPTION_URI_LOG_CALLBACK, &Impl::UriLog, &m,
+      MHD_OPTION_UNESCAPE_CALLBACK, &Impl::Unescape, &m,
+      MHD_OPTION_NOTIFY_COMPLETED, &Impl::Completed, &m,
+      MHD_OPTION_NOTIFY_CONNECTION, &Impl::Notify, &m,
+      MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u,
+      MHD_OPTION_END);
+  if (!m.daemon) throw std::runtime_error("cannot listen on " + m.opt.bind + ":" + std::to_string(m.opt.port));
+  const MHD_DaemonInfo* info = MHD_get_daemon_info(m.daemon, MHD_DAEMON_INFO_BIND_PORT);
+  m.port = info ? info->port : m.opt.port;
+  m.stopping = false;
+  m.flusher = std::thread([&m] { m.FlushLoop(); });
+}
+
+void HttpServer::Stop() {
+  Impl& m = *impl_;
+  if (!m.daemon) return;
+  MHD_stop_daemon(m.daemon);
+  m.daemon = nullptr;
+  {
+    std::lock_guard lock(m.flusher_mu);
+    m.stopping = true;
+  }
+  m.flusher_cv.notify_all();
+  m.flusher.join();
+  m.Sweep();
+  Log::Get().Flush();
 }
 
 }  // namespace kxs

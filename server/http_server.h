@@ -1,25 +1,20 @@
-// A small HTTP/1.1 server: one thread waits on every connection with epoll and a pool of
-// workers answers complete requests. An idle keep-alive connection holds no worker, so a
-// thousand of them do not keep other clients waiting.
+// The server's HTTP front on GNU libmicrohttpd: a pool of threads, each waiting with epoll on
+// its share of the connections, non-blocking writes (a client that never reads holds no
+// thread), a total and a per-address connection cap, an idle timeout. The handler gets the
+// request target exactly as received, raw blanks and bytes >= 0x80 included.
 #pragma once
-#include <atomic>
-#include <condition_variable>
-#include <deque>
+#include <cstddef>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
-#include <unordered_map>
-#include <vector>
 
 namespace kxs {
 
 struct HttpRequest {
   std::string method;
-  std::string path;   // percent-decoded
-  std::string query;  // raw, as received
-  std::string target;
+  std::string path;    // percent-decoded
+  std::string query;   // raw, as received
+  std::string target;  // raw, as received
   std::string client;  // the peer's address, e.g. "127.0.0.1"
 };
 
@@ -35,9 +30,11 @@ struct HttpOptions {
   int port = 8080;  // 0: any free port
   int threads = 4;
   int idle_timeout_seconds = 15;
-  int max_requests_per_connection = 1000;
-  size_t max_head_bytes = 16 * 1024;
-  bool verbose = false;
+  int connection_limit = 0;              // 0: the descriptor limit less what the rest needs
+  int per_address_connection_limit = 256;  // never more than half the connection limit
+  size_t connection_memory = 16 * 1024;   // request head and the answer's head
+  int log_lines_per_address = 20;        // a second; the rest are counted in one line
+  bool verbose = false;                  // the request headers in the log too
 };
 
 class HttpServer {
@@ -51,39 +48,17 @@ class HttpServer {
   // Binds and starts serving; throws std::runtime_error when the address cannot be bound.
   void Start();
   void Stop();
-  int port() const { return port_; }
-  size_t open_connections();
+  int port() const;
+  size_t open_connections() const;
+
+  struct Impl;
 
  private:
-  struct Conn;
-  void Loop();
-  void Accept();
-  void Readable(uint64_t id);
-  void Serve(uint64_t id);
-  void Close(uint64_t id);
-  void Rearm(Conn& c);
-  void Sweep();
-  bool Answer(Conn& c, const std::string& head_text);
-  void Worker();
-
-  HttpOptions opt_;
-  Handler handler_;
-  int listen_fd_ = -1, epoll_fd_ = -1, wake_fd_ = -1, port_ = 0;
-  std::atomic<bool> running_{false};
-  std::thread loop_;
-  std::vector<std::thread> workers_;
-
-  std::mutex conns_mu_;
-  std::unordered_map<uint64_t, std::unique_ptr<Conn>> conns_;
-  uint64_t next_id_ = 2;
-
-  std::mutex queue_mu_;
-  std::condition_variable queue_cv_;
-  std::deque<uint64_t> queue_;
-  bool stopping_ = false;
+  std::unique_ptr<Impl> impl_;
 };
 
-// One line on stdout, with the time; safe from any thread.
+// One line on stdout, with the time, written at once; safe from any thread. For start,
+// stop, errors and the admin commands; requests go through a buffered, rate-limited log.
 void LogLine(const std::string& line);
 
 }  // namespace kxs

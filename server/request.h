@@ -1,25 +1,14 @@
-// Parsing of HTTP requests as old clients send them: the target may hold raw blanks and
-// bytes >= 0x80, and query values may or may not be percent-escaped.
+// Request targets as old clients send them: the target may hold raw blanks and bytes >= 0x80,
+// and query values may or may not be percent-escaped.
 #pragma once
 #include <cstddef>
 #include <map>
-#include <optional>
+#include <mutex>
+#include <unordered_map>
 #include <string>
 #include <string_view>
 
 namespace kxs {
-
-struct RequestHead {
-  std::string method;
-  std::string target;  // raw bytes between the method and the version
-  bool keep_alive = true;
-  bool has_body = false;
-};
-
-// The position just after the blank line that ends a request head, or npos.
-size_t HeadEnd(std::string_view buffer);
-// Parses a complete head; none when it is not a request line plus headers.
-std::optional<RequestHead> ParseHead(std::string_view head);
 
 // "%XX" becomes the byte XX; every other byte, "+" and raw blanks included, stays as it
 // is. False on a "%" not followed by two hex digits.
@@ -35,5 +24,31 @@ struct Query {
 };
 // "k=v&k2=v2", decoded. A piece without "=" is a key with an empty value.
 Query ParseQuery(std::string_view raw);
+
+// Every byte outside printable ASCII, and the backslash, as \xNN: a log line never carries
+// terminal escapes, line ends or forged escapes.
+std::string EscapeForLog(std::string_view in);
+
+// One token bucket per key (a client address): `burst` at once, then `rate` a second.
+class TokenBuckets {
+ public:
+  TokenBuckets(double rate, double burst) : rate_(rate), burst_(burst) {}
+  void Set(double rate, double burst) {
+    std::lock_guard lock(mu_);
+    rate_ = rate;
+    burst_ = burst;
+  }
+  // now: seconds on any steady clock.
+  bool Take(const std::string& key, double now);
+
+ private:
+  static constexpr size_t kMaxKeys = 100000;
+  struct Bucket {
+    double tokens, at;
+  };
+  std::mutex mu_;
+  double rate_, burst_;
+  std::unordered_map<std::string, Bucket> buckets_;
+};
 
 }  // namespace kxs

@@ -6,6 +6,10 @@
 #include <sstream>
 #include <sys/stat.h>
 
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+
 namespace kxs {
 
 namespace {
@@ -70,7 +74,7 @@ HttpResponse Routes::Handle(const HttpRequest& req) {
   if (path == "/asp/date.asp") return FromFront(front_.CurrentDate(), "current date");
   if (path == "/asp/getdata.asp") {
     if (!Require(q, {"data"}, missing)) return BadRequest(missing);
-    return Submission(q);
+    return Submission(q, req.client);
   }
   if (path == "/languages/" + std::to_string(kProductNumber) + "/localization.txt")
     return FromFront(front_.LanguageFile(), "language file");
@@ -98,9 +102,11 @@ HttpResponse Routes::DefinitionsPackage(const Query& q, const std::string& clien
   return FromFront(front_.Package(*at, client), "package");
 }
 
-HttpResponse Routes::Submission(const Query& q) {
+HttpResponse Routes::Submission(const Query& q, const std::string& client) {
   const std::string& data = *q.Find("data");
   if (data.size() > limits_.data) return BadRequest("data too long");
+  const double now = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+  if (!submission_rate_.Take(client, now)) return Text(429, "Too Many Requests\n");
   switch (submissions_.Submit(data, NowLocal())) {
     case Submitted::kAdded: return Text(200, "Added");
     case Submitted::kSkipped: return Text(200, "Skipped");
@@ -110,10 +116,17 @@ HttpResponse Routes::Submission(const Query& q) {
 }
 
 HttpResponse Routes::WebFile(const std::string& path) {
-  if (path.find("..") != std::string::npos || path.find('\\') != std::string::npos) return Text(404, "not found\n");
+  // Hidden pieces (".git", ".env", "..") are never served; and what the path resolves to,
+  // links followed, must be a regular file inside the folder.
+  if (path.empty() || path[0] != '/' || path.find('\0') != std::string::npos || path.find('\\') != std::string::npos ||
+      path.find("/.") != std::string::npos)
+    return Text(404, "not found\n");
+  char root[PATH_MAX], real[PATH_MAX];
   const std::string file = web_dir_ + (path == "/" ? std::string("/index.html") : path);
+  if (!realpath(web_dir_.c_str(), root) || !realpath(file.c_str(), real)) return Text(404, "not found\n");
+  const std::string inside = std::string(root) + "/";
   std::string text;
-  if (!ReadFile(file, text)) return Text(404, "not found\n");
+  if (std::string(real).rfind(inside, 0) != 0 || !ReadFile(real, text)) return Text(404, "not found\n");
   const std::string lower = Lower(file);
   const char* type = EndsWith(lower, ".htm") || EndsWith(lower, ".html") ? "text/html"
                      : EndsWith(lower, ".txt")                           ? "text/plain"

@@ -21,16 +21,19 @@ class Routes {
       : submissions_(submissions), front_(front), web_dir_(std::move(web_dir)) {}
 
   HttpResponse Handle(const HttpRequest& req);
+  // Submissions one address may make: `burst` at once, then `per_second`; beyond it 429.
+  void SetSubmissionRate(double per_second, double burst) { submission_rate_.Set(per_second, burst); }
 
  private:
   HttpResponse DefinitionsPackage(const Query& q, const std::string& client);
-  HttpResponse Submission(const Query& q);
+  HttpResponse Submission(const Query& q, const std::string& client);
   HttpResponse WebFile(const std::string& path);
 
   SubmissionStore& submissions_;
   FrontCache& front_;
   std::string web_dir_;
   Limits limits_;
+  TokenBuckets submission_rate_{1, 20};
 };
 
 }  // namespace kxs

@@ -118,5 +118,46 @@ TEST(DurabilityTest, KilledPublisherLosesNoCommittedDefinition) {
   EXPECT_FALSE(store.Publish({{"FILE", "after.dll=A|[system]"}}, NowLocal()).rows.empty());
 }
 
+
+TEST(StoreTest, TheFrontReadsDefinitionsOnlyAndSubmissionsStopAtTheirCap) {
+  const auto dir = test::TempDir("store");
+  const std::string db = (dir / "k.db").string();
+  test::WriteFile(db, "");
+  ASSERT_EQ(chmod(db.c_str(), 0644), 0);  // as an older version left it
+  SqliteStore front(db, 2, Access::kReadOnly);
+  EXPECT_FALSE(front.NewestChange());
+  EXPECT_THROW(front.Publish({{"FILE", "x.dll=X|[system]"}}, NowLocal()), StoreError);
+  EXPECT_THROW(front.SetLanguageFile(21, "x"), StoreError);
+  const Seconds at = *ParseDate("5/5/2026 5:05:05 PM");
+  SqliteStore(db, 1).Publish({{"FILE", "x.dll=X|[system]"}}, at);
+  EXPECT_EQ(front.NewestChange(), at);  // a change the administrator made meanwhile
+  EXPECT_EQ(front.All().size(), 1u);
+
+  const std::string subs_path = (dir / "k-submissions.db").string();
+  EXPECT_EQ(SubmissionsPathFor(db), subs_path);
+  EXPECT_EQ(SubmissionsPathFor("/srv/k.v1/defs"), "/srv/k.v1/defs-submissions");
+  {
+    SqliteSubmissions subs(subs_path, 256 * 1024);
+    size_t added = 0;
+    Submitted last = Submitted::kAdded;
+    std::string data;
+    for (int i = 0; i < 2000 && last != Submitted::kFull; ++i) {
+      data = std::to_string(i) + std::string(1000, 'd');
+      last = subs.Submit(data, at);
+      if (last == Submitted::kAdded) ++added;
+    }
+    EXPECT_EQ(last, Submitted::kFull);
+    EXPECT_GT(added * 1000, 256u * 1024 / 8);  // the cap holds more than a token amount
+    EXPECT_FALSE(subs.Received(data));
+    EXPECT_EQ(subs.Submit("0" + std::string(1000, 'd'), at), Submitted::kSkipped);
+  }
+  EXPECT_LE(std::filesystem::file_size(subs_path), 256u * 1024);
+  for (const auto& f : std::filesystem::directory_iterator(dir)) {
+    struct stat st{};
+    ASSERT_EQ(stat(f.path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u) << f.path();
+  }
+}
+
 }  // namespace
 }  // namespace kxs
