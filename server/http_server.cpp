@@ -259,8 +259,12 @@ struct HttpServer::Impl {
     const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(res.status), r);
     MHD_destroy_response(r);
 
-    std::string line = req.client + " " + EscapeForLog(req.method) + " " + EscapeForLog(req.target) + " " +
-                       std::to_string(res.status) + " " + std::to_string(size);
+    // A long target is cut: 20 lines of 8 KB a second from each address would be a flood too.
+    constexpr size_t kShown = 200;
+    std::string line = req.client + " " + EscapeForLog(req.method) + " " +
+                       EscapeForLog(std::string_view(req.target).substr(0, kShown)) +
+                       (req.target.size() > kShown ? "... (" + std::to_string(req.target.size()) + " bytes)" : "") +
+                       " " + std::to_string(res.status) + " " + std::to_string(size);
     if (self->opt.verbose) MHD_get_connection_values(c, MHD_HEADER_KIND, Header, &line);
     self->Request(req.client, line);
     return queued;
