@@ -63,6 +63,12 @@ TEST(AdminTest, KeysImportsAndRefusals) {
   EXPECT_EQ(r.code, 0);
   EXPECT_NE(r.output.find("at 5/5/2026 5:05:06 PM"), std::string::npos) << r.output;
   EXPECT_NE(Exe("publish REG \"no fields\" --db " + db).code, 0);
+  // A date the client cannot read back, or far ahead, would be the current date for good.
+  for (const char* at : {"12/31/9999 11:59:59 PM", "1/1/2100"}) {
+    r = Exe("publish COOK ahead.example --db " + db + " --at \"" + at + "\"");
+    EXPECT_EQ(r.code, 2) << at;
+    EXPECT_NE(r.output.find("more than one day ahead"), std::string::npos) << r.output;
+  }
   EXPECT_EQ(Exe("withdraw SDIR \"SDIR|Windows|[windir]|\" --db " + db).code, 0);
   EXPECT_NE(Exe("withdraw SDIR \"SDIR|Windows|[windir]|\" --db " + db).code, 0);  // no longer live
   r = Exe("list --db " + db);

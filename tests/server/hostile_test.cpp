@@ -8,6 +8,7 @@
 #include <poll.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -117,6 +118,7 @@ class Server {
       if (line.rfind("VmRSS:", 0) == 0) return std::stoul(line.substr(6));
     return 0;
   }
+  std::filesystem::path log_path() const { return run_.FrontLog(); }
   size_t LogBytes() const {
     std::error_code ec;
     const auto n = std::filesystem::file_size(run_.FrontLog(), ec);
@@ -207,7 +209,7 @@ TEST(HostileTest, OneAnonymousClientCannotStopTheService) {
        [&submitted_added](int port, const std::atomic<bool>& stop) {
          std::map<int, int> answers;
          Flood("127.0.0.2", port, stop, "GET",
-               [](int i) { return "/asp/getData.asp?data=flood" + std::to_string(i) + std::string(3000, 'x'); },
+               [](int i) { return "/asp/getData.asp?data=\x1b[2Jflood" + std::to_string(i) + std::string(3000, 'x'); },
                &answers);
          submitted_added = answers[200];
          // Refused as too many, not failed.
@@ -267,6 +269,13 @@ TEST(HostileTest, OneAnonymousClientCannotStopTheService) {
     EXPECT_GE(quick, 9);
     EXPECT_LT(rss, kMaxRssKb);
     EXPECT_LT(server.LogBytes() - log_before, kMaxLogGrowth);
+    // The log names the attacker, and shows no byte a terminal would act on.
+    const std::string log = test::ServerProcesses::ReadAll(server.log_path());
+    EXPECT_TRUE(std::all_of(log.begin(), log.end(), [](char c) { return c == '\n' || (c >= 0x20 && c < 0x7f); }));
+    if (attack.name == "a submission flood") {
+      EXPECT_NE(log.find("127.0.0.2 GET /asp/getData.asp?data=\\x1B[2Jflood"), std::string::npos);
+      EXPECT_NE(log.find("more requests from 127.0.0.2 not logged"), std::string::npos);
+    }
   }
 }
 

@@ -19,12 +19,13 @@ class HttpTest : public ::testing::Test {
   void SetUp() override {
     dir_ = test::TempDir("http");
     std::filesystem::create_directories(dir_ / "lang");
+    std::filesystem::create_directories(dir_ / "web" / "sub" / ".git");
     store_ = std::make_unique<SqliteStore>((dir_ / "k.db").string(), 5);
     submissions_ = std::make_unique<SqliteSubmissions>((dir_ / "s.db").string(), 1 << 20);
     signer_ = std::make_unique<Signer>(test::TestKeyPath());
     local_ = std::make_unique<LocalSigner>(*store_, *signer_, (dir_ / "lang").string());
     front_ = std::make_unique<FrontCache>(*store_, *local_);
-    routes_ = std::make_unique<Routes>(*submissions_, *front_, "");
+    routes_ = std::make_unique<Routes>(*submissions_, *front_, (dir_ / "web").string());
     HttpOptions opt;
     opt.port = 0;
     opt.threads = 4;
@@ -151,6 +152,32 @@ TEST_F(HttpTest, FilesBehindTheAddressList) {
   const auto page = Get("/definitions/version/F.HTM");
   EXPECT_NE(page.body.find("6/1/2026"), std::string::npos);
   EXPECT_NE(page.body.find(": 2 definitions"), std::string::npos);
+}
+
+TEST_F(HttpTest, WebFolderServesItsRegularFilesOnly) {
+  const auto web = dir_ / "web";
+  test::WriteFile(web / "index.html", "home");
+  test::WriteFile(web / "sub" / "a.txt", "a");
+  test::WriteFile(web / ".env", "secret");
+  test::WriteFile(web / "sub" / ".git" / "config", "secret");
+  test::WriteFile(dir_ / "outside.txt", "secret");
+  std::filesystem::create_symlink(dir_ / "outside.txt", web / "out.txt");
+  std::filesystem::create_symlink(dir_, web / "up");
+  std::filesystem::create_symlink(web / "sub" / "a.txt", web / "alias.txt");
+  const struct {
+    std::string target;
+    int status;
+  } cases[] = {
+      {"/", 200},           {"/sub/a.txt", 200},      {"/alias.txt", 200},  // a link that stays inside
+      {"/.env", 404},       {"/sub/.git/config", 404}, {"/sub/%2Egit/config", 404},
+      {"/out.txt", 404},    {"/up/outside.txt", 404},  {"/up/k.db", 404},
+      {"/../outside.txt", 404}, {"/sub", 404},          {"/missing.txt", 404},
+  };
+  for (const auto& c : cases) {
+    const auto r = Get(c.target);
+    EXPECT_EQ(r.status, c.status) << c.target;
+    EXPECT_EQ(r.body.find("secret"), std::string::npos) << c.target;
+  }
 }
 
 TEST_F(HttpTest, ThousandIdleKeepAliveConnectionsDoNotBlockOthers) {
