@@ -193,7 +193,7 @@ TEST_F(HttpTest, ThousandIdleKeepAliveConnectionsDoNotBlockOthers) {
     send(idle[i], req.data(), req.size(), MSG_NOSIGNAL);
   }
   for (size_t i = 0; i < idle.size(); i += 2) ASSERT_EQ(test::ReadReply(idle[i]).status, 200) << i;
-  // The silent half may wait in the kernel's queue (libmicrohttpd defers the accept).
+  // The silent half may still wait in the kernel's queue: only the served half is certain.
   while (server_->open_connections() < 500) std::this_thread::sleep_for(std::chrono::milliseconds(10));
 
   const auto start = std::chrono::steady_clock::now();
