@@ -3,10 +3,23 @@
 #include <cstdint>
 #include <string>
 
+#include "localization/language_download.h"
 #include "localization/localization_file.h"
+
+namespace {
+
+// No signature verifies: whatever the bytes, no download may be taken.
+struct NoSignatures : kx::Signatures {
+  bool VerifyRsaSha256(const std::string&, uint32_t, const std::string&, const std::string&) override { return false; }
+};
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string bytes(reinterpret_cast<const char*>(data), size);
+  NoSignatures none;
+  const kx::TrustedKeyList keys = {{"0123456789abcdef", std::string(256, '\x7f'), 65537}};
+  if (kx::AcceptLocalizationDownload(bytes, keys, none)) __builtin_trap();
   const std::string text = kx::Utf8ToAnsi(bytes);
   if (kx::Utf8ToAnsi(kx::AnsiToUtf8(text)) != text) __builtin_trap();
 
