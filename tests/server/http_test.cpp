@@ -131,6 +131,26 @@ TEST_F(HttpTest, MalformedAndOversizedRequestsAreRefused) {
   close(fd);
   EXPECT_EQ(Get("/" + std::string(30000, 'c')).status, 414);
   EXPECT_EQ(test::Get(port_, "/asp/date.asp HTTP/1.1\r\nX-Pad: " + std::string(30000, 'c') + "\r\nX:").status, 431);
+
+  // Other methods are refused; HEAD is GET's head with no body, on a connection kept open.
+  const auto raw = [&](const std::string& request) {
+    const int c = test::Connect(port_);
+    send(c, request.data(), request.size(), MSG_NOSIGNAL);
+    std::string got;
+    char buf[4096];
+    for (ssize_t n; (n = recv(c, buf, sizeof buf, 0)) > 0;) got.append(buf, size_t(n));
+    close(c);
+    return got;
+  };
+  EXPECT_EQ(raw("POST /asp/date.asp HTTP/1.1\r\nHost: x\r\nContent-Length: 1\r\nConnection: close\r\n\r\nx").substr(0, 12),
+            "HTTP/1.1 405");
+  const std::string body = Get("/definitions/version/F.HTM").body;
+  const std::string head = raw("HEAD /definitions/version/F.HTM HTTP/1.1\r\nHost: x\r\n\r\n"
+                               "GET /asp/nothing.asp HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  EXPECT_EQ(head.substr(0, 12), "HTTP/1.1 200");
+  EXPECT_NE(head.find("Content-Length: " + std::to_string(body.size()) + "\r\n"), std::string::npos) << head;
+  // The next answer follows the head at once: HEAD sent no body.
+  EXPECT_NE(head.find("\r\n\r\nHTTP/1.1 404"), std::string::npos) << head;
 }
 
 TEST_F(HttpTest, FilesBehindTheAddressList) {
