@@ -21,7 +21,7 @@ namespace {
 const char* kUsage =
     "usage: kestrix-server serve [--port 8080] [--bind 127.0.0.1] [--db kestrix.db]\n"
     "                            [--signer kestrix-signer.sock] [--web DIR]\n"
-    "                            [--threads N] [--verbose] [--submissions FILE]\n"
+    "                            [--threads N] [--verbose] [--submissions FILE] [--trust-proxy ADDR]\n"
     "                            [--submissions-max-mb 256] [--submission-rate 1]\n"
     "                            [--max-connections N] [--max-connections-per-address 256]\n"
     "       kestrix-server signer [--signer kestrix-signer.sock] [--db kestrix.db]\n"
@@ -92,6 +92,7 @@ int Admin::Run(const std::vector<std::string>& args) {
     else if (a == "--max-connections-per-address") value(v), max_per_address_ = std::stoi(v);
     else if (a == "--port") value(v), port_ = std::stoi(v);
     else if (a == "--threads") value(v), threads_ = std::max(1, std::stoi(v));
+    else if (a == "--trust-proxy") value(v), trusted_proxies_.push_back(v);
     else if (a == "--verbose") verbose_ = true;
     else if (a.size() > 2 && a.rfind("--", 0) == 0) throw std::invalid_argument("unknown option " + a);
     else positional_.push_back(a);
@@ -175,6 +176,7 @@ int Admin::Serve() {
   opt.port = port_;
   opt.threads = threads_;
   opt.verbose = verbose_;
+  opt.trusted_proxies = trusted_proxies_;
   opt.connection_limit = max_connections_;
   opt.per_address_connection_limit = max_per_address_;
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });

@@ -31,6 +31,7 @@ class Admin {
   bool key_given_ = false, languages_given_ = false;
   std::string languages_, web_, bind_ = "127.0.0.1", at_;
   std::string submissions_;
+  std::vector<std::string> trusted_proxies_;
   unsigned long long submissions_max_mb_ = 256;
   double submission_rate_ = 1;
   int max_connections_ = 0, max_per_address_ = 256;

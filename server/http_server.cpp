@@ -212,21 +212,32 @@ struct HttpServer::Impl {
     req.method = method;
     req.target = pending ? pending->uri : url;
     req.client = ClientText(c);
+    if (!self->opt.trusted_proxies.empty() &&
+        std::find(self->opt.trusted_proxies.begin(), self->opt.trusted_proxies.end(), req.client) !=
+            self->opt.trusted_proxies.end()) {
+      req.via_proxy = true;
+      const char* real = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Real-IP");
+      // Only an address is taken: it becomes a log field and a limiter key.
+      if (real && *real && std::strlen(real) <= 45 && std::strspn(real, "0123456789abcdefABCDEF:.") == std::strlen(real))
+        req.client = real;
+      const char* accel = MHD_lookup_connection_value(c, MHD_HEADER_KIND, "X-Kestrix-Accel");
+      req.accel = accel && std::strcmp(accel, "1") == 0;
+    }
     HttpResponse res;
     const size_t q = req.target.find('?');
     if (q != std::string::npos) req.query = req.target.substr(q + 1);
     const bool get = req.method == "GET" || req.method == "HEAD";
     if (!get) {
-      res = {405, "text/plain", "method not allowed\n", nullptr};
+      res = {405, "text/plain", "method not allowed\n", nullptr, {}};
     } else if (MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_TRANSFER_ENCODING) ||
                [&] {
                  const char* len = MHD_lookup_connection_value(c, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH);
                  return len && std::strspn(len, "0") != std::strlen(len);
                }()) {
-      res = {400, "text/plain", "a request with a body\n", nullptr};
+      res = {400, "text/plain", "a request with a body\n", nullptr, {}};
     } else if (req.target.empty() || req.target[0] != '/' ||
                !PercentDecode(std::string_view(req.target).substr(0, q), req.path)) {
-      res = {400, "text/plain", "bad request target\n", nullptr};
+      res = {400, "text/plain", "bad request target\n", nullptr, {}};
     } else if (pending && !pending->headers_seen) {
       // Answered on the next call, once MHD knows the request is whole: an answer queued
       // before that costs the connection its keep-alive.
@@ -237,7 +248,7 @@ struct HttpServer::Impl {
         res = self->handler(req);
       } catch (const std::exception& e) {
         LogLine("error: " + std::string(e.what()) + " answering " + EscapeForLog(req.target));
-        res = {500, "text/plain", "internal error\n", nullptr};
+        res = {500, "text/plain", "internal error\n", nullptr, {}};
       }
     }
 
@@ -256,6 +267,7 @@ struct HttpServer::Impl {
     if (!r) return MHD_NO;
     MHD_add_response_header(r, MHD_HTTP_HEADER_CONTENT_TYPE, res.content_type.c_str());
     if (res.status == 405) MHD_add_response_header(r, MHD_HTTP_HEADER_ALLOW, "GET, HEAD");
+    for (const auto& [name, value] : res.headers) MHD_add_response_header(r, name.c_str(), value.c_str());
     const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(res.status), r);
     MHD_destroy_response(r);
 

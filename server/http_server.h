@@ -7,6 +7,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace kxs {
 
@@ -15,7 +17,9 @@ struct HttpRequest {
   std::string path;    // percent-decoded
   std::string query;   // raw, as received
   std::string target;  // raw, as received
-  std::string client;  // the peer's address, e.g. "127.0.0.1"
+  std::string client;  // the peer's address, e.g. "127.0.0.1"; behind a trusted proxy, its X-Real-IP
+  bool via_proxy = false;  // came through a trusted proxy
+  bool accel = false;      // that proxy serves X-Accel-Redirect answers from its own cache
 };
 
 struct HttpResponse {
@@ -23,6 +27,7 @@ struct HttpResponse {
   std::string content_type = "text/plain";
   std::string body;
   std::shared_ptr<const std::string> shared_body;  // used instead of body when set
+  std::vector<std::pair<std::string, std::string>> headers;  // beyond Content-Type
 };
 
 struct HttpOptions {
@@ -35,6 +40,8 @@ struct HttpOptions {
   size_t connection_memory = 16 * 1024;   // request head and the answer's head
   int log_lines_per_address = 20;        // a second; the rest are counted in one line
   bool verbose = false;                  // the request headers in the log too
+  // Proxies (nginx) whose X-Real-IP names the client: per-address limits apply to it.
+  std::vector<std::string> trusted_proxies;
 };
 
 class HttpServer {

@@ -33,6 +33,14 @@ Seconds FrontCache::CurrentAt() {
   return *ParseDate(kDefaultDate);
 }
 
+std::optional<Seconds> FrontCache::Current() {
+  try {
+    return CurrentAt();
+  } catch (const std::exception&) {
+    return std::nullopt;
+  }
+}
+
 void FrontCache::RetireLocked(Seconds now_at) {
   // Packages made for an older current date are never asked for again.
   if (now_at == cache_at_) return;

@@ -50,6 +50,8 @@ class FrontCache {
   // for a letter that names no file.
   std::shared_ptr<const std::string> VersionPage(char letter);
   std::string CurrentDateText() { return LocalSigner::CurrentDateText(store_); }
+  // The current date in seconds; none when the database cannot be read.
+  std::optional<Seconds> Current();
 
   size_t builds();
   size_t cached_bytes();

@@ -14,11 +14,13 @@ namespace kxs {
 
 namespace {
 
-HttpResponse Text(int status, std::string body) { return {status, "text/plain", std::move(body), nullptr}; }
+HttpResponse Text(int status, std::string body) { return {status, "text/plain", std::move(body), nullptr, {}}; }
 HttpResponse BadRequest(const std::string& why) { return Text(400, why + "\n"); }
 
+constexpr const char* kProxiedPackage = "/_kestrix/package/";
+
 HttpResponse FromFront(const Served& served, const char* what) {
-  if (served.status == 200) return {200, "text/plain", "", served.body};
+  if (served.status == 200) return {200, "text/plain", "", served.body, {}};
   switch (served.status) {
     case 404: return Text(404, std::string("no ") + what + "\n");
     case 429: return Text(429, "too many new dates from this address; ask again later\n");
@@ -69,9 +71,12 @@ HttpResponse Routes::Handle(const HttpRequest& req) {
   }
   if (path == "/asp/getdefsnew.asp") {
     if (!Require(q, {"prog", "comp", "date"}, missing)) return BadRequest(missing);
-    return DefinitionsPackage(q, req.client);
+    return DefinitionsPackage(q, req);
   }
   if (path == "/asp/date.asp") return FromFront(front_.CurrentDate(), "current date");
+  // For the balancer: this instance reaches its database.
+  if (path == "/health") return front_.Current() ? Text(200, "ok\n") : Text(503, "no database\n");
+  if (path.rfind(kProxiedPackage, 0) == 0) return ProxiedPackage(path, req);
   if (path == "/asp/getdata.asp") {
     if (!Require(q, {"data"}, missing)) return BadRequest(missing);
     return Submission(q, req.client);
@@ -81,25 +86,45 @@ HttpResponse Routes::Handle(const HttpRequest& req) {
   const std::string version = "/definitions/version/";
   if (path.rfind(version, 0) == 0 && path.size() == version.size() + 5 && EndsWith(path, ".htm")) {
     const char letter = static_cast<char>(path[version.size()] - 'a' + 'A');
-    if (auto page = front_.VersionPage(letter)) return {200, "text/html", "", page};
+    if (auto page = front_.VersionPage(letter)) return {200, "text/html", "", page, {}};
   }
   const std::string data = "/definitions/data/";
   if (path.rfind(data, 0) == 0) {
     // The file names are matched as the address list writes them.
-    if (auto file = front_.DataFile(req.path.substr(data.size()))) return {200, "text/plain", "", file};
+    if (auto file = front_.DataFile(req.path.substr(data.size()))) return {200, "text/plain", "", file, {}};
   }
   if (!web_dir_.empty() && !asp) return WebFile(req.path);
   return Text(404, "not found\n");
 }
 
-HttpResponse Routes::DefinitionsPackage(const Query& q, const std::string& client) {
+HttpResponse Routes::DefinitionsPackage(const Query& q, const HttpRequest& req) {
   const std::string& date = *q.Find("date");
   if (date.size() > limits_.date) return BadRequest("date too long");
   if (date.find_first_of("|[") != std::string::npos) return BadRequest("date holds \"|\" or \"[\"");
   const auto at = ParseDate(date);
   if (!at) return BadRequest("date not understood (M/D/YYYY h:mm:ss AM)");
+  // A proxy that keeps packages itself is told where this one lives: the date as parsed and
+  // the current date, so every spelling of a date and every instance share its one copy.
+  if (req.via_proxy && req.accel) {
+    const auto now = front_.Current();
+    if (!now) return Text(503, "the package cannot be made now; ask again later\n");
+    HttpResponse r = Text(200, "");
+    r.headers.emplace_back("X-Accel-Redirect", kProxiedPackage + std::to_string(*at) + "/" + std::to_string(*now));
+    return r;
+  }
   // Every spelling of one date is one package, made once.
-  return FromFront(front_.Package(*at, client), "package");
+  return FromFront(front_.Package(*at, req.client), "package");
+}
+
+HttpResponse Routes::ProxiedPackage(const std::string& path, const HttpRequest& req) {
+  // "<asked>/<current>": the current date only keys the proxy's copy.
+  const std::string rest = path.substr(std::string(kProxiedPackage).size());
+  const size_t slash = rest.find('/');
+  Seconds asked = -1;
+  if (slash == std::string::npos || slash == 0 || slash > 12 || rest.find_first_not_of("0123456789/") != std::string::npos)
+    return Text(404, "not found\n");
+  asked = std::stoll(rest.substr(0, slash));
+  return FromFront(front_.Package(asked, req.client), "package");
 }
 
 HttpResponse Routes::Submission(const Query& q, const std::string& client) {
@@ -131,7 +156,7 @@ HttpResponse Routes::WebFile(const std::string& path) {
   const char* type = EndsWith(lower, ".htm") || EndsWith(lower, ".html") ? "text/html"
                      : EndsWith(lower, ".txt")                           ? "text/plain"
                                                                          : "application/octet-stream";
-  return {200, type, std::move(text), nullptr};
+  return {200, type, std::move(text), nullptr, {}};
 }
 
 }  // namespace kxs

@@ -25,7 +25,8 @@ class Routes {
   void SetSubmissionRate(double per_second, double burst) { submission_rate_.Set(per_second, burst); }
 
  private:
-  HttpResponse DefinitionsPackage(const Query& q, const std::string& client);
+  HttpResponse DefinitionsPackage(const Query& q, const HttpRequest& req);
+  HttpResponse ProxiedPackage(const std::string& path, const HttpRequest& req);
   HttpResponse Submission(const Query& q, const std::string& client);
   HttpResponse WebFile(const std::string& path);
 
