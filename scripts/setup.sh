@@ -6,7 +6,7 @@ pkgs=(
   mingw-w64 g++-mingw-w64-i686-posix
   wine wine64 wine32:i386 xvfb xauth x11-utils imagemagick
   googletest libgtest-dev libbenchmark-dev
-  libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev postgresql nsis fp-utils
+  libcpp-httplib-dev libsqlite3-dev libmicrohttpd-dev libpq-dev postgresql nginx-light nsis fp-utils
   libssl-dev openssl wrk curl python3
 )
 # The program is 32-bit: Wine needs its i386 half to run it.
