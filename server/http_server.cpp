@@ -113,6 +113,7 @@ struct HttpServer::Impl {
   MHD_Daemon* daemon = nullptr;
   int port = 0;
   std::atomic<size_t> open{0};
+  size_t limit = 0;
 
   std::thread flusher;
   std::mutex flusher_mu;
@@ -181,6 +182,10 @@ struct HttpServer::Impl {
   static void Completed(void*, MHD_Connection*, void** con_cls, MHD_RequestTerminationCode) {
     delete static_cast<Pending*>(*con_cls);
     *con_cls = nullptr;
+  }
+  static MHD_Result Admit(void* cls, const sockaddr*, socklen_t) {
+    auto* self = static_cast<Impl*>(cls);
+    return self->open < self->limit ? MHD_YES : MHD_NO;
   }
   static void Notify(void* cls, MHD_Connection*, void**, MHD_ConnectionNotificationCode code) {
     auto* self = static_cast<Impl*>(cls);
@@ -311,16 +316,19 @@ void HttpServer::Start() {
     const rlim_t have = rl.rlim_cur == RLIM_INFINITY ? 65536 : rl.rlim_cur;
     limit = static_cast<unsigned>(std::clamp<rlim_t>(have > margin ? have - margin : 8, 8, 1 << 20));
   }
-  limit = std::max(limit, threads);  // MHD gives each thread its share
+  m.limit = limit;
   const unsigned per_address =
       std::max(1u, std::min(static_cast<unsigned>(std::max(1, m.opt.per_address_connection_limit)), limit / 2));
 
   m.daemon = MHD_start_daemon(
-      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_USE_TURBO | MHD_USE_ITC, 0, nullptr, nullptr, &Impl::Access, &m,
+      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_USE_TURBO | MHD_USE_ITC, 0, &Impl::Admit, &m, &Impl::Access, &m,
       MHD_OPTION_EXTERNAL_LOGGER, &Impl::Error, &m,
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
       MHD_OPTION_THREAD_POOL_SIZE, threads,
-      MHD_OPTION_CONNECTION_LIMIT, limit,
+      // libmicrohttpd splits this between its threads, and a thread at its share closes what
+      // it accepts, an honest client too while other threads have room: so every thread may
+      // take the whole, and Admit keeps the total.
+      MHD_OPTION_CONNECTION_LIMIT, limit * threads,
       MHD_OPTION_PER_IP_CONNECTION_LIMIT, per_address,
       MHD_OPTION_CONNECTION_TIMEOUT, static_cast<unsigned>(std::max(1, m.opt.idle_timeout_seconds)),
       MHD_OPTION_CONNECTION_MEMORY_LIMIT, m.opt.connection_memory,
