@@ -130,7 +130,9 @@ struct HttpServer::Impl {
 
   // At most log_lines_per_address lines a second from one address; the rest are counted
   // and told in one line when that second is over.
-  void Request(const std::string& who, const std::string& line) {
+  // The line is only made when it is written: most of a flood's lines are not.
+  template <typename MakeLine>
+  void Request(const std::string& who, MakeLine make_line) {
     const std::time_t now = std::time(nullptr);
     {
       std::lock_guard lock(windows_mu);
@@ -145,7 +147,7 @@ struct HttpServer::Impl {
       }
       ++w.logged;
     }
-    Log::Get().Add(Stamp(now) + " " + line + "\n");
+    Log::Get().Add(Stamp(now) + " " + make_line() + "\n");
   }
   static std::string Unlogged(uint64_t n, const std::string& who, std::time_t now) {
     return Stamp(now) + " " + std::to_string(n) + " more requests from " + who + " not logged\n";
@@ -197,7 +199,7 @@ struct HttpServer::Impl {
     std::vsnprintf(text, sizeof text, fmt, ap);
     std::string_view msg(text);
     while (!msg.empty() && msg.back() == '\n') msg.remove_suffix(1);
-    static_cast<Impl*>(cls)->Request("libmicrohttpd", "libmicrohttpd: " + EscapeForLog(msg));
+    static_cast<Impl*>(cls)->Request("libmicrohttpd", [&] { return "libmicrohttpd: " + EscapeForLog(msg); });
   }
   static MHD_Result Header(void* cls, MHD_ValueKind, const char* key, const char* value) {
     auto* out = static_cast<std::string*>(cls);
@@ -276,14 +278,16 @@ struct HttpServer::Impl {
     const MHD_Result queued = MHD_queue_response(c, static_cast<unsigned>(res.status), r);
     MHD_destroy_response(r);
 
-    // A long target is cut: 20 lines of 8 KB a second from each address would be a flood too.
-    constexpr size_t kShown = 200;
-    std::string line = req.client + " " + EscapeForLog(req.method) + " " +
-                       EscapeForLog(std::string_view(req.target).substr(0, kShown)) +
-                       (req.target.size() > kShown ? "... (" + std::to_string(req.target.size()) + " bytes)" : "") +
-                       " " + std::to_string(res.status) + " " + std::to_string(size);
-    if (self->opt.verbose) MHD_get_connection_values(c, MHD_HEADER_KIND, Header, &line);
-    self->Request(req.client, line);
+    self->Request(req.client, [&] {
+      // A long target is cut: 20 lines of 8 KB a second from each address would be a flood too.
+      constexpr size_t kShown = 200;
+      std::string line = req.client + " " + EscapeForLog(req.method) + " " +
+                         EscapeForLog(std::string_view(req.target).substr(0, kShown)) +
+                         (req.target.size() > kShown ? "... (" + std::to_string(req.target.size()) + " bytes)" : "") +
+                         " " + std::to_string(res.status) + " " + std::to_string(size);
+      if (self->opt.verbose) MHD_get_connection_values(c, MHD_HEADER_KIND, Header, &line);
+      return line;
+    });
     return queued;
   }
 };
