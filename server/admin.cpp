@@ -179,6 +179,8 @@ int Admin::Serve() {
   opt.trusted_proxies = trusted_proxies_;
   opt.connection_limit = max_connections_;
   opt.per_address_connection_limit = max_per_address_;
+  // A package not yet made and the language file wait on the signer.
+  opt.slow_paths = {"/asp/getdefsnew.asp", "/languages/"};
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
   LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + Shown(db_) +

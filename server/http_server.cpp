@@ -15,6 +15,9 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <optional>
+#include <cctype>
 #include <ctime>
 #include <mutex>
 #include <stdexcept>
@@ -178,7 +181,44 @@ struct HttpServer::Impl {
   struct Pending {
     std::string uri;  // as received, before any unescaping
     bool headers_seen = false;
+    std::optional<HttpResponse> answer;  // made by a worker while the connection was suspended
   };
+
+  // Requests that may wait (on the signer) are answered by workers, with their connection
+  // suspended: a libmicrohttpd thread never waits, so its other connections do not either.
+  std::vector<std::thread> workers;
+  std::mutex jobs_mu;
+  std::condition_variable jobs_cv;
+  std::deque<std::function<void()>> jobs;
+  bool workers_stopping = false;
+  void Work() {
+    std::unique_lock lock(jobs_mu);
+    for (;;) {
+      jobs_cv.wait(lock, [&] { return workers_stopping || !jobs.empty(); });
+      if (jobs.empty()) return;
+      auto job = std::move(jobs.front());
+      jobs.pop_front();
+      lock.unlock();
+      job();
+      lock.lock();
+    }
+  }
+  bool MayWait(const std::string& path) const {
+    for (const std::string& prefix : opt.slow_paths)
+      if (path.size() >= prefix.size() &&
+          std::equal(prefix.begin(), prefix.end(), path.begin(),
+                     [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b)); }))
+        return true;
+    return false;
+  }
+  HttpResponse Call(const HttpRequest& req) {
+    try {
+      return handler(req);
+    } catch (const std::exception& e) {
+      LogLine("error: " + std::string(e.what()) + " answering " + EscapeForLog(req.target));
+      return {500, "text/plain", "internal error\n", nullptr, {}};
+    }
+  }
   static void* UriLog(void*, const char* uri, MHD_Connection*) { return new Pending{uri}; }
   static size_t Unescape(void*, MHD_Connection*, char* s) { return std::strlen(s); }
   static void Completed(void*, MHD_Connection*, void** con_cls, MHD_RequestTerminationCode) {
@@ -250,13 +290,22 @@ struct HttpServer::Impl {
       // before that costs the connection its keep-alive.
       pending->headers_seen = true;
       return MHD_YES;
-    } else {
-      try {
-        res = self->handler(req);
-      } catch (const std::exception& e) {
-        LogLine("error: " + std::string(e.what()) + " answering " + EscapeForLog(req.target));
-        res = {500, "text/plain", "internal error\n", nullptr, {}};
+    } else if (pending && pending->answer) {
+      res = std::move(*pending->answer);
+    } else if (pending && !self->workers.empty() && self->MayWait(req.path)) {
+      MHD_suspend_connection(c);
+      {
+        std::lock_guard lock(self->jobs_mu);
+        // The connection stays until resumed, so `pending` does too; untouched after resuming.
+        self->jobs.push_back([self, c, pending, req] {
+          pending->answer = self->Call(req);
+          MHD_resume_connection(c);
+        });
       }
+      self->jobs_cv.notify_one();
+      return MHD_YES;
+    } else {
+      res = self->Call(req);
     }
 
     MHD_Response* r;
@@ -325,7 +374,7 @@ void HttpServer::Start() {
       std::max(1u, std::min(static_cast<unsigned>(std::max(1, m.opt.per_address_connection_limit)), limit / 2));
 
   m.daemon = MHD_start_daemon(
-      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_USE_TURBO | MHD_USE_ITC, 0, &Impl::Admit, &m, &Impl::Access, &m,
+      MHD_USE_EPOLL_INTERNAL_THREAD | MHD_USE_ERROR_LOG | MHD_USE_TURBO | MHD_USE_ITC | MHD_ALLOW_SUSPEND_RESUME, 0, &Impl::Admit, &m, &Impl::Access, &m,
       MHD_OPTION_EXTERNAL_LOGGER, &Impl::Error, &m,
       MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&addr),
       MHD_OPTION_THREAD_POOL_SIZE, threads,
@@ -347,11 +396,22 @@ void HttpServer::Start() {
   m.port = info ? info->port : m.opt.port;
   m.stopping = false;
   m.flusher = std::thread([&m] { m.FlushLoop(); });
+  m.workers_stopping = false;
+  if (!m.opt.slow_paths.empty())
+    for (int i = 0; i < std::max(1, m.opt.slow_workers); ++i) m.workers.emplace_back([&m] { m.Work(); });
 }
 
 void HttpServer::Stop() {
   Impl& m = *impl_;
   if (!m.daemon) return;
+  {
+    // Every suspended connection is resumed before the daemon may stop.
+    std::lock_guard lock(m.jobs_mu);
+    m.workers_stopping = true;
+  }
+  m.jobs_cv.notify_all();
+  for (auto& w : m.workers) w.join();
+  m.workers.clear();
   MHD_stop_daemon(m.daemon);
   m.daemon = nullptr;
   {

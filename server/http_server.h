@@ -40,6 +40,10 @@ struct HttpOptions {
   size_t connection_memory = 16 * 1024;   // request head and the answer's head
   int log_lines_per_address = 20;        // a second; the rest are counted in one line
   bool verbose = false;                  // the request headers in the log too
+  // Paths (prefixes, any case) whose answers may wait on another process: answered by
+  // slow_workers threads of their own with the connection suspended meanwhile.
+  std::vector<std::string> slow_paths;
+  int slow_workers = 8;
   // Proxies (nginx) whose X-Real-IP names the client: per-address limits apply to it.
   std::vector<std::string> trusted_proxies;
 };
