@@ -27,6 +27,7 @@ const char* kUsage =
     "       kestrix-server signer [--signer kestrix-signer.sock] [--db kestrix.db]\n"
     "                            [--key build/keys/signing-key.pem] [--languages DIR] [--threads N]\n"
     "       kestrix-server migrate [--db F]\n"
+    "       kestrix-server copy --from DB --to DB    (definitions, language file, submissions)\n"
     "       (--db is a SQLite file or a postgresql:// address)\n"
     "       kestrix-server import DIR [--db F] [--at \"M/D/YYYY h:mm:ss AM\"]\n"
     "       kestrix-server publish KIND BODY [--db F] [--at DATE]\n"
@@ -93,6 +94,8 @@ int Admin::Run(const std::vector<std::string>& args) {
     else if (a == "--port") value(v), port_ = std::stoi(v);
     else if (a == "--threads") value(v), threads_ = std::max(1, std::stoi(v));
     else if (a == "--trust-proxy") value(v), trusted_proxies_.push_back(v);
+    else if (a == "--from") value(from_);
+    else if (a == "--to") value(to_);
     else if (a == "--verbose") verbose_ = true;
     else if (a.size() > 2 && a.rfind("--", 0) == 0) throw std::invalid_argument("unknown option " + a);
     else positional_.push_back(a);
@@ -105,6 +108,7 @@ int Admin::Run(const std::vector<std::string>& args) {
   if (cmd == "signer") return need(0), SignerProcess();
   if (cmd == "import") return need(1), Import(positional_[1]);
   if (cmd == "migrate") return need(0), Migrate();
+  if (cmd == "copy") return need(0), Copy();
   if (cmd == "publish") return need(2), Publish(positional_[1], positional_[2]);
   if (cmd == "withdraw") return need(2), Withdraw(positional_[1], positional_[2]);
   if (cmd == "list") return need(0), List();
@@ -289,6 +293,22 @@ int Admin::Migrate() {
     SqliteStore schema(db_, 1);  // opening read-write creates or completes the schema
   }
   LogLine("schema of " + Shown(db_) + " is current");
+  return 0;
+}
+
+int Admin::Copy() {
+  if (from_.empty() || to_.empty()) throw std::invalid_argument("copy needs --from and --to");
+  const auto from = OpenDefinitions(from_, 1, Access::kReadOnly);
+  const auto to = OpenDefinitions(to_, 1);
+  const std::vector<Definition> rows = from->All();
+  to->LoadExactly(rows);
+  if (auto language = from->LanguageFile(kProductNumber)) to->SetLanguageFile(kProductNumber, *language);
+  std::string from_where, to_where;
+  const auto subs = OpenSubmissions(from_, "", ~uint64_t{0}, from_where)->AllSubmissions();
+  OpenSubmissions(to_, "", ~uint64_t{0}, to_where)->LoadSubmissions(subs);
+  LogLine("copied " + std::to_string(rows.size()) + " definitions and " + std::to_string(subs.size()) +
+          " submissions from " + Shown(from_) + " to " + Shown(to_) + " (current date " +
+          LocalSigner::CurrentDateText(*to) + ")");
   return 0;
 }
 

@@ -23,6 +23,7 @@ class Admin {
   int Language(const std::string& file);
   bool ChangeTime(DefinitionStore& store, long long& at);
   int Migrate();
+  int Copy();
 
   std::vector<std::string> positional_;
   std::string db_ = "kestrix.db";
@@ -32,6 +33,7 @@ class Admin {
   std::string languages_, web_, bind_ = "127.0.0.1", at_;
   std::string submissions_;
   std::vector<std::string> trusted_proxies_;
+  std::string from_, to_;
   unsigned long long submissions_max_mb_ = 256;
   double submission_rate_ = 1;
   int max_connections_ = 0, max_per_address_ = 256;

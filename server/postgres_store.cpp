@@ -361,6 +361,27 @@ Seconds PostgresStore::ClockNow() {
       [](PGconn* c) { return Run(c, "SELECT floor(extract(epoch FROM localtimestamp))::bigint").Int(0, 0); });
 }
 
+void PostgresStore::LoadExactly(const std::vector<Definition>& rows) {
+  if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
+  pool_->With([&](PGconn* c) {
+    Transaction tx(c);
+    Plain(c, "LOCK TABLE definitions IN SHARE ROW EXCLUSIVE MODE");
+    if (Run(c, "SELECT 1 FROM definitions LIMIT 1").Rows() > 0) throw StoreError("the database already holds definitions");
+    for (const Definition& d : rows) {
+      Params p;
+      p.Int(d.id).Bytes(d.row.kind).Bytes(d.row.body).Int(d.added);
+      if (d.withdrawn)
+        Run(c, "INSERT INTO definitions(id, kind, body, added, withdrawn) VALUES ($1, $2, $3, $4, $5)", p.Int(*d.withdrawn));
+      else
+        Run(c, "INSERT INTO definitions(id, kind, body, added) VALUES ($1, $2, $3, $4)", p);
+    }
+    // New rows continue after the copied ids.
+    Plain(c, "SELECT setval(pg_get_serial_sequence('definitions', 'id'), coalesce(max(id), 0) + 1, false) FROM definitions");
+    tx.Commit();
+    return 0;
+  });
+}
+
 PostgresSubmissions::PostgresSubmissions(const std::string& conninfo, uint64_t max_bytes, size_t connections)
     : max_bytes_(max_bytes) {
   MigratePostgres(conninfo);
@@ -388,6 +409,26 @@ Submitted PostgresSubmissions::Submit(std::string_view data, Seconds received) {
   Result r = Run(c, "INSERT INTO submissions(data, received) VALUES ($1, $2) ON CONFLICT (data) DO NOTHING",
                  Params().Bytes(data).Int(received));
   return std::strcmp(PQcmdTuples(r.get()), "1") == 0 ? Submitted::kAdded : Submitted::kSkipped;
+  });
+}
+
+std::vector<std::pair<std::string, Seconds>> PostgresSubmissions::AllSubmissions() {
+  return pool_->With([](PGconn* c) {
+    Result r = Run(c, "SELECT data, received FROM submissions ORDER BY received, id");
+    std::vector<std::pair<std::string, Seconds>> out;
+    for (int i = 0; i < r.Rows(); ++i) out.emplace_back(r.Bytes(i, 0), r.Int(i, 1));
+    return out;
+  });
+}
+
+void PostgresSubmissions::LoadSubmissions(const std::vector<std::pair<std::string, Seconds>>& rows) {
+  pool_->With([&](PGconn* c) {
+    Transaction tx(c);
+    for (const auto& [data, received] : rows)
+      Run(c, "INSERT INTO submissions(data, received) VALUES ($1, $2) ON CONFLICT (data) DO NOTHING",
+          Params().Bytes(data).Int(received));
+    tx.Commit();
+    return 0;
   });
 }
 

@@ -37,6 +37,7 @@ class PostgresStore final : public DefinitionStore {
   // The database's own wall clock (local time, whole seconds), so instances with skewed
   // clocks agree.
   Seconds ClockNow() override;
+  void LoadExactly(const std::vector<Definition>& rows) override;
 
   class Pool;
 
@@ -51,6 +52,8 @@ class PostgresSubmissions final : public SubmissionStore {
   ~PostgresSubmissions() override;
   Submitted Submit(std::string_view data, Seconds received) override;
   std::optional<Seconds> Received(std::string_view data) override;
+  std::vector<std::pair<std::string, Seconds>> AllSubmissions() override;
+  void LoadSubmissions(const std::vector<std::pair<std::string, Seconds>>& rows) override;
 
  private:
   std::unique_ptr<PostgresStore::Pool> pool_;

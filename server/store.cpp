@@ -338,6 +338,42 @@ std::optional<Seconds> SqliteSubmissions::Received(std::string_view data) {
   return s.Int(0);
 }
 
+void SqliteStore::LoadExactly(const std::vector<Definition>& rows) {
+  Writable();
+  Lease l(*this);
+  Transaction tx(l.db());
+  Stmt any(l.db(), "SELECT 1 FROM definitions LIMIT 1");
+  if (any.Step()) throw StoreError(path_ + " already holds definitions");
+  Stmt insert(l.db(), "INSERT INTO definitions(id, kind, body, added, withdrawn) VALUES (?1, ?2, ?3, ?4, ?5)");
+  for (const Definition& d : rows) {
+    insert.Bind(1, d.id).Bind(2, d.row.kind).Bind(3, d.row.body).Bind(4, d.added);
+    if (d.withdrawn) insert.Bind(5, *d.withdrawn);
+    insert.Step();
+    insert.Reset();
+  }
+  tx.Commit();
+}
+
+std::vector<std::pair<std::string, Seconds>> SqliteSubmissions::AllSubmissions() {
+  std::lock_guard lock(mu_);
+  Stmt s(db_, "SELECT data, received FROM submissions ORDER BY received, id");
+  std::vector<std::pair<std::string, Seconds>> out;
+  while (s.Step()) out.emplace_back(s.Text(0), s.Int(1));
+  return out;
+}
+
+void SqliteSubmissions::LoadSubmissions(const std::vector<std::pair<std::string, Seconds>>& rows) {
+  std::lock_guard lock(mu_);
+  Transaction tx(db_);
+  Stmt insert(db_, "INSERT OR IGNORE INTO submissions(data, received) VALUES (?1, ?2)");
+  for (const auto& [data, received] : rows) {
+    insert.Bind(1, data).Bind(2, received);
+    insert.Step();
+    insert.Reset();
+  }
+  tx.Commit();
+}
+
 std::string SubmissionsPathFor(const std::string& definitions_path) {
   const size_t slash = definitions_path.rfind('/');
   const size_t dot = definitions_path.rfind('.');

@@ -61,6 +61,9 @@ class DefinitionStore {
   virtual void SetLanguageFile(int product, std::string_view text) = 0;
   // The wall clock a change is stamped with when the administrator gives no time.
   virtual Seconds ClockNow() { return NowLocal(); }
+  // Moving to another database: the rows exactly as they are (ids, times), into a store that
+  // holds no definition yet, in one transaction. Throws StoreError otherwise.
+  virtual void LoadExactly(const std::vector<Definition>& rows) = 0;
 };
 
 enum class Submitted { kAdded, kSkipped, kFull };
@@ -71,6 +74,10 @@ class SubmissionStore {
   // kAdded when these bytes were never submitted before, kFull when the store is at its cap.
   virtual Submitted Submit(std::string_view data, Seconds received) = 0;
   virtual std::optional<Seconds> Received(std::string_view data) = 0;
+  // Every submission with its time, oldest first; for moving to another database.
+  virtual std::vector<std::pair<std::string, Seconds>> AllSubmissions() = 0;
+  // Adds these with their own times, skipping any already held; one transaction.
+  virtual void LoadSubmissions(const std::vector<std::pair<std::string, Seconds>>& rows) = 0;
 };
 
 enum class Access { kReadWrite, kReadOnly };
@@ -92,6 +99,7 @@ class SqliteStore final : public DefinitionStore {
   Committed Withdraw(std::string_view kind, const std::function<bool(const Row&)>& pick, Seconds wanted) override;
   std::optional<std::string> LanguageFile(int product) override;
   void SetLanguageFile(int product, std::string_view text) override;
+  void LoadExactly(const std::vector<Definition>& rows) override;
 
  private:
   class Lease;
@@ -115,6 +123,8 @@ class SqliteSubmissions final : public SubmissionStore {
 
   Submitted Submit(std::string_view data, Seconds received) override;
   std::optional<Seconds> Received(std::string_view data) override;
+  std::vector<std::pair<std::string, Seconds>> AllSubmissions() override;
+  void LoadSubmissions(const std::vector<std::pair<std::string, Seconds>>& rows) override;
 
  private:
   std::mutex mu_;

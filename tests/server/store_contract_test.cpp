@@ -179,6 +179,24 @@ TEST_P(StoreContract, ChangesAfterADateAndTimesThatOnlyMoveForward) {
   EXPECT_THROW(front->Publish({{"FILE", "n.dll=N|[system]"}}, t + 99), StoreError);
   EXPECT_THROW(front->SetLanguageFile(21, "x"), StoreError);
   EXPECT_EQ(store->All().size(), 5u);
+
+  // Moving to another database keeps every row as it was, and the next change follows them.
+  const auto copy = backend_.definitions(Fresh(), Access::kReadWrite);
+  const std::vector<Definition> all = store->All();
+  copy->LoadExactly(all);
+  auto same = [](const std::vector<Definition>& a, const std::vector<Definition>& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Definition& x, const Definition& y) {
+             return x.id == y.id && x.row.kind == y.row.kind && x.row.body == y.row.body && x.added == y.added &&
+                    x.withdrawn == y.withdrawn;
+           });
+  };
+  EXPECT_TRUE(same(copy->All(), all));
+  EXPECT_THROW(copy->LoadExactly(all), StoreError);  // never into a store that holds rows
+  EXPECT_TRUE(same(copy->All(), all));
+  const Committed next = copy->Publish({{"COOK", "next.example"}}, t);
+  ASSERT_EQ(next.rows.size(), 1u);
+  EXPECT_EQ(next.at, t + 31);
+  EXPECT_GT(next.rows[0].id, all.back().id);
 }
 
 TEST_P(StoreContract, TwoInstancesPublishingAtOnceGetDistinctIncreasingTimesSeenByBoth) {
@@ -231,6 +249,15 @@ TEST_P(StoreContract, SubmissionsAreKeptOnceAndRefusedPastTheirCap) {
   // A name already held is still known; a new one is refused.
   EXPECT_EQ(subs->Submit(name, 4000), Submitted::kSkipped);
   EXPECT_EQ(subs->Submit("new" + pad, 4000), Submitted::kFull);
+
+  // Moving: every submission with its own time, none twice.
+  const auto all = subs->AllSubmissions();
+  EXPECT_EQ(all.size(), static_cast<size_t>(added) + 1);
+  EXPECT_EQ(all.front(), std::make_pair(name, Seconds{1000}));
+  auto moved = backend_.submissions(Fresh(), 64 << 20);
+  moved->LoadSubmissions(all);
+  moved->LoadSubmissions(all);
+  EXPECT_EQ(moved->AllSubmissions(), all);
 }
 
 TEST(PostgresStoreTest, ADatabaseThatRestartsIsUsedAgainWithoutReopening) {
