@@ -297,25 +297,66 @@ std::vector<Definition> PostgresStore::All() {
   });
 }
 
+namespace {
+
+// COPY's text form of a byte string: bytea's hex input, its backslash doubled for COPY.
+void AppendCopyBytes(std::string& out, std::string_view bytes) {
+  static const char digits[] = "0123456789abcdef";
+  out += "\\\\x";
+  for (unsigned char b : bytes) {
+    out += digits[b >> 4];
+    out += digits[b & 15];
+  }
+}
+
+// The rows into a temporary table in one COPY: an import of 50,000 rows is one round trip,
+// not 100,000.
+void CopyBatch(PGconn* c, const std::vector<Row>& rows) {
+  Plain(c, "CREATE TEMP TABLE batch(ord INTEGER, kind BYTEA, body BYTEA) ON COMMIT DROP");
+  Result start(PQexec(c, "COPY batch(ord, kind, body) FROM STDIN"));
+  if (PQresultStatus(start.get()) != PGRES_COPY_IN) Failed(c, start.get(), "COPY batch");
+  std::string chunk;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    chunk += std::to_string(i);
+    chunk += '\t';
+    AppendCopyBytes(chunk, rows[i].kind);
+    chunk += '\t';
+    AppendCopyBytes(chunk, rows[i].body);
+    chunk += '\n';
+    if (chunk.size() > (1u << 20) || i + 1 == rows.size()) {
+      if (PQputCopyData(c, chunk.data(), static_cast<int>(chunk.size())) != 1) Failed(c, nullptr, "COPY batch");
+      chunk.clear();
+    }
+  }
+  if (PQputCopyEnd(c, nullptr) != 1) Failed(c, nullptr, "COPY batch");
+  Result done(PQgetResult(c));
+  if (PQresultStatus(done.get()) != PGRES_COMMAND_OK) Failed(c, done.get(), "COPY batch");
+  while (PGresult* more = PQgetResult(c)) PQclear(more);
+}
+
+}  // namespace
+
 Committed PostgresStore::Publish(const std::vector<Row>& rows, Seconds wanted) {
   if (access_ == Access::kReadOnly) throw StoreError("the definitions are open read-only");
   return pool_->With([&](PGconn* conn) {
-  Transaction tx(conn);
-  Committed c;
-  c.at = LockAndTime(conn, wanted);
-  for (const Row& row : rows) {
-    Result live = Run(conn, "SELECT 1 FROM definitions WHERE kind = $1 AND body = $2 AND withdrawn IS NULL",
-                      Params().Bytes(row.kind).Bytes(row.body));
-    if (live.Rows() > 0) {
-      ++c.unchanged;
-      continue;
-    }
-    Result id = Run(conn, "INSERT INTO definitions(kind, body, added) VALUES ($1, $2, $3) RETURNING id",
-                    Params().Bytes(row.kind).Bytes(row.body).Int(c.at));
-    c.rows.push_back({id.Int(0, 0), row, c.at, std::nullopt});
-  }
-  if (!c.rows.empty()) tx.Commit();
-  return c;
+    Transaction tx(conn);
+    Committed c;
+    c.at = LockAndTime(conn, wanted);
+    if (rows.empty()) return c;
+    CopyBatch(conn, rows);
+    // The first of rows repeated in the batch, unless already live, in the batch's order.
+    Result added = Run(conn,
+                       "INSERT INTO definitions(kind, body, added) "
+                       "SELECT kind, body, $1 FROM (SELECT DISTINCT ON (kind, body) ord, kind, body FROM batch "
+                       "ORDER BY kind, body, ord) firsts "
+                       "WHERE NOT EXISTS (SELECT 1 FROM definitions d WHERE d.kind = firsts.kind AND d.body = firsts.body "
+                       "AND d.withdrawn IS NULL) ORDER BY ord RETURNING id, kind, body",
+                       Params().Int(c.at));
+    for (int i = 0; i < added.Rows(); ++i) c.rows.push_back({added.Int(i, 0), {added.Bytes(i, 1), added.Bytes(i, 2)}, c.at, std::nullopt});
+    std::sort(c.rows.begin(), c.rows.end(), [](const Definition& a, const Definition& b) { return a.id < b.id; });
+    c.unchanged = rows.size() - c.rows.size();
+    if (!c.rows.empty()) tx.Commit();
+    return c;
   });
 }
 

@@ -153,20 +153,22 @@ TEST_P(StoreContract, ChangesAfterADateAndTimesThatOnlyMoveForward) {
       {"withdrawal", [&] { return store->Withdraw("FILE", [](const Row& r) { return r.body[0] == 'b'; }, t + 10); }, t + 10, 1},
       {"withdrawal of nothing", [&] { return store->Withdraw("EXE", [](const Row&) { return true; }, t + 20); }, t + 20, 0},
       {"bytes >= 0x80 and NUL kept", [&] { return store->Publish({{"FILE", std::string("\xe9\x00z.dll=Z|[system]", 17)}}, t + 30); }, t + 30, 1},
+      {"one row twice in a change", [&] { return store->Publish({{"COOK", "c.example"}, {"COOK", "d.example"}, {"COOK", "d.example"}}, t + 30); }, t + 31, 1},
   };
   for (const Step& s : steps) {
     const Committed c = s.run();
     EXPECT_EQ(c.rows.size(), s.changed) << s.what;
     if (s.changed) EXPECT_EQ(c.at, s.at) << s.what;
   }
-  EXPECT_EQ(store->NewestChange(), t + 30);
+  EXPECT_EQ(store->NewestChange(), t + 31);
   EXPECT_EQ(Described(store->ChangesAfter(t)),
             (std::vector<std::string>{"+c.example@1/10/2026 10:00:01 AM", "+X=X|[progfil]X|Adware@1/10/2026 10:00:02 AM",
                                       "-b.dll=B|[system]@1/10/2026 10:00:10 AM",
-                                      "+" + std::string("\xe9\x00z.dll=Z|[system]", 17) + "@1/10/2026 10:00:30 AM"}));
+                                      "+" + std::string("\xe9\x00z.dll=Z|[system]", 17) + "@1/10/2026 10:00:30 AM",
+                                      "+d.example@1/10/2026 10:00:31 AM"}));
   // Added and withdrawn after the date: never on that client, so not sent.
-  EXPECT_EQ(Described(store->ChangesAfter(0)).size(), 4u);
-  EXPECT_EQ(store->All().size(), 5u);
+  EXPECT_EQ(Described(store->ChangesAfter(0)).size(), 5u);
+  EXPECT_EQ(store->All().size(), 6u);
 
   EXPECT_FALSE(store->LanguageFile(21));
   store->SetLanguageFile(21, "one");
@@ -175,10 +177,10 @@ TEST_P(StoreContract, ChangesAfterADateAndTimesThatOnlyMoveForward) {
 
   // The front's view: it reads everything and changes nothing.
   auto front = backend_.definitions(db, Access::kReadOnly);
-  EXPECT_EQ(front->NewestChange(), t + 30);
+  EXPECT_EQ(front->NewestChange(), t + 31);
   EXPECT_THROW(front->Publish({{"FILE", "n.dll=N|[system]"}}, t + 99), StoreError);
   EXPECT_THROW(front->SetLanguageFile(21, "x"), StoreError);
-  EXPECT_EQ(store->All().size(), 5u);
+  EXPECT_EQ(store->All().size(), 6u);
 
   // Moving to another database keeps every row as it was, and the next change follows them.
   const auto copy = backend_.definitions(Fresh(), Access::kReadWrite);
@@ -195,7 +197,7 @@ TEST_P(StoreContract, ChangesAfterADateAndTimesThatOnlyMoveForward) {
   EXPECT_TRUE(same(copy->All(), all));
   const Committed next = copy->Publish({{"COOK", "next.example"}}, t);
   ASSERT_EQ(next.rows.size(), 1u);
-  EXPECT_EQ(next.at, t + 31);
+  EXPECT_EQ(next.at, t + 32);
   EXPECT_GT(next.rows[0].id, all.back().id);
 }
 
