@@ -19,8 +19,9 @@ RemovalRun& RemovalWiring::Get() {
                            app_.DataFolder(),
                            &app_.log()};
   RemovalHost& host = *this;
-  run_ = std::make_unique<RemovalRun>(std::move(services), RemovalControls::FromForm(app_.main()), host,
-                                      app_.deleteFailed(), scan_.modules().processes);
+  Scanning& scan = scan_.modules();
+  run_ = std::make_unique<RemovalRun>(std::move(services), RemovalControls::FromForm(app_.main()), scan.results, host,
+                                      app_.deleteFailed(), scan.processes);
   return *run_;
 }
 

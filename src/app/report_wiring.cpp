@@ -22,6 +22,7 @@ ScanReport& ReportWiring::Get() {
                                                       [time] { return time(true); },
                                                       [time] { return time(false); },
                                                       ReportControls::FromForm(app_.main()),
+                                                      scan_.modules().results,
                                                       app_.report()});
   return *report_;
 }

@@ -22,9 +22,6 @@ Scanning& ScanWiring::Get() {
     ScanHost& host = *this;
     scanning_ = std::make_unique<Scanning>(main, app_.platform(), app_.ui(), host, std::move(setup));
     Scanning* s = scanning_.get();
-    main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").onItemCheck = [s](size_t i) {
-      s->lvwPicRemoveListOfSpywareFoundAndToBeRemoved_ItemCheck(i);
-    };
     // The labels ask their own questions and disable themselves, not the buttons.
     main.Get("lblPause").onClick = [s] { s->lblPause_Click(); };
     main.Get("lblStop").onClick = [s] { s->lblStop_Click(); };

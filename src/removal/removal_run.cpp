@@ -9,7 +9,6 @@
 #include "definitions/hive.h"
 #include "removal/registry_export.h"
 #include "scan/scan_state.h"
-#include "scan/threat_list.h"
 
 namespace kx {
 namespace {
@@ -24,23 +23,11 @@ long CaptionNumber(const ui::Control* c) {
   if (!c) return 0;
   return std::strtol(Trim(c->caption()).c_str(), nullptr, 10);
 }
-
-// Unticks a row without telling the list: the threat list would pass the change on to
-// every queue row of that threat, which the pass has not reached yet.
-void Untick(ui::Control& list, size_t row) {
-  if (!list.items()[row].checked) return;
-  list.item(row).checked = false;
-  list.ItemsChanged();
-}
 }  // namespace
 
 RemovalControls RemovalControls::FromForm(ui::Form& form) {
   RemovalControls c;
   c.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = form.Find("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
-  c.lvwFilesToBeDeleted = form.Find("lvwFilesToBeDeleted");
-  c.lvwRegistryToBeDeleted = form.Find("lvwRegistryToBeDeleted");
-  c.lvwCookiesToDelete = form.Find("lvwCookiesToDelete");
-  c.lvwSpywareFound = form.Find("lvwSpywareFound");
   c.pgbDeleteSpywaresFound = form.Find("pgbDeleteSpywaresFound");
   c.lblDeletingPercentageCompleted = form.Find("lblDeletingPercentageCompleted");
   c.lblDeletingCaption = form.Find("lblDeletingCaption");
@@ -60,10 +47,11 @@ RemovalControls RemovalControls::FromForm(ui::Form& form) {
   return c;
 }
 
-RemovalRun::RemovalRun(RemovalServices services, RemovalControls controls, RemovalHost& host, FrmDelete& failures,
-                       ProcessScanner& processes)
+RemovalRun::RemovalRun(RemovalServices services, RemovalControls controls, ScanResults& results, RemovalHost& host,
+                       FrmDelete& failures, ProcessScanner& processes)
     : s_(std::move(services)),
       c_(controls),
+      results_(results),
       host_(host),
       failures_(failures),
       processes_(processes),
@@ -86,10 +74,7 @@ void RemovalRun::ShowBar(bool visible) {
 void RemovalRun::Command4_Click() {
   // Pressed again while a run yields: the run's own failure list must stay.
   if (running_) return;
-  ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  bool anyTicked = false;
-  if (results)
-    for (const ui::ListItem& row : results->items()) anyTicked = anyTicked || row.checked;
+  const bool anyTicked = results_.AnyTicked(ResultList::Threats);
   const bool automatic = host_.AutomaticDeletion();
   if (!anyTicked) {
     if (!automatic) s_.ui.MsgBox(Msg("MSG_SELECTED"), ui::MB_ICON_INFORMATION, s_.productName);
@@ -148,14 +133,14 @@ void RemovalRun::lblRemove_Click() {
     if (!plan_.keptFiles.count(f.row)) files.push_back(f.row);
   for (const Plan::Registry& r : plan_.registry)
     if (!plan_.keptRegistry.count(r.row)) registry.push_back(r.row);
-  RemoveRows(c_.lvwFilesToBeDeleted, files);
-  RemoveRows(c_.lvwRegistryToBeDeleted, registry);
-  if (c_.lvwSpywareFound) ThreatList::RemoveCheckedRows(*c_.lvwSpywareFound);
+  results_.RemoveRows(ResultList::Files, files);
+  results_.RemoveRows(ResultList::Registry, registry);
+  results_.RemoveTickedRows(ResultList::Live);
   SetCaption("");
   std::vector<size_t> threats;
   for (size_t row : plan_.threatRows)
     if (!plan_.keptThreats.count(row)) threats.push_back(row);
-  RemoveRows(c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved, threats);
+  results_.RemoveRows(ResultList::Threats, threats);
 
   if (c_.pgbDeleteSpywaresFound) c_.pgbDeleteSpywaresFound->set_value(c_.pgbDeleteSpywaresFound->max());
   SetStatus("100% " + Msg("MSG_COMPLETE"));
@@ -185,31 +170,23 @@ void RemovalRun::AddToRemovedTotal() {
 
 void RemovalRun::MakePlan() {
   plan_ = {};
-  if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved)
-    for (size_t i = 0; i < results->item_count(); ++i)
-      if (results->items()[i].checked) plan_.threatRows.push_back(i);
-  if (ui::Control* q = c_.lvwFilesToBeDeleted) {
-    plan_.fileRows = q->item_count();
-    for (size_t i = 0; i < q->item_count(); ++i)
-      if (const ui::ListItem& row = q->items()[i]; row.checked) plan_.files.push_back({i, row.text, row.SubItem(1)});
+  for (size_t i = 0; i < results_.threats().size(); ++i)
+    if (results_.threats()[i].checked) plan_.threatRows.push_back(i);
+  plan_.fileRows = results_.files().size();
+  for (size_t i = 0; i < results_.files().size(); ++i)
+    if (const FileRow& row = results_.files()[i]; row.checked) plan_.files.push_back({i, row.path, row.threat});
+  plan_.registryRows = results_.registry().size();
+  for (size_t i = 0; i < results_.registry().size(); ++i) {
+    const RegistryRow& row = results_.registry()[i];
+    if (!row.checked) continue;
+    Plan::Registry r{i, row.hive, Trim(row.key), Trim(row.value), row.threat};
+    // A nameless find is listed under its key path.
+    if (Trim(r.threat).empty()) r.threat = row.key;
+    plan_.registry.push_back(std::move(r));
   }
-  if (ui::Control* q = c_.lvwRegistryToBeDeleted) {
-    plan_.registryRows = q->item_count();
-    for (size_t i = 0; i < q->item_count(); ++i) {
-      const ui::ListItem& row = q->items()[i];
-      if (!row.checked) continue;
-      Plan::Registry r{i, Trim(row.text), Trim(row.SubItem(1)), Trim(row.SubItem(2)), row.SubItem(3)};
-      // A nameless find is listed under its key path.
-      if (Trim(r.threat).empty()) r.threat = row.SubItem(1);
-      r.hive = std::strtoll(r.hiveText.c_str(), nullptr, 10);
-      plan_.registry.push_back(std::move(r));
-    }
-  }
-  if (ui::Control* q = c_.lvwCookiesToDelete) {
-    plan_.cookieRows = q->item_count();
-    for (size_t i = 0; i < q->item_count(); ++i)
-      if (const ui::ListItem& row = q->items()[i]; row.checked) plan_.cookies.push_back({i, row.text});
-  }
+  plan_.cookieRows = results_.cookies().size();
+  for (size_t i = 0; i < results_.cookies().size(); ++i)
+    if (const CookieRow& row = results_.cookies()[i]; row.checked) plan_.cookies.push_back({i, row.path});
 }
 
 void RemovalRun::HoldControls(bool hold) {
@@ -232,7 +209,7 @@ bool RemovalRun::ExportRegistry() {
   RegistryExport exporter(s_.platform.registry);
   std::vector<Plan::Registry*> exported;
   for (Plan::Registry& r : plan_.registry) {
-    if (r.hiveText.empty() || r.key.empty()) continue;
+    if (r.key.empty()) continue;
     // A row without a value name takes the whole key, its default value with it.
     RegistryExportItem item{r.hive, r.key, r.value.empty() ? std::nullopt : std::optional<std::string>(r.value)};
     if (!exporter.Exact(item)) {
@@ -263,8 +240,7 @@ void RemovalRun::Progress(size_t row, size_t rows, int barValue) {
 void RemovalRun::RemovalPass() {
   const bool second = !quarantine_.logging;
   long failures = 0;
-  ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  if (results && results->item_count() > 0) {
+  if (!results_.threats().empty()) {
     ShowBar(true);
     SetStatus(Msg("MSG_REMOVING"));
     if (ui::Control* bar = c_.pgbDeleteSpywaresFound) {
@@ -294,34 +270,26 @@ bool RemovalRun::StillThere(const Plan::Registry& entry) {
   return reg.QueryValue(*hive, entry.key, entry.value, ignored) != RegStatus::NotFound;
 }
 
-void RemovalRun::Failed(ui::Control* queue, size_t row, const std::string& shown, const std::string& threat,
+void RemovalRun::Failed(ResultList queue, size_t row, const std::string& shown, const std::string& threat,
                         const std::string& location, long& failures) {
   failures_.AddProblem(shown);
   ++failures;
-  (queue == c_.lvwRegistryToBeDeleted ? plan_.keptRegistry : plan_.keptFiles).insert(row);
-  if (ui::Control* results = c_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved) {
-    for (size_t r = 0; r < results->item_count(); ++r) {
-      const ui::ListItem& item = results->items()[r];
-      const bool named = !Trim(threat).empty() && EqualsNoCase(item.text, threat);
-      const bool placed = !location.empty() && item.smallIcon == KIND_FOLDER && EqualsNoCase(item.SubItem(1), location);
-      if (!named && !placed) continue;
-      plan_.keptThreats.insert(r);
-      Untick(*results, r);
-      break;
-    }
+  (queue == ResultList::Registry ? plan_.keptRegistry : plan_.keptFiles).insert(row);
+  const std::vector<ThreatEntry>& entries = results_.threats();
+  for (size_t r = 0; r < entries.size(); ++r) {
+    const ThreatEntry& entry = entries[r];
+    const bool named = !Trim(threat).empty() && EqualsNoCase(entry.name, threat);
+    const bool placed = !location.empty() && entry.kind == KIND_FOLDER && EqualsNoCase(entry.location, location);
+    if (!named && !placed) continue;
+    plan_.keptThreats.insert(r);
+    // Not propagated: the threat's other queue rows are the pass's to judge.
+    results_.SetTicked(ResultList::Threats, r, false);
+    break;
   }
-  if (queue && row < queue->item_count()) Untick(*queue, row);
-}
-
-void RemovalRun::RemoveRows(ui::Control* list, std::vector<size_t> rows) {
-  if (!list) return;
-  std::sort(rows.rbegin(), rows.rend());
-  for (size_t row : rows)
-    if (row < list->item_count()) list->RemoveItem(row);
+  results_.SetTicked(queue, row, false);
 }
 
 void RemovalRun::FilesPass(bool second, long& failures) {
-  ui::Control* queue = c_.lvwFilesToBeDeleted;
   const size_t count = plan_.fileRows;
   for (const Plan::File& item : plan_.files) {
     const std::string& path = item.path;
@@ -341,12 +309,11 @@ void RemovalRun::FilesPass(bool second, long& failures) {
     if (!second || !StillThere(path)) continue;
     if (LowerAnsi(path).find(".exe") != std::string::npos) RemoveExecutable(path);
     // A folder whose copy failed, or a file that resisted, is still there.
-    if (StillThere(path)) Failed(queue, item.row, path, item.threat, path, failures);
+    if (StillThere(path)) Failed(ResultList::Files, item.row, path, item.threat, path, failures);
   }
 }
 
 void RemovalRun::RegistryPass(bool second, long& failures) {
-  ui::Control* queue = c_.lvwRegistryToBeDeleted;
   const size_t count = plan_.registryRows;
   for (const Plan::Registry& entry : plan_.registry) {
     Progress(entry.row + 1, count, static_cast<int>(entry.row + 1 + count));
@@ -357,9 +324,9 @@ void RemovalRun::RegistryPass(bool second, long& failures) {
       if (entry.value.empty()) registry_.DeleteRegistryKey(entry.hive, entry.key);
     }
     Turn();
-    if (second && !entry.hiveText.empty() && !entry.key.empty() && StillThere(entry)) {
+    if (second && !entry.key.empty() && StillThere(entry)) {
       const std::string hive = ModRegistryRelated::HiveName(entry.hive);
-      Failed(queue, entry.row, hive + "\\" + entry.key + (entry.value.empty() ? "" : "\\" + entry.value),
+      Failed(ResultList::Registry, entry.row, hive + "\\" + entry.key + (entry.value.empty() ? "" : "\\" + entry.value),
              entry.threat, "", failures);
     }
   }

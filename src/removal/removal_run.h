@@ -19,15 +19,12 @@
 #include "removal/quarantine.h"
 #include "scan/process_scanner.h"
 #include "scan/registry_related.h"
+#include "scan/scan_results.h"
 
 namespace kx {
 
 struct RemovalControls {
-  ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
-  ui::Control* lvwFilesToBeDeleted = nullptr;
-  ui::Control* lvwRegistryToBeDeleted = nullptr;
-  ui::Control* lvwCookiesToDelete = nullptr;
-  ui::Control* lvwSpywareFound = nullptr;
+  ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;  // held only; its rows are the results'
   ui::Control* pgbDeleteSpywaresFound = nullptr;
   ui::Control* lblDeletingPercentageCompleted = nullptr;
   ui::Control* lblDeletingCaption = nullptr;
@@ -66,8 +63,8 @@ struct RemovalServices {
 
 class RemovalRun {
  public:
-  RemovalRun(RemovalServices services, RemovalControls controls, RemovalHost& host, FrmDelete& failures,
-             ProcessScanner& processes);
+  RemovalRun(RemovalServices services, RemovalControls controls, ScanResults& results, RemovalHost& host,
+             FrmDelete& failures, ProcessScanner& processes);
 
   void Command4_Click();   // Delete
   void lblRemove_Click();  // the run itself; the side bar's "Remove" starts it unasked
@@ -107,8 +104,8 @@ class RemovalRun {
     };
     struct Registry {
       size_t row;
-      std::string hiveText, key, value, threat;
       int64_t hive = 0;
+      std::string key, value, threat;
       bool backedUp = false;  // held exactly by the .reg export
     };
     struct Cookie {
@@ -131,15 +128,15 @@ class RemovalRun {
   void CookiesPass(bool second, long& failures);
   // A row that was not removed: listed in "Delete Failed", unticked with its threat row so
   // both stay for another attempt, and not counted as removed.
-  void Failed(ui::Control* queue, size_t row, const std::string& shown, const std::string& threat,
+  void Failed(ResultList queue, size_t row, const std::string& shown, const std::string& threat,
               const std::string& location, long& failures);
-  static void RemoveRows(ui::Control* list, std::vector<size_t> rows);
   bool StillThere(const std::string& path);
   bool StillThere(const Plan::Registry& entry);
   void AddToRemovedTotal();
 
   RemovalServices s_;
   RemovalControls c_;
+  ScanResults& results_;
   RemovalHost& host_;
   FrmDelete& failures_;
   ProcessScanner& processes_;

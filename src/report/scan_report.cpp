@@ -27,7 +27,6 @@ ReportControls ReportControls::FromForm(ui::Form& form) {
   c.lblRegistryInspected = form.Find("lblRegistryInspected");
   c.lblFilesFolderInspected = form.Find("lblFilesFolderInspected");
   c.lblViewLogFile = form.Find("lblViewLogFile");
-  c.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = form.Find("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
   return c;
 }
 
@@ -60,15 +59,11 @@ std::string ScanReport::QuarantineText() {
 std::string ScanReport::ReportText() {
   const std::string quarantine = QuarantineText();
   const std::string exclusions = ExclusionText();
-  const ui::Control* results = inputs_.controls.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  const size_t rows = results ? results->item_count() : 0;
+  const std::vector<ThreatEntry>& threats = inputs_.results.threats();
 
   std::string out;
   size_t rowBytes = 0;
-  for (size_t i = 0; i < rows; ++i) {
-    const ui::ListItem& row = results->items()[i];
-    rowBytes += row.text.size() + row.SubItem(1).size() + 10;
-  }
+  for (const ThreatEntry& row : threats) rowBytes += row.name.size() + row.location.size() + 10;
   out.reserve(1024 + rowBytes + quarantine.size() + exclusions.size());
   // Each record is its text and a line end, so a text ending in CR LF leaves an empty line.
   auto record = [&out](const std::string& text) {
@@ -91,12 +86,11 @@ std::string ScanReport::ReportText() {
   record(" 3)Total Number of Files/Folders inspected: " + CaptionOf(inputs_.controls.lblFilesFolderInspected) + kCrLf);
   record(kCrLf);
   record("[Threats Detected]\r\n\r\n");
-  for (size_t i = 0; i < rows; ++i) {
-    const ui::ListItem& row = results->items()[i];
-    record(row.text + kCrLf);
-    record(row.SubItem(1) + "\r\n\r\n");
+  for (const ThreatEntry& row : threats) {
+    record(row.name + kCrLf);
+    record(row.location + "\r\n\r\n");
   }
-  record("Total = " + std::to_string(rows) + kCrLf);
+  record("Total = " + std::to_string(threats.size()) + kCrLf);
   if (!exclusions.empty()) record("\r\n[Files Currently Excluded]\r\n\r\n" + exclusions + kCrLf);
   if (!quarantine.empty()) record("\r\n[Current Quarantine Log]\r\n\r\n" + quarantine + "\r\n\r\n");
   record(kCrLf);

@@ -8,16 +8,16 @@
 #include "platform/forms/form.h"
 #include "platform/services.h"
 #include "report/frm_report.h"
+#include "scan/scan_results.h"
 
 namespace kx {
 
-// The main window's controls the report reads and the label it disables while it shows.
+// The main window's labels the report reads and the one it disables while it shows.
 struct ReportControls {
   ui::Control* lblMemoryInspected = nullptr;
   ui::Control* lblRegistryInspected = nullptr;
   ui::Control* lblFilesFolderInspected = nullptr;
   ui::Control* lblViewLogFile = nullptr;
-  ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
 
   // Every control of that name on the form (missing ones stay null).
   static ReportControls FromForm(ui::Form& form);
@@ -33,6 +33,7 @@ struct ReportInputs {
   std::function<std::string()> scanStartTime;
   std::function<std::string()> scanEndTime;
   ReportControls controls;
+  const ScanResults& results;  // the threat entries are reported
   FrmReport& window;
 };
 

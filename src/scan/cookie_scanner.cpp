@@ -163,7 +163,6 @@ void CookieScanner::ScanCookieFolder(const std::string& folder, long& cookieFile
     if (!(e.attributes & FA_DIRECTORY)) names.push_back(e.name);
   const double files = static_cast<double>(names.size());
 
-  ui::Control* queue = threats_.controls().lvwCookiesToDelete;
   long k = 0;
   for (const std::string& name : names) {
     if (state_.stop) return;
@@ -183,11 +182,7 @@ void CookieScanner::ScanCookieFolder(const std::string& folder, long& cookieFile
         threats_.AddLiveRow("Cookie Found: " + name, KIND_COOKIE);
         // An enabled scan button means no scan is running any more.
         if (cmdScan_ && cmdScan_->enabled()) return;
-        if (queue) {
-          ui::ListItem row;
-          row.text = path;
-          queue->AddItem(std::move(row));
-        }
+        threats_.results().Add(CookieRow{path});
         threats_.AddThreatRow("Cookie: " + name, KIND_COOKIE, path, "Tracking Cookie");
         state_.counters.threatsFound += 1;
       }

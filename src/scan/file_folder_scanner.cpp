@@ -34,11 +34,7 @@ void FileFolderScanner::ScanFileDefinitions() {
       if (ctx_.threats.IsExcluded(path)) {
         ctx_.threats.AddExcludedRow(path);
       } else if (LowerAnsi(Trim(GetCompanyName(ctx_.files, path))) != "microsoft corporation") {
-        ui::ListItem row;
-        row.text = path;
-        row.SetSubItem(1, def.threatName);
-        ctx_.threats.ReportThreat(KIND_FILE, def.threatName, path, def.type,
-                                  *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
+        ctx_.threats.ReportThreat(KIND_FILE, def.threatName, path, def.type, FileRow{path, def.threatName});
       }
     }
     s.YieldToMessageLoop();
@@ -65,12 +61,8 @@ void FileFolderScanner::ScanFolderDefinitions() {
       if (ctx_.threats.IsExcludedOrContaining(path)) {
         ctx_.threats.AddExcludedRow(path);
       } else {
-        ui::ListItem row;
-        row.text = path;
         // Named as file rows are, so that a second folder of the threat is ticked with it.
-        row.SetSubItem(1, def.threatName);
-        ctx_.threats.ReportThreat(KIND_FOLDER, def.threatName, path, def.type,
-                                  *ctx_.threats.controls().lvwFilesToBeDeleted, std::move(row));
+        ctx_.threats.ReportThreat(KIND_FOLDER, def.threatName, path, def.type, FileRow{path, def.threatName});
       }
     }
     s.YieldToMessageLoop();

@@ -33,7 +33,6 @@ void RegistryScanner::ScanRegistryDefinitions() {
   Placeholders& places = ctx_.paths.placeholders();
   places.SystemDriveRoot();
   if (!ctx_.definitions.Present(DefinitionFile::Registry)) return;
-  ui::Control* queue = t.controls().lvwRegistryToBeDeleted;
   for (const std::string& line : ctx_.definitions.DecodedLines(DefinitionFile::Registry)) {
     s.YieldToMessageLoop();
     if (s.stop) break;
@@ -62,14 +61,7 @@ void RegistryScanner::ScanRegistryDefinitions() {
       t.AddExcludedRow(full);
       continue;
     }
-    if (queue) {
-      ui::ListItem row;
-      row.text = std::to_string(hive);
-      row.SetSubItem(1, def.keyPath);
-      row.SetSubItem(2, def.valueName);
-      row.SetSubItem(3, def.threatName);
-      queue->AddItem(std::move(row));
-    }
+    t.results().Add(RegistryRow{hive, def.keyPath, def.valueName, def.threatName});
     t.AddTrace();
     if (t.IsListed(def.threatName)) continue;
     if (Trim(def.threatName).empty()) {

@@ -5,9 +5,10 @@ namespace kx {
 Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup)
     : view(ScanView::FromForm(mainWindow)),
       state(view.progress, [&ui] { ui.DoEvents(); }, platform.clock),
+      binding(results, view.lists),
       threats(view.lists,
               ThreatListServices{platform.files, platform.shell, ui, setup.message, setup.productName, setup.dataFolder},
-              state.counters),
+              state.counters, results),
       registry(platform.registry, setup.writeQuarantineRegistryRecord),
       processes(ProcessScanServices{platform.processes, platform.system, platform.files, ui, setup.message,
                                     setup.productName, setup.dataFolder, setup.log},
@@ -17,7 +18,9 @@ Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, Sc
       driver(view,
              ScanServices{platform.files, platform.system, platform.clock, ui, setup.message, setup.productName,
                           setup.dataFolder, setup.log},
-             host, threats, state, registry) {}
+             host, threats, state, registry) {
+  binding.onThreatTicked = [this](size_t row) { threats.PropagateCheck(row); };
+}
 
 void Scanning::mnuQuarItem_Click(int index) {
   if (index == 0) threats.ViewQuarantine();

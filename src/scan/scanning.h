@@ -11,7 +11,9 @@
 #include "scan/cookie_scanner.h"
 #include "scan/process_scanner.h"
 #include "scan/registry_related.h"
+#include "scan/results_binding.h"
 #include "scan/scan_driver.h"
+#include "scan/scan_results.h"
 #include "scan/scan_state.h"
 #include "scan/threat_list.h"
 
@@ -39,11 +41,10 @@ class Scanning {
   void cmdSelectAll_Click() { threats.cmdSelectAll_Click(); }
   void cmdExclude_Click() { threats.cmdExclude_Click(); }
   void mnuQuarItem_Click(int index);
-  // A check box of the threat list changed.
-  void lvwPicRemoveListOfSpywareFoundAndToBeRemoved_ItemCheck(size_t item) { threats.PropagateCheck(item); }
-
   ScanView view;
   ScanState state;
+  ScanResults results;  // what the scan found; the window's lists show it
+  ResultsBinding binding;
   ThreatList threats;
   ModRegistryRelated registry;
   ProcessScanner processes;

@@ -23,8 +23,9 @@ ThreatListControls ThreatListControls::FromForm(ui::Form& f) {
   return l;
 }
 
-ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters)
-    : lists_(lists), services_(std::move(services)), counters_(counters) {
+ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters,
+                       ScanResults& results)
+    : lists_(lists), services_(std::move(services)), counters_(counters), results_(results) {
   exclusionElements_ = {""};
 }
 
@@ -100,42 +101,26 @@ void ThreatList::AddTrace() {
 }
 
 bool ThreatList::IsListed(const std::string& threatName) const {
-  return lists_.lvwSpywareFound && lists_.lvwSpywareFound->FindItem(threatName + " - Found").has_value();
+  return results_.LiveRowStartingWith(threatName + " - Found");
 }
 
 bool ThreatList::HasThreatRow(const std::string& text, int kind) const {
-  const ui::Control* list = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  if (!list) return false;
-  for (const ui::ListItem& row : list->items())
-    if (row.smallIcon == kind && EqualsNoCase(row.text, text)) return true;
+  for (const ThreatEntry& row : results_.threats())
+    if (row.kind == kind && EqualsNoCase(row.name, text)) return true;
   return false;
 }
 
-void ThreatList::AddLiveRow(const std::string& text, int image) {
-  if (!lists_.lvwSpywareFound) return;
-  ui::ListItem row;
-  row.text = text;
-  row.smallIcon = image;
-  lists_.lvwSpywareFound->AddItem(std::move(row));
-}
+void ThreatList::AddLiveRow(const std::string& text, int image) { results_.Add(LiveRow{text, image}); }
 
 void ThreatList::AddThreatRow(const std::string& text, int image, const std::string& location,
                               const std::string& type) {
-  ui::Control* list = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  if (!list) return;
-  ui::ListItem row;
-  row.text = text;
-  row.smallIcon = image;
-  row.SetSubItem(1, location);
-  if (!type.empty()) row.SetSubItem(2, type);
-  list->AddItem(std::move(row));
+  results_.Add(ThreatEntry{text, image, location, type, false});
 }
 
 void ThreatList::AddExcludedRow(const std::string& location) { AddLiveRow("EXCLUDED: " + location, KIND_EXCLUDED); }
 
-void ThreatList::ReportThreat(int kind, const std::string& threatName, const std::string& location,
-                              const std::string& type, ui::Control& queue, ui::ListItem queueRow) {
-  queue.AddItem(std::move(queueRow));
+void ThreatList::ReportFound(int kind, const std::string& threatName, const std::string& location,
+                             const std::string& type) {
   AddTrace();
   if (IsListed(threatName)) return;
   AddLiveRow(threatName + " - Found", kind);
@@ -143,51 +128,34 @@ void ThreatList::ReportThreat(int kind, const std::string& threatName, const std
   counters_.threatsFound += 1;
 }
 
-void ThreatList::ClearAll() {
-  for (ui::Control* l : {lists_.lvwSpywareFound, lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved,
-                         lists_.lvwFilesToBeDeleted, lists_.lvwRegistryToBeDeleted, lists_.lvwCookiesToDelete})
-    if (l) l->ClearItems();
-}
+void ThreatList::ClearAll() { results_.Clear(); }
 
 // ---------------------------------------------------------------- commands
 
-void ThreatList::RemoveCheckedRows(ui::Control& list) {
-  size_t i = 0;
-  while (i < list.item_count()) {
-    if (list.items()[i].checked)
-      list.RemoveItem(i);
-    else
-      ++i;
-  }
-}
-
 void ThreatList::PropagateCheck(size_t threatRow) {
-  ui::Control* threats = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  if (!threats || threatRow >= threats->item_count()) return;
-  const ui::ListItem row = threats->items()[threatRow];
-  const std::string& location = row.SubItem(1);
-  auto apply = [&](ui::Control* queue, auto matches) {
-    if (!queue) return;
-    for (size_t i = 0; i < queue->item_count(); ++i)
-      if (matches(queue->items()[i]) && queue->items()[i].checked != row.checked)
-        queue->SetItemChecked(i, row.checked);
+  if (threatRow >= results_.threats().size()) return;
+  const ThreatEntry row = results_.threats()[threatRow];
+  auto apply = [&](ResultList list, const auto& rows, auto matches) {
+    for (size_t i = 0; i < rows.size(); ++i)
+      if (matches(rows[i])) results_.SetTicked(list, i, row.checked);
   };
   // Case is ignored as the duplicate test ignores it: a find of "bar" joined the row "Bar".
-  switch (row.smallIcon) {
+  switch (row.kind) {
     case KIND_COOKIE:
-      apply(lists_.lvwCookiesToDelete, [&](const ui::ListItem& q) { return EqualsNoCase(q.text, location); });
+      apply(ResultList::Cookies, results_.cookies(),
+            [&](const CookieRow& q) { return EqualsNoCase(q.path, row.location); });
       break;
     case KIND_REGISTRY:
-      apply(lists_.lvwRegistryToBeDeleted, [&](const ui::ListItem& q) {
-        return EqualsNoCase(q.SubItem(1), row.text) || EqualsNoCase(q.SubItem(3), row.text);
+      apply(ResultList::Registry, results_.registry(), [&](const RegistryRow& q) {
+        return EqualsNoCase(q.key, row.name) || EqualsNoCase(q.threat, row.name);
       });
       break;
     case KIND_FILE:
-      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) { return EqualsNoCase(q.SubItem(1), row.text); });
+      apply(ResultList::Files, results_.files(), [&](const FileRow& q) { return EqualsNoCase(q.threat, row.name); });
       break;
     case KIND_FOLDER:
-      apply(lists_.lvwFilesToBeDeleted, [&](const ui::ListItem& q) {
-        return EqualsNoCase(q.text, location) || (!q.SubItem(1).empty() && EqualsNoCase(q.SubItem(1), row.text));
+      apply(ResultList::Files, results_.files(), [&](const FileRow& q) {
+        return EqualsNoCase(q.path, row.location) || (!q.threat.empty() && EqualsNoCase(q.threat, row.name));
       });
       break;
     default:
@@ -196,49 +164,35 @@ void ThreatList::PropagateCheck(size_t threatRow) {
 }
 
 void ThreatList::cmdSelectAll_Click() {
-  ui::Control* threats = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  if (!threats) return;
-  for (size_t i = 0; i < threats->item_count(); ++i) {
-    if (threats->items()[i].checked) continue;
-    // Checking fires the list's item-check handler when one is wired; propagate once
-    // either way so the queues follow even without it.
-    auto handler = std::move(threats->onItemCheck);
-    threats->onItemCheck = nullptr;
-    threats->SetItemChecked(i, true);
-    threats->onItemCheck = std::move(handler);
+  for (size_t i = 0; i < results_.threats().size(); ++i) {
+    if (results_.threats()[i].checked) continue;
+    results_.SetTicked(ResultList::Threats, i, true);
     PropagateCheck(i);
   }
 }
 
 void ThreatList::cmdExclude_Click() {
-  ui::Control* threats = lists_.lvwPicRemoveListOfSpywareFoundAndToBeRemoved;
-  auto empty = [](ui::Control* l) { return !l || l->item_count() == 0; };
-  if (empty(threats) && empty(lists_.lvwRegistryToBeDeleted) && empty(lists_.lvwSpywareFound)) {
+  if (results_.threats().empty() && results_.registry().empty() && results_.live().empty()) {
     services_.ui.MsgBox(Msg("MSG_SORRY"), ui::MB_ICON_INFORMATION, services_.productName);
     return;
   }
   std::string text = Msg("MSG_EXC_SURE1") + "\r\n\r\n" + Msg("MSG_EXC_SURE2") + "\r\n\r\n" + Msg("MSG_EXC_SURE3");
   if (services_.ui.MsgBox(text, ui::MB_YES_NO, Msg("MSG_EXC_SURE4")) != ui::MsgResult::Yes) return;
   bool saved = true;
-  if (threats) {
-    for (size_t i = 0; i < threats->item_count() && saved; ++i) {
-      const ui::ListItem& row = threats->items()[i];
-      if (!row.checked) continue;
-      std::string location = row.SubItem(1);
-      std::string name = ReplaceAll(row.text, "Cookie: ", "");
-      saved = AddExclusion(location) && AddExclusion(name);
-    }
+  for (const ThreatEntry& row : results_.threats()) {
+    if (!saved) break;
+    if (!row.checked) continue;
+    saved = AddExclusion(row.location) && AddExclusion(ReplaceAll(row.name, "Cookie: ", ""));
   }
   // The rows stay when the file could not take them: they are not excluded.
   if (!saved) {
     services_.ui.MsgBox(Msg("MSG_EXCLUDE_FAILED"), ui::MB_ICON_EXCLAMATION, services_.productName);
     return;
   }
-  for (ui::Control* l : {lists_.lvwFilesToBeDeleted, lists_.lvwRegistryToBeDeleted, lists_.lvwSpywareFound,
-                         lists_.lvwCookiesToDelete})
-    if (l) RemoveCheckedRows(*l);
+  for (ResultList l : {ResultList::Files, ResultList::Registry, ResultList::Live, ResultList::Cookies})
+    results_.RemoveTickedRows(l);
   if (lists_.lblDeletingCaption) lists_.lblDeletingCaption->set_caption("");
-  if (threats) RemoveCheckedRows(*threats);
+  results_.RemoveTickedRows(ResultList::Threats);
 }
 
 void ThreatList::ViewQuarantine() {

@@ -1,6 +1,6 @@
-// The lists a scan fills: the live list, the threat list and the deletion queues, with
-// the safe list and the user's exclusions that every find is tested against, and the
-// user's commands on the threat list.
+// How a scan's finds enter its results (the live list, the threat entries and the deletion
+// queues), with the safe list and the user's exclusions that every find is tested against,
+// and the user's commands on the threat entries.
 #pragma once
 
 #include <functional>
@@ -9,13 +9,12 @@
 
 #include "platform/forms/form.h"
 #include "platform/services.h"
+#include "scan/scan_results.h"
 #include "scan/scan_state.h"
 
 namespace kx {
 
-// Row images: what kind of find a row is.
-enum ThreatKind { KIND_COOKIE = 1, KIND_REGISTRY = 2, KIND_FILE = 3, KIND_FOLDER = 4, KIND_EXCLUDED = 5 };
-
+// The list views that show the results, and the labels the commands change.
 struct ThreatListControls {
   ui::Control* lvwSpywareFound = nullptr;
   ui::Control* lvwPicRemoveListOfSpywareFoundAndToBeRemoved = nullptr;
@@ -40,7 +39,7 @@ struct ThreatListServices {
 
 class ThreatList {
  public:
-  ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters);
+  ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters, ScanResults& results);
 
   // Exclusions (ENoSignature.dat).
   void LoadExclusions();
@@ -55,8 +54,12 @@ class ThreatList {
   bool IsSafePath(const std::string& path) const;
 
   // Reporting. The caller has checked that the item exists, is not safe and not excluded.
+  template <class QueueRow>  // FileRow, RegistryRow or CookieRow
   void ReportThreat(int kind, const std::string& threatName, const std::string& location,
-                    const std::string& type, ui::Control& queue, ui::ListItem queueRow);
+                    const std::string& type, QueueRow queueRow) {
+    results_.Add(std::move(queueRow));
+    ReportFound(kind, threatName, location, type);
+  }
   void AddExcludedRow(const std::string& location);
   // The pieces ReportThreat is made of, for scanners with their own rules.
   void AddTrace();
@@ -70,22 +73,25 @@ class ThreatList {
   void ClearAll();
 
   // User commands.
-  static void RemoveCheckedRows(ui::Control& list);
+  // Copies a threat entry's tick to the queue rows of that threat.
   void PropagateCheck(size_t threatRow);
   void cmdSelectAll_Click();
   void cmdExclude_Click();
   void ViewQuarantine();   // mnuQuarItem(0)
   void ViewExclusions();   // mnuQuarItem(1)
 
-  const ThreatListControls& controls() const { return lists_; }
+  ScanResults& results() { return results_; }
+  const ScanResults& results() const { return results_; }
 
  private:
+  void ReportFound(int kind, const std::string& threatName, const std::string& location, const std::string& type);
   std::string ExclusionFile() const { return services_.dataFolder + "\\ENoSignature.dat"; }
   std::string Msg(const std::string& key) const { return services_.message ? services_.message(key) : key; }
 
   ThreatListControls lists_;
   ThreatListServices services_;
   ScanCounters& counters_;
+  ScanResults& results_;
   std::string exclusions_;
   std::vector<std::string> exclusionElements_;  // exclusions_ split on "|", lower case
   std::vector<std::string> safe_;               // normalised, empty ones dropped

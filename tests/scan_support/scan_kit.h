@@ -11,7 +11,9 @@
 #include "platform/forms/form.h"
 #include "platform/forms/headless.h"
 #include "scan/registry_related.h"
+#include "scan/results_binding.h"
 #include "scan/scan_driver.h"
+#include "scan/scan_results.h"
 #include "scan/scan_state.h"
 #include "scan/threat_list.h"
 
@@ -89,8 +91,9 @@ struct ScanRig {
       : form(backend),
         view(ScanView::FromForm(form)),
         state(view.progress, [this] { backend.DoEvents(); }, clock),
+        binding(results, view.lists),
         threats(view.lists, ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
-                state.counters),
+                state.counters, results),
         registryRoutines(registry,
                          [this](const std::string& k, const std::string& v) { registryRecords.push_back({k, v}); }),
         driver(view, ScanServices{files, system, clock, backend, KeyAsMessage, "Kestrix", dataFolder}, host, threats,
@@ -102,6 +105,8 @@ struct ScanRig {
   ScanTestForm form;
   ScanView view;
   ScanState state;
+  ScanResults results;
+  ResultsBinding binding;  // ticks set on the lists reach the results; nothing propagates them
   ThreatList threats;
   std::vector<std::pair<std::string, std::string>> registryRecords;
   ModRegistryRelated registryRoutines;

@@ -56,34 +56,23 @@ int main(int argc, char** argv) {
     for (long i = 0; i < perFolder; ++i) {
       const std::string path = dir + "\\file" + std::to_string(i) + ".dat";
       p.files.WriteFile(path, payload);
-      ui::ListItem row;
-      row.text = path;
-      row.SetSubItem(1, "Threat " + std::to_string(f));
-      rig.threats.ReportThreat(KIND_FILE, "Threat " + std::to_string(f), path, "", rig.Get("lvwFilesToBeDeleted"),
-                               std::move(row));
+      const std::string threat = "Threat " + std::to_string(f);
+      rig.threats.ReportThreat(KIND_FILE, threat, path, "", FileRow{path, threat});
     }
   }
   for (long v = 0; v < values; ++v) {
     const std::string key = "Software\\KestrixRemovalBench\\key" + std::to_string(v / 20);
     p.registry.CreateKey(Hive::CurrentUser, key);
     p.registry.SetValue(Hive::CurrentUser, key, "value" + std::to_string(v), RegValue::String("data"));
-    ui::ListItem row;
-    row.text = "-2147483647";
-    row.SetSubItem(1, key);
-    row.SetSubItem(2, "value" + std::to_string(v));
-    row.SetSubItem(3, "Registry threat");
     rig.threats.ReportThreat(KIND_REGISTRY, "Registry threat", "HKEY_CURRENT_USER\\" + key, "",
-                             rig.Get("lvwRegistryToBeDeleted"), std::move(row));
+                             RegistryRow{-2147483647, key, "value" + std::to_string(v), "Registry threat"});
   }
   const std::string cookieDir = root + "\\Cookies";
   p.files.CreateFolder(cookieDir);
   for (long c = 0; c < cookies; ++c) {
     const std::string path = cookieDir + "\\user@site" + std::to_string(c) + "[1].txt";
     p.files.WriteFile(path, "id\n1\nsite" + std::to_string(c) + ".example/\n");
-    ui::ListItem row;
-    row.text = path;
-    rig.threats.ReportThreat(KIND_COOKIE, "Cookie: " + FileNameOfPath(path), path, "", rig.Get("lvwCookiesToDelete"),
-                             std::move(row));
+    rig.threats.ReportThreat(KIND_COOKIE, "Cookie: " + FileNameOfPath(path), path, "", CookieRow{path});
   }
   rig.threats.cmdSelectAll_Click();
   std::printf("planted %ld files in %ld folders, %ld registry values, %ld cookies (%.1f s)\n", folders * perFolder,
@@ -95,7 +84,7 @@ int main(int argc, char** argv) {
   ProcessScanner processes({p.processes, p.system, p.files, rig.backend, scantest::KeyAsMessage, "Kestrix", data},
                            ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
   RemovalRun run({p.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", data}, RemovalControls::FromForm(rig.form),
-                 host, failed, processes);
+                 rig.results, host, failed, processes);
 
   auto pause = std::chrono::steady_clock::now();
   for (int i = 0; i < run.pauseTurns; ++i) PumpMessages();

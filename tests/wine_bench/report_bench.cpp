@@ -53,22 +53,20 @@ int main(int argc, char** argv) {
   p.files.WriteFile(data + "\\ENoSignature.dat", excl);
   p.files.WriteFile(data + "\\quarantine\\QuarantineLog.txt", quarantine);
 
-  ui::HeadlessBackend headless;  // the report reads the list's rows, not its window
+  ui::HeadlessBackend headless;  // the report reads the labels, not their window
   MainStandIn main(headless);
-  ui::Control& list = main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
-  for (long i = 0; i < threats; ++i) {
-    ui::ListItem row;
-    row.text = "Threat number " + std::to_string(i);
-    row.SetSubItem(1, "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Threat" +
-                          std::to_string(i));
-    row.SetSubItem(2, "Registry Value");
-    list.AddItem(std::move(row));
-  }
+  ScanResults results;
+  for (long i = 0; i < threats; ++i)
+    results.Add(ThreatEntry{"Threat number " + std::to_string(i), KIND_REGISTRY,
+                            "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Threat" +
+                                std::to_string(i),
+                            "Registry Value"});
 
   win32::Win32Backend backend;
   FrmReport window(backend, "Kestrix");
   ScanReport report({p.files, "Kestrix", 1, 0, data, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), window});
+                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), results,
+                     window});
 
   int status = 0;
   for (int run = 1; run <= 3; ++run) {

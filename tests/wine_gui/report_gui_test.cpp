@@ -44,14 +44,13 @@ TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
 
   win32::Win32Backend backend;
   MainStandIn main(backend);
-  ui::ListItem row;
-  row.text = "Cool Search Bar";
-  row.SetSubItem(1, "C:\\Program Files\\CoolBar\\bar.dll");
-  main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").AddItem(row);
+  ScanResults results;
+  results.Add(ThreatEntry{"Cool Search Bar", KIND_FILE, "C:\\Program Files\\CoolBar\\bar.dll"});
   main.Show();
   FrmReport window(backend, "Kestrix");
   ScanReport report({p.files, "Kestrix", 1, 0, data, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), window});
+                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), results,
+                     window});
   ASSERT_TRUE(report.MakeReport());
   // Byte for byte what was built, the old log's tail gone.
   EXPECT_TRUE(p.files.ReadFile(log) == report.ReportText());

@@ -62,7 +62,7 @@ struct RemovalTest : ::testing::Test {
   Host host{rig.backend};
   FrmDelete failed{rig.backend, fp.shell};
   RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
-                 RemovalControls::FromForm(rig.form), host, failed, processes};
+                 RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
 
   void SetUp() override {
     rig.state.yield.intervalMs = 0;
@@ -71,26 +71,15 @@ struct RemovalTest : ::testing::Test {
   }
   void File(const std::string& threat, const std::string& path, const std::string& bytes = "x") {
     if (!bytes.empty()) fp.files.AddFile(path, bytes);
-    ui::ListItem row;
-    row.text = path;
-    row.SetSubItem(1, threat);
-    rig.threats.ReportThreat(KIND_FILE, threat, path, "", rig.Get("lvwFilesToBeDeleted"), std::move(row));
+    rig.threats.ReportThreat(KIND_FILE, threat, path, "", FileRow{path, threat});
   }
   void Reg(const std::string& threat, const std::string& key, const std::string& value) {
-    ui::ListItem row;
-    row.text = std::to_string(kUser);
-    row.SetSubItem(1, key);
-    row.SetSubItem(2, value);
-    row.SetSubItem(3, threat);
-    rig.threats.ReportThreat(KIND_REGISTRY, threat, "HKEY_CURRENT_USER\\" + key, "", rig.Get("lvwRegistryToBeDeleted"),
-                             std::move(row));
+    rig.threats.ReportThreat(KIND_REGISTRY, threat, "HKEY_CURRENT_USER\\" + key, "",
+                             RegistryRow{kUser, key, value, threat});
   }
   void Cookie(const std::string& path) {
     fp.files.AddFile(path, "cookie");
-    ui::ListItem row;
-    row.text = path;
-    rig.threats.ReportThreat(KIND_COOKIE, "Cookie:" + FileNameOfPath(path), path, "",
-                             rig.Get("lvwCookiesToDelete"), std::move(row));
+    rig.threats.ReportThreat(KIND_COOKIE, "Cookie:" + FileNameOfPath(path), path, "", CookieRow{path});
   }
   std::string Stored(const std::string& name) { return fp.files.ReadFile(kQ + "\\" + name).value_or("<none>"); }
   std::string Log() { return fp.files.ReadFile(kQ + "\\QuarantineLog.txt").value_or(""); }
@@ -397,7 +386,7 @@ TEST(SystemRestoreRule, MeXpAndLaterOnly) {
     Host host{rig.backend};
     FrmDelete failed{rig.backend, fp.shell};
     RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
-                   RemovalControls::FromForm(rig.form), host, failed, processes};
+                   RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
     EXPECT_EQ(run.IsSystemRestoreAvailable(), c.available) << c.v.platformId << "." << c.v.major << "." << c.v.minor;
     if (c.available) {
       EXPECT_TRUE(run.StartRestorePoint("one", 6));

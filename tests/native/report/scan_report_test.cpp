@@ -40,7 +40,7 @@ std::string Head(const std::string& title, const std::string& memory, const std:
                 " 3)Total Number of Files/Folders inspected: " + files, "", "", "", "[Threats Detected]", "", ""});
 }
 
-// The main window's controls that the report reads.
+// The main window's labels that the report reads, and the scan's results.
 class MainStandIn : public ui::Form {
  public:
   explicit MainStandIn(ui::Backend& b) : Form("frmMain", b) {
@@ -48,15 +48,11 @@ class MainStandIn : public ui::Form {
     Add(ui::ControlType::Label, "lblRegistryInspected").set_caption("1200");
     Add(ui::ControlType::Label, "lblFilesFolderInspected").set_caption("34");
     Add(ui::ControlType::Label, "lblViewLogFile").set_caption("Show Report");
-    Add(ui::ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
   }
   void AddThreat(const std::string& threat, const std::string& location) {
-    ui::ListItem row;
-    row.text = threat;
-    row.SetSubItem(1, location);
-    row.SetSubItem(2, "File");
-    Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").AddItem(row);
+    results.Add(ThreatEntry{threat, KIND_FILE, location, "File"});
   }
+  ScanResults results;
 };
 
 struct ScanReportTest : ::testing::Test {
@@ -68,7 +64,8 @@ struct ScanReportTest : ::testing::Test {
 
   ScanReport Make(FileSystem& fs, int major, int minor) {
     return ScanReport({fs, "Kestrix", major, minor, kData, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                       [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), window});
+                       [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main),
+                       main.results, window});
   }
   void SetUp() override { files.AddFolder(kData); }
   std::string Log() { return files.ReadFile(kLog).value_or("<no log>"); }
@@ -128,7 +125,7 @@ TEST_F(ScanReportTest, EachReportReplacesTheLastOne) {
   main.AddThreat("First", "C:\\first.exe");
   main.AddThreat("Second", "C:\\second.exe");
   ASSERT_TRUE(report.MakeReport());
-  main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").ClearItems();
+  main.results.Clear();
   main.AddThreat("Third", "C:\\third.exe");
   ASSERT_TRUE(report.MakeReport());
   EXPECT_EQ(Log(), Head("Kestrixv1.0", "57", "1200", "34") +

@@ -21,10 +21,7 @@ struct ThreatListTest : ::testing::Test {
   ui::Control& Files() { return rig.Get("lvwFilesToBeDeleted"); }
   ui::Control& Threats() { return rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved"); }
   void ReportFile(const std::string& name, const std::string& path, const std::string& type = "") {
-    ui::ListItem row;
-    row.text = path;
-    row.SetSubItem(1, name);
-    t.ReportThreat(KIND_FILE, name, path, type, Files(), row);
+    t.ReportThreat(KIND_FILE, name, path, type, FileRow{path, name});
   }
 };
 
@@ -87,21 +84,15 @@ TEST_F(ThreatListTest, ReportThreatListsEachThreatOnceAndQueuesEveryFind) {
 TEST_F(ThreatListTest, PropagateCheckFollowsTheKindOfTheRow) {
   ReportFile("FileThreat", "C:\\a\\one.dll");
   ReportFile("FileThreat", "C:\\b\\two.dll");
-  ui::ListItem folderRow;
-  folderRow.text = "C:\\Evil";
-  t.ReportThreat(KIND_FOLDER, "FolderThreat", "C:\\Evil", "", Files(), folderRow);
+  t.ReportThreat(KIND_FOLDER, "FolderThreat", "C:\\Evil", "", FileRow{"C:\\Evil", ""});
   ui::Control& reg = rig.Get("lvwRegistryToBeDeleted");
   for (auto [key, name] : {std::pair{"Software\\Evil", "RegThreat"}, std::pair{"Software\\Other", "RegThreat"},
                            std::pair{"Software\\Unrelated", "x"}}) {
-    ui::ListItem r;
-    r.text = "-2147483647";
-    r.SetSubItem(1, key);
-    r.SetSubItem(3, name);
-    t.ReportThreat(KIND_REGISTRY, name, std::string("HKEY_CURRENT_USER\\") + key, "", reg, r);
+    t.ReportThreat(KIND_REGISTRY, name, std::string("HKEY_CURRENT_USER\\") + key, "",
+                   RegistryRow{-2147483647, key, "", name});
   }
-  ui::ListItem cookie;
-  cookie.text = "C:\\Cookies\\user@evil.txt";
-  t.ReportThreat(KIND_COOKIE, "Cookie: evil", cookie.text, "Tracking Cookie", rig.Get("lvwCookiesToDelete"), cookie);
+  const std::string cookie = "C:\\Cookies\\user@evil.txt";
+  t.ReportThreat(KIND_COOKIE, "Cookie: evil", cookie, "Tracking Cookie", CookieRow{cookie});
 
   Threats().SetItemChecked(0, true);
   t.PropagateCheck(0);
@@ -144,17 +135,22 @@ TEST_F(ThreatListTest, SelectAllTicksEveryQueueRowWhateverTheCaseOfItsThreat) {
     t.ClearAll();
     ui::Control& queue = rig.Get(c.queue);
     for (const char* find : {c.first, c.second}) {
-      ui::ListItem row;
       const bool byPlace = c.kind == KIND_FOLDER || c.kind == KIND_COOKIE;
-      row.text = byPlace ? find : c.kind == KIND_REGISTRY ? "-2147483647" : std::string("C:\\") + find + ".dll";
-      if (c.kind == KIND_FILE) row.SetSubItem(1, find);
-      if (c.kind == KIND_FOLDER) row.SetSubItem(1, "Evil Folder");
-      if (c.kind == KIND_REGISTRY) {
-        row.SetSubItem(1, std::string("Software\\") + find + (find == c.first ? "1" : "2"));
-        row.SetSubItem(3, find);
-      }
       const std::string name = c.kind == KIND_FOLDER ? "Evil Folder" : byPlace ? c.first : find;
-      t.ReportThreat(c.kind, name, byPlace ? find : row.text, "", queue, row);
+      switch (c.kind) {
+        case KIND_FILE: {
+          const std::string path = std::string("C:\\") + find + ".dll";
+          t.ReportThreat(c.kind, name, path, "", FileRow{path, find});
+          break;
+        }
+        case KIND_FOLDER: t.ReportThreat(c.kind, name, find, "", FileRow{find, "Evil Folder"}); break;
+        case KIND_COOKIE: t.ReportThreat(c.kind, name, find, "", CookieRow{find}); break;
+        case KIND_REGISTRY:
+          t.ReportThreat(c.kind, name, "-2147483647", "",
+                         RegistryRow{-2147483647, std::string("Software\\") + find + (find == c.first ? "1" : "2"),
+                                     "", find});
+          break;
+      }
     }
     ASSERT_EQ(Threats().item_count(), 1u);
     ASSERT_EQ(queue.item_count(), 2u);
@@ -163,12 +159,15 @@ TEST_F(ThreatListTest, SelectAllTicksEveryQueueRowWhateverTheCaseOfItsThreat) {
   }
 }
 
+// Ticks set in the list reach the results; the rows removed from the results leave the list.
 TEST_F(ThreatListTest, RemoveCheckedRowsLooksAgainAtTheSamePosition) {
-  ui::Control& l = Files();
-  for (int i = 0; i < 6; ++i) l.AddItem(ui::ListItem{std::to_string(i)});
-  for (size_t i : {0u, 1u, 3u, 5u}) l.SetItemChecked(i, true);
-  ThreatList::RemoveCheckedRows(l);
-  EXPECT_EQ(rig.Rows("lvwFilesToBeDeleted"), (std::vector<std::string>{"2#0", "4#0"}));
+  for (int i = 0; i < 6; ++i) rig.results.Add(FileRow{std::to_string(i), "T"});
+  for (size_t i : {0u, 1u, 3u, 5u}) Files().SetItemChecked(i, true);
+  rig.results.RemoveTickedRows(ResultList::Files);
+  ASSERT_EQ(rig.results.files().size(), 2u);
+  EXPECT_EQ(rig.results.files()[0].path, "2");
+  EXPECT_EQ(rig.results.files()[1].path, "4");
+  EXPECT_EQ(rig.Rows("lvwFilesToBeDeleted"), (std::vector<std::string>{"2|T#0", "4|T#0"}));
 }
 
 TEST_F(ThreatListTest, ExcludeWithNothingToExcludeApologises) {
@@ -184,9 +183,8 @@ TEST_F(ThreatListTest, ExcludeWritesPlaceAndNameOfCheckedRowsAndRemovesThem) {
   t.LoadExclusions();
   ReportFile("Keep", "C:\\a\\keep.dll");
   ReportFile("Go", "C:\\a\\go.dll");
-  ui::ListItem cookie;
-  cookie.text = "C:\\Cookies\\user@evil.txt";
-  t.ReportThreat(KIND_COOKIE, "Cookie: evil", cookie.text, "Tracking Cookie", rig.Get("lvwCookiesToDelete"), cookie);
+  const std::string cookie = "C:\\Cookies\\user@evil.txt";
+  t.ReportThreat(KIND_COOKIE, "Cookie: evil", cookie, "Tracking Cookie", CookieRow{cookie});
   rig.Get("lblDeletingCaption").set_caption("Deleting...");
 
   rig.backend.ExpectMsgBox(ui::MsgResult::No, "[MSG_EXC_SURE1]\r\n\r\n[MSG_EXC_SURE2]\r\n\r\n[MSG_EXC_SURE3]");
