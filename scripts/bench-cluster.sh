@@ -9,7 +9,8 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 count=${1:-50000}
 build="$here/build/server-release"
-cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKESTRIX_SANITIZE=OFF >/dev/null
+cmake -S "$here" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_C_COMPILER=clang \
+  -DCMAKE_CXX_COMPILER=clang++ -DKESTRIX_SANITIZE=OFF >/dev/null
 cmake --build "$build" --target kestrix-server -j2 >/dev/null
 exe="$build/server/kestrix-server"
 state=$(mktemp -d /tmp/kx-bench-cluster.XXXXXX)
