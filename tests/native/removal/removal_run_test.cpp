@@ -285,6 +285,78 @@ TEST_F(RemovalTest, WhatARunRemovesIsFixedWhenItBegins) {
   EXPECT_EQ(rig.Get("lvwRegistryToBeDeleted").item_count(), 1u);
 }
 
+// Reads the registry through another, running a step before each value is read: what the
+// user does while the run exports the registry.
+class ReadHook final : public Registry {
+ public:
+  explicit ReadHook(Registry& r) : r_(r) {}
+  std::function<void()> onRead;
+
+  RegStatus OpenKey(Hive h, const std::string& p, uint32_t a) override { return r_.OpenKey(h, p, a); }
+  RegStatus QueryValue(Hive h, const std::string& p, const std::string& n, RegValue& out) override {
+    if (onRead) onRead();
+    return r_.QueryValue(h, p, n, out);
+  }
+  RegResult SetValue(Hive h, const std::string& p, const std::string& n, const RegValue& v) override {
+    return r_.SetValue(h, p, n, v);
+  }
+  RegResult CreateKey(Hive h, const std::string& p) override { return r_.CreateKey(h, p); }
+  RegResult DeleteValue(Hive h, const std::string& p, const std::string& n) override { return r_.DeleteValue(h, p, n); }
+  RegResult DeleteTree(Hive h, const std::string& p) override { return r_.DeleteTree(h, p); }
+  RegStatus EnumSubkeys(Hive h, const std::string& p, std::vector<std::string>& out) override {
+    return r_.EnumSubkeys(h, p, out);
+  }
+  RegStatus EnumValues(Hive h, const std::string& p, std::vector<std::string>& out) override {
+    return r_.EnumValues(h, p, out);
+  }
+  std::optional<std::string> RealKeyName(Hive h, const std::string& p) override { return r_.RealKeyName(h, p); }
+  RegStatus ReadsExactly(Hive h, const std::string& p, const std::optional<std::string>& v, bool& exact) override {
+    return r_.ReadsExactly(h, p, v, exact);
+  }
+
+ private:
+  Registry& r_;
+};
+
+TEST_F(RemovalTest, RowsTickedWhileTheRegistryIsExportedAreNeitherExportedNorDeleted) {
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Run", "Planned", "p");
+  fp.registry.PutString(Hive::CurrentUser, "Software\\Run", "Late", "l");
+  Reg("Planned Run", "Software\\Run", "Planned");
+  Reg("Late Run", "Software\\Run", "Late");
+  File("Late File", "C:\\Bad\\late.txt", "late");
+  rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").SetItemChecked(0, true);
+  rig.threats.PropagateCheck(0);
+
+  ReadHook hooked(fp.registry);
+  Platform platform = fp.platform();
+  Platform withHook{hooked,         platform.files, platform.system,     platform.processes,
+                    platform.web,   platform.restore, platform.com,     platform.shell,
+                    platform.locks, platform.clock, platform.signatures, platform.notifyArea};
+  RemovalRun hookedRun{RemovalServices{withHook, rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
+                       RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
+  int readsDuringRun = 0;
+  hooked.onRead = [&] {
+    if (!hookedRun.Busy()) return;
+    ++readsDuringRun;
+    rig.threats.cmdSelectAll_Click();
+  };
+  hookedRun.lblRemove_Click();
+
+  ASSERT_GT(readsDuringRun, 0);
+  const std::string exported = fp.files.ReadFile(hookedRun.lastRegistryExport()).value_or("");
+  EXPECT_NE(exported.find("\"Planned\"=\"p\""), std::string::npos) << exported;
+  EXPECT_EQ(exported.find("Late"), std::string::npos) << exported;
+  EXPECT_FALSE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Planned"));
+  EXPECT_TRUE(fp.registry.Get(Hive::CurrentUser, "Software\\Run", "Late"));
+  EXPECT_EQ(fp.files.ReadFile("C:\\Bad\\late.txt"), "late");
+  EXPECT_EQ(Log(), KeyRecord("HKEY_CURRENT_USER\\Software\\Run", "Planned"));
+  EXPECT_EQ(Problems(), std::vector<std::string>{});
+  // The late rows stay, ticked, for the next run.
+  std::vector<std::string> left;
+  for (const ThreatEntry& t : rig.results.threats()) left.push_back(t.name + (t.checked ? "+" : ""));
+  EXPECT_EQ(left, (std::vector<std::string>{"Late Run+", "Late File+"}));
+}
+
 // After Select All and Delete every queue row is either removed, with its copy and record,
 // or listed in "Delete Failed" with its rows kept; only what went counts as removed.
 TEST_F(RemovalTest, EveryTickedRowIsRemovedOrListedAsFailed) {
