@@ -169,8 +169,9 @@ void SignerServer::Start() {
   }
   listen_fd_ = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (listen_fd_ < 0) throw std::runtime_error(std::string("socket: ") + std::strerror(errno));
-  // Only this user's processes may ask for signatures.
-  const mode_t old_mask = umask(077);
+  // Only this user and its group may ask: run the front as another user in the signer's group,
+  // and it can ask for answers without being able to read the key.
+  const mode_t old_mask = umask(007);
   const int rc = bind(listen_fd_, reinterpret_cast<const sockaddr*>(&addr), sizeof addr);
   umask(old_mask);
   if (rc != 0 || listen(listen_fd_, 64) != 0) {

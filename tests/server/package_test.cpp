@@ -358,10 +358,10 @@ TEST_F(PackageTest, SignerSocketAnswersItsThreeQuestionsAndRefusesEverythingElse
     const Signed r = client.Ask(line);
     EXPECT_EQ(r.status, Signed::kFailed) << line << " -> " << r.text.substr(0, 60);
   }
-  // The socket is the owner's alone.
+  // Nobody outside the signer's user and group may connect.
   struct stat st{};
   ASSERT_EQ(stat(sock.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 077, 0u);
+  EXPECT_EQ(st.st_mode & 007, 0u);
   server.Stop();
   EXPECT_EQ(client.CurrentDate().status, Signed::kFailed);
 }
