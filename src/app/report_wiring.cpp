@@ -9,18 +9,16 @@ namespace kx {
 ScanReport& ReportWiring::Get() {
   if (report_) return *report_;
   ScanWiring* scan = &scan_;
-  auto time = [scan](bool start) {
+  auto summary = [scan] {
     Scanning* s = scan->scanning();
-    if (!s) return std::string();
-    return start ? s->driver.scanStartTime() : s->driver.scanEndTime();
+    return s ? s->driver.Summary() : ScanSummary{};
   };
   report_ = std::make_unique<ScanReport>(ReportInputs{app_.platform().files,
                                                       app_.info().branding.productName,
                                                       app_.info().major,
                                                       app_.info().minor,
                                                       app_.DataFolder(),
-                                                      [time] { return time(true); },
-                                                      [time] { return time(false); },
+                                                      summary,
                                                       ReportControls::FromForm(app_.main()),
                                                       scan_.modules().results,
                                                       app_.report()});

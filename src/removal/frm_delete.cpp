@@ -37,7 +37,15 @@ void FrmDelete::AddProblem(const std::string& path) {
   Get("lstProblem").AddItem(std::move(row));
 }
 
-void FrmDelete::ShowFailures() { Show(false); }
+void FrmDelete::ShowFailures(const std::vector<RowOutcome>& outcomes) {
+  bool any = false;
+  for (const RowOutcome& o : outcomes) {
+    if (o.removed) continue;
+    AddProblem(o.location);
+    any = true;
+  }
+  if (any) Show(false);
+}
 
 void FrmDelete::Command1_Click() { Hide(); }
 

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/forms/form.h"
 #include "platform/services.h"
+#include "removal/removal_plan.h"
 
 namespace kx {
 
@@ -13,11 +15,12 @@ class FrmDelete : public ui::Form {
   FrmDelete(ui::Backend& backend, Shell& shell);
 
   void ClearProblems();
-  void AddProblem(const std::string& path);
-  // Shown without blocking the run, in front.
-  void ShowFailures();
+  // Lists the rows that were not removed and shows the window without blocking the run, in
+  // front; nothing when every row went.
+  void ShowFailures(const std::vector<RowOutcome>& outcomes);
 
  private:
+  void AddProblem(const std::string& path);
   void Command1_Click();  // Ok
   void Command2_Click();  // Copy List
 

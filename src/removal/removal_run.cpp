@@ -95,7 +95,10 @@ void RemovalRun::lblRemove_Click() {
   // A click on "Remove" while a run yields would start a second one over the same rows.
   if (running_) return;
   running_ = true;
-  MakePlan();
+  plan_ = RemovalPlan::FromTicked(results_);
+  failed_.clear();
+  outcomes_.clear();
+  keptThreats_.clear();
   quarantine_.CreateFolder();
   quarantine_.BeginRun();
   host_.ShowResultsPanel();
@@ -128,18 +131,20 @@ void RemovalRun::lblRemove_Click() {
 
   // The rows the run handled go; those that failed stay, and so does any row ticked after
   // the run began.
+  RecordOutcomes();
   std::vector<size_t> files, registry;
-  for (const Plan::File& f : plan_.files)
-    if (!plan_.keptFiles.count(f.row)) files.push_back(f.row);
-  for (const Plan::Registry& r : plan_.registry)
-    if (!plan_.keptRegistry.count(r.row)) registry.push_back(r.row);
+  for (const RowOutcome& o : outcomes_) {
+    if (!o.removed) continue;
+    if (o.list == ResultList::Files) files.push_back(o.row);
+    if (o.list == ResultList::Registry) registry.push_back(o.row);
+  }
   results_.RemoveRows(ResultList::Files, files);
   results_.RemoveRows(ResultList::Registry, registry);
   results_.RemoveTickedRows(ResultList::Live);
   SetCaption("");
   std::vector<size_t> threats;
   for (size_t row : plan_.threatRows)
-    if (!plan_.keptThreats.count(row)) threats.push_back(row);
+    if (!keptThreats_.count(row)) threats.push_back(row);
   results_.RemoveRows(ResultList::Threats, threats);
 
   if (c_.pgbDeleteSpywaresFound) c_.pgbDeleteSpywaresFound->set_value(c_.pgbDeleteSpywaresFound->max());
@@ -163,30 +168,25 @@ void RemovalRun::AddToRemovedTotal() {
   // The counts shown, less what stayed: each threat count is shown twice over.
   total += CaptionNumber(c_.lblRemovePicSoftwareFound) + CaptionNumber(c_.lbltracesFound) +
            CaptionNumber(c_.lblSoftwareFound) -
-           static_cast<long>(plan_.keptFiles.size() + plan_.keptRegistry.size() + plan_.keptCookies.size() +
-                             2 * plan_.keptThreats.size());
+           static_cast<long>(failed_.size() + 2 * keptThreats_.size());
   host_.WriteSetting("Settings", "lblDefRemoved", std::to_string(total));
 }
 
-void RemovalRun::MakePlan() {
-  plan_ = {};
-  for (size_t i = 0; i < results_.threats().size(); ++i)
-    if (results_.threats()[i].checked) plan_.threatRows.push_back(i);
-  plan_.fileRows = results_.files().size();
-  for (size_t i = 0; i < results_.files().size(); ++i)
-    if (const FileRow& row = results_.files()[i]; row.checked) plan_.files.push_back({i, row.path, row.threat});
-  plan_.registryRows = results_.registry().size();
-  for (size_t i = 0; i < results_.registry().size(); ++i) {
-    const RegistryRow& row = results_.registry()[i];
-    if (!row.checked) continue;
-    Plan::Registry r{i, row.hive, Trim(row.key), Trim(row.value), row.threat};
-    // A nameless find is listed under its key path.
-    if (Trim(r.threat).empty()) r.threat = row.key;
-    plan_.registry.push_back(std::move(r));
-  }
-  plan_.cookieRows = results_.cookies().size();
-  for (size_t i = 0; i < results_.cookies().size(); ++i)
-    if (const CookieRow& row = results_.cookies()[i]; row.checked) plan_.cookies.push_back({i, row.path});
+void RemovalRun::RecordOutcomes() {
+  auto add = [this](ResultList list, size_t row, const std::string& location) {
+    for (const RowOutcome& o : failed_)
+      if (o.list == list && o.row == row) {
+        outcomes_.push_back(o);
+        if (s_.log) s_.log->Write("removal: " + o.location + " stays: " + o.cause);
+        return;
+      }
+    outcomes_.push_back({list, row, location, true, ""});
+  };
+  for (const RemovalPlan::File& f : plan_.files) add(ResultList::Files, f.row, f.path);
+  for (const RemovalPlan::Registry& r : plan_.registry)
+    add(ResultList::Registry, r.row,
+        ModRegistryRelated::HiveName(r.hive) + "\\" + r.key + (r.value.empty() ? "" : "\\" + r.value));
+  for (const RemovalPlan::Cookie& c : plan_.cookies) add(ResultList::Cookies, c.row, c.path);
 }
 
 void RemovalRun::HoldControls(bool hold) {
@@ -207,8 +207,8 @@ void RemovalRun::HoldControls(bool hold) {
 bool RemovalRun::ExportRegistry() {
   lastExport_.clear();
   RegistryExport exporter(s_.platform.registry);
-  std::vector<Plan::Registry*> exported;
-  for (Plan::Registry& r : plan_.registry) {
+  std::vector<RemovalPlan::Registry*> exported;
+  for (RemovalPlan::Registry& r : plan_.registry) {
     if (r.key.empty()) continue;
     // A row without a value name takes the whole key, its default value with it.
     RegistryExportItem item{r.hive, r.key, r.value.empty() ? std::nullopt : std::optional<std::string>(r.value)};
@@ -227,7 +227,7 @@ bool RemovalRun::ExportRegistry() {
     if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
     return false;
   }
-  for (Plan::Registry* r : exported) r->backedUp = true;
+  for (RemovalPlan::Registry* r : exported) r->backedUp = true;
   return true;
 }
 
@@ -251,7 +251,7 @@ void RemovalRun::RemovalPass() {
   FilesPass(second, failures);
   RegistryPass(second, failures);
   CookiesPass(second, failures);
-  if (failures > 0) failures_.ShowFailures();
+  if (failures > 0) failures_.ShowFailures(failed_);
 }
 
 bool RemovalRun::StillThere(const std::string& path) {
@@ -261,7 +261,7 @@ bool RemovalRun::StillThere(const std::string& path) {
   return s_.platform.files.Attributes(p).has_value();
 }
 
-bool RemovalRun::StillThere(const Plan::Registry& entry) {
+bool RemovalRun::StillThere(const RemovalPlan::Registry& entry) {
   const auto hive = HiveOfHandle(static_cast<int32_t>(static_cast<uint32_t>(entry.hive)));
   if (!hive) return false;
   Registry& reg = s_.platform.registry;
@@ -271,17 +271,16 @@ bool RemovalRun::StillThere(const Plan::Registry& entry) {
 }
 
 void RemovalRun::Failed(ResultList queue, size_t row, const std::string& shown, const std::string& threat,
-                        const std::string& location, long& failures) {
-  failures_.AddProblem(shown);
+                        const std::string& location, const std::string& cause, long& failures) {
+  failed_.push_back({queue, row, shown, false, cause});
   ++failures;
-  (queue == ResultList::Registry ? plan_.keptRegistry : plan_.keptFiles).insert(row);
   const std::vector<ThreatEntry>& entries = results_.threats();
   for (size_t r = 0; r < entries.size(); ++r) {
     const ThreatEntry& entry = entries[r];
     const bool named = !Trim(threat).empty() && EqualsNoCase(entry.name, threat);
     const bool placed = !location.empty() && entry.kind == KIND_FOLDER && EqualsNoCase(entry.location, location);
     if (!named && !placed) continue;
-    plan_.keptThreats.insert(r);
+    keptThreats_.insert(r);
     // Not propagated: the threat's other queue rows are the pass's to judge.
     results_.SetTicked(ResultList::Threats, r, false);
     break;
@@ -291,7 +290,7 @@ void RemovalRun::Failed(ResultList queue, size_t row, const std::string& shown, 
 
 void RemovalRun::FilesPass(bool second, long& failures) {
   const size_t count = plan_.fileRows;
-  for (const Plan::File& item : plan_.files) {
+  for (const RemovalPlan::File& item : plan_.files) {
     const std::string& path = item.path;
     Progress(item.row + 1, count, static_cast<int>(item.row + 1));
     SetCaption(LowerAnsi(path));
@@ -307,15 +306,18 @@ void RemovalRun::FilesPass(bool second, long& failures) {
     }
     Turn();
     if (!second || !StillThere(path)) continue;
-    if (LowerAnsi(path).find(".exe") != std::string::npos) RemoveExecutable(path);
+    const bool exe = LowerAnsi(path).find(".exe") != std::string::npos;
+    const bool unstoppable = exe && RemoveExecutable(path) == 2;
     // A folder whose copy failed, or a file that resisted, is still there.
-    if (StillThere(path)) Failed(ResultList::Files, item.row, path, item.threat, path, failures);
+    if (StillThere(path))
+      Failed(ResultList::Files, item.row, path, item.threat, path,
+             unstoppable ? "its process could not be stopped" : "still there after the second pass", failures);
   }
 }
 
 void RemovalRun::RegistryPass(bool second, long& failures) {
   const size_t count = plan_.registryRows;
-  for (const Plan::Registry& entry : plan_.registry) {
+  for (const RemovalPlan::Registry& entry : plan_.registry) {
     Progress(entry.row + 1, count, static_cast<int>(entry.row + 1 + count));
     SetCaption(LowerAnsi(entry.key + "\\" + entry.value));
     // Only what the .reg file holds is deleted; the rest stays and is listed.
@@ -327,22 +329,22 @@ void RemovalRun::RegistryPass(bool second, long& failures) {
     if (second && !entry.key.empty() && StillThere(entry)) {
       const std::string hive = ModRegistryRelated::HiveName(entry.hive);
       Failed(ResultList::Registry, entry.row, hive + "\\" + entry.key + (entry.value.empty() ? "" : "\\" + entry.value),
-             entry.threat, "", failures);
+             entry.threat, "", entry.backedUp ? "still there after the second pass" : "no exact backup could be made",
+             failures);
     }
   }
 }
 
 void RemovalRun::CookiesPass(bool second, long& failures) {
   const size_t count = plan_.cookieRows;
-  for (const Plan::Cookie& cookie : plan_.cookies) {
+  for (const RemovalPlan::Cookie& cookie : plan_.cookies) {
     Progress(cookie.row + 1, count, static_cast<int>(cookie.row + 1 + count));
     SetCaption(LowerAnsi(cookie.path));
     if (FileExists(s_.platform.files, cookie.path)) quarantine_.QuarantineCookie(cookie.path);
     Turn();
     if (second && StillThere(cookie.path)) {
-      failures_.AddProblem(cookie.path);
+      failed_.push_back({ResultList::Cookies, cookie.row, cookie.path, false, "still there after the second pass"});
       ++failures;
-      plan_.keptCookies.insert(cookie.row);
     }
   }
 }

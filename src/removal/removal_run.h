@@ -17,6 +17,7 @@
 #include "platform/services.h"
 #include "removal/frm_delete.h"
 #include "removal/quarantine.h"
+#include "removal/removal_plan.h"
 #include "scan/process_scanner.h"
 #include "scan/registry_related.h"
 #include "scan/scan_results.h"
@@ -84,6 +85,9 @@ class RemovalRun {
   bool Busy() const { return running_; }
   Quarantine& quarantine() { return quarantine_; }
   ModRegistryRelated& registry() { return registry_; }
+  // What the last run planned, and what became of each of its queue rows.
+  const RemovalPlan& lastPlan() const { return plan_; }
+  const std::vector<RowOutcome>& lastOutcomes() const { return outcomes_; }
   // The .reg file the last run wrote, "" when it had nothing to export.
   const std::string& lastRegistryExport() const { return lastExport_; }
   // The fixed pause at the start of a run, in message-loop turns.
@@ -95,32 +99,6 @@ class RemovalRun {
   void SetStatus(const std::string& text);
   void SetCaption(const std::string& text);
   void ShowBar(bool visible);
-  // What one run removes, fixed from the ticked rows when it starts: rows ticked later,
-  // while the run yields, are not in it, and the registry export covers exactly its entries.
-  struct Plan {
-    struct File {
-      size_t row;
-      std::string path, threat;
-    };
-    struct Registry {
-      size_t row;
-      int64_t hive = 0;
-      std::string key, value, threat;
-      bool backedUp = false;  // held exactly by the .reg export
-    };
-    struct Cookie {
-      size_t row;
-      std::string path;
-    };
-    std::vector<File> files;
-    std::vector<Registry> registry;
-    std::vector<Cookie> cookies;
-    size_t fileRows = 0, registryRows = 0, cookieRows = 0;  // the queues' lengths, for the progress
-    std::vector<size_t> threatRows;  // the threat list's ticked rows
-    std::set<size_t> keptFiles, keptRegistry, keptCookies, keptThreats;  // rows of what was not removed
-  };
-
-  void MakePlan();
   void HoldControls(bool hold);
   void Progress(size_t row, size_t rows, int barValue);
   void FilesPass(bool second, long& failures);
@@ -129,9 +107,10 @@ class RemovalRun {
   // A row that was not removed: listed in "Delete Failed", unticked with its threat row so
   // both stay for another attempt, and not counted as removed.
   void Failed(ResultList queue, size_t row, const std::string& shown, const std::string& threat,
-              const std::string& location, long& failures);
+              const std::string& location, const std::string& cause, long& failures);
+  void RecordOutcomes();
   bool StillThere(const std::string& path);
-  bool StillThere(const Plan::Registry& entry);
+  bool StillThere(const RemovalPlan::Registry& entry);
   void AddToRemovedTotal();
 
   RemovalServices s_;
@@ -144,7 +123,10 @@ class RemovalRun {
   ModRegistryRelated registry_;
   int64_t restoreSequence_ = 0;
   bool running_ = false;
-  Plan plan_;
+  RemovalPlan plan_;
+  std::vector<RowOutcome> failed_;   // this run's, in the order the passes met them
+  std::vector<RowOutcome> outcomes_; // every planned queue row, files, registry, cookies
+  std::set<size_t> keptThreats_;     // threat entries of rows that were not removed
   std::vector<std::pair<ui::Control*, bool>> held_;  // controls disabled for the run, as they were
   std::string lastExport_;
 };

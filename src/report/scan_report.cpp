@@ -8,11 +8,6 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-const std::string& CaptionOf(const ui::Control* c) {
-  static const std::string none;
-  return c ? c->caption() : none;
-}
-
 // The text of a file the report copies; "" when there is no such file.
 std::string ReadIfPresent(FileSystem& files, const std::string& path) {
   if (!FileExists(files, path)) return {};
@@ -23,9 +18,6 @@ std::string ReadIfPresent(FileSystem& files, const std::string& path) {
 
 ReportControls ReportControls::FromForm(ui::Form& form) {
   ReportControls c;
-  c.lblMemoryInspected = form.Find("lblMemoryInspected");
-  c.lblRegistryInspected = form.Find("lblRegistryInspected");
-  c.lblFilesFolderInspected = form.Find("lblFilesFolderInspected");
   c.lblViewLogFile = form.Find("lblViewLogFile");
   return c;
 }
@@ -59,6 +51,7 @@ std::string ScanReport::QuarantineText() {
 std::string ScanReport::ReportText() {
   const std::string quarantine = QuarantineText();
   const std::string exclusions = ExclusionText();
+  const ScanSummary scan = inputs_.scan ? inputs_.scan() : ScanSummary{};
   const std::vector<ThreatEntry>& threats = inputs_.results.threats();
 
   std::string out;
@@ -76,14 +69,13 @@ std::string ScanReport::ReportText() {
          std::to_string(inputs_.minorVersion) + "   Scan Report." + kCrLf);
   record(kCrLf);
   record(std::string("-----------------------") + kCrLf);
-  record(" Scan Started at  : " + (inputs_.scanStartTime ? inputs_.scanStartTime() : std::string()) + kCrLf);
-  record(" Scan Finished at : " + (inputs_.scanEndTime ? inputs_.scanEndTime() : std::string()) + kCrLf);
+  record(" Scan Started at  : " + scan.started + kCrLf);
+  record(" Scan Finished at : " + scan.finished + kCrLf);
   record(std::string("-----------------------") + kCrLf);
   for (int i = 0; i < 3; ++i) record(kCrLf);
-  record(" 1)Total Number of Cookies and Processes inspected: " + CaptionOf(inputs_.controls.lblMemoryInspected) +
-         kCrLf);
-  record(" 2)Total Number of Registry entries inspected: " + CaptionOf(inputs_.controls.lblRegistryInspected) + kCrLf);
-  record(" 3)Total Number of Files/Folders inspected: " + CaptionOf(inputs_.controls.lblFilesFolderInspected) + kCrLf);
+  record(" 1)Total Number of Cookies and Processes inspected: " + scan.memoryInspected + kCrLf);
+  record(" 2)Total Number of Registry entries inspected: " + scan.registryInspected + kCrLf);
+  record(" 3)Total Number of Files/Folders inspected: " + scan.filesInspected + kCrLf);
   record(kCrLf);
   record("[Threats Detected]\r\n\r\n");
   for (const ThreatEntry& row : threats) {

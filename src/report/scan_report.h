@@ -9,14 +9,12 @@
 #include "platform/services.h"
 #include "report/frm_report.h"
 #include "scan/scan_results.h"
+#include "scan/scan_state.h"
 
 namespace kx {
 
-// The main window's labels the report reads and the one it disables while it shows.
+// The label the report disables while it shows.
 struct ReportControls {
-  ui::Control* lblMemoryInspected = nullptr;
-  ui::Control* lblRegistryInspected = nullptr;
-  ui::Control* lblFilesFolderInspected = nullptr;
   ui::Control* lblViewLogFile = nullptr;
 
   // Every control of that name on the form (missing ones stay null).
@@ -29,9 +27,8 @@ struct ReportInputs {
   int majorVersion = 0;
   int minorVersion = 0;
   std::string dataFolder;  // no trailing "\"
-  // The last scan's start and end times as the scan driver wrote them down.
-  std::function<std::string()> scanStartTime;
-  std::function<std::string()> scanEndTime;
+  // The last scan's times and inspected counts, as the scan driver wrote them down.
+  std::function<ScanSummary()> scan;
   ReportControls controls;
   const ScanResults& results;  // the threat entries are reported
   FrmReport& window;

@@ -42,6 +42,11 @@ ScanView ScanView::FromForm(ui::Form& f) {
   return v;
 }
 
+ScanSummary ScanDriver::Summary() const {
+  const ScanState::Inspected& shown = state_.inspectedShown();
+  return {startTime_, endTime_, shown.memory, shown.registry, shown.files};
+}
+
 ScanDriver::ScanDriver(ScanView view, ScanServices services, ScanHost& host, ThreatList& threats, ScanState& state,
                        ModRegistryRelated& registry)
     : view_(view), services_(std::move(services)), host_(host), threats_(threats), state_(state), registry_(registry) {}
@@ -225,7 +230,7 @@ bool ScanDriver::RunScanPhases() {
     });
     Step([&] { host_.ScanMemory(); });
   } else {
-    Caption(v.progress.lblMemoryInspected, Msg("MSG_NOTSELECED"));
+    state_.ShowMemoryInspected(Msg("MSG_NOTSELECED"));
   }
 
   ScanContext ctx{services_.files, store, *paths, state_, threats_};
@@ -240,7 +245,7 @@ bool ScanDriver::RunScanPhases() {
     RegistryScanner scanner(ctx, registry_, options.cachePaths);
     Step([&] { scanner.ScanRegistryDefinitions(); });
   } else {
-    Caption(v.progress.lblRegistryInspected, Msg("MSG_NOTSELECED"));
+    state_.ShowRegistryInspected(Msg("MSG_NOTSELECED"));
   }
 
   Range(v.pbgMain, 100);

@@ -95,6 +95,7 @@ class ScanDriver {
   ScanOptions options;
   const std::string& scanStartTime() const { return startTime_; }
   const std::string& scanEndTime() const { return endTime_; }
+  ScanSummary Summary() const;
   bool Running() const { return view_.cmdScan && !view_.cmdScan->enabled(); }
 
  private:

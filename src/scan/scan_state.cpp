@@ -50,9 +50,9 @@ void ScanState::UpdateScanProgress(const std::string& status, int phasePercent, 
 }
 
 void ScanState::SetCounterCaptions() {
-  SetCaption(controls_.lblMemoryInspected, std::to_string(counters.memoryInspected));
-  SetCaption(controls_.lblRegistryInspected, std::to_string(counters.registryInspected));
-  SetCaption(controls_.lblFilesFolderInspected, std::to_string(counters.filesFoldersInspected));
+  Show(controls_.lblMemoryInspected, shown_.memory, std::to_string(counters.memoryInspected));
+  Show(controls_.lblRegistryInspected, shown_.registry, std::to_string(counters.registryInspected));
+  Show(controls_.lblFilesFolderInspected, shown_.files, std::to_string(counters.filesFoldersInspected));
   SetCaption(controls_.lblSoftwareFound, std::to_string(counters.threatsFound));
   SetCaption(controls_.lblRemovePicSoftwareFound, std::to_string(counters.threatsFound));
 }
@@ -63,10 +63,13 @@ void ScanState::ShowCounters() {
   auto show = [](ui::Control* c, long n) {
     if (c && n != 0) c->set_caption(std::to_string(n));
   };
+  auto inspected = [](ui::Control* c, std::string& shown, long n) {
+    if (n != 0) Show(c, shown, std::to_string(n));
+  };
   FreezeRedraw(true);
-  show(controls_.lblMemoryInspected, counters.memoryInspected);
-  show(controls_.lblRegistryInspected, counters.registryInspected);
-  show(controls_.lblFilesFolderInspected, counters.filesFoldersInspected);
+  inspected(controls_.lblMemoryInspected, shown_.memory, counters.memoryInspected);
+  inspected(controls_.lblRegistryInspected, shown_.registry, counters.registryInspected);
+  inspected(controls_.lblFilesFolderInspected, shown_.files, counters.filesFoldersInspected);
   show(controls_.lblSoftwareFound, counters.threatsFound);
   show(controls_.lblRemovePicSoftwareFound, counters.threatsFound);
   FreezeRedraw(false);
@@ -84,8 +87,22 @@ void ScanState::YieldToMessageLoop() {
   doEvents_();
 }
 
+void ScanState::Show(ui::Control* label, std::string& shown, const std::string& text) {
+  shown = text;
+  if (label) label->set_caption(text);
+}
+
+void ScanState::ShowMemoryInspected(const std::string& text) {
+  Show(controls_.lblMemoryInspected, shown_.memory, text);
+}
+
+void ScanState::ShowRegistryInspected(const std::string& text) {
+  Show(controls_.lblRegistryInspected, shown_.registry, text);
+}
+
 void ScanState::Reset() {
   counters = {};
+  shown_ = {};
   stop = false;
   yieldedOnce_ = false;
   yields_ = 0;

@@ -55,6 +55,12 @@ struct YieldPolicy {
   uint32_t intervalMs = 10;
 };
 
+// The last scan as its report tells it: its times and the inspected counts as shown.
+struct ScanSummary {
+  std::string started, finished;
+  std::string memoryInspected, registryInspected, filesInspected;
+};
+
 class ScanState {
  public:
   ScanState(ProgressControls controls, std::function<void()> doEvents, Clock& clock)
@@ -75,13 +81,23 @@ class ScanState {
   // Starts a scan: counters zero, Stop clear.
   void Reset();
 
+  // The inspected counts as the scan panel shows them: a number, or the not-selected message.
+  struct Inspected {
+    std::string memory = "0", registry = "0", files = "0";
+  };
+  const Inspected& inspectedShown() const { return shown_; }
+  void ShowMemoryInspected(const std::string& text);
+  void ShowRegistryInspected(const std::string& text);
+
   void FreezeRedraw(bool frozen);
   const ProgressControls& controls() const { return controls_; }
   uint64_t yieldCount() const { return yields_; }
 
  private:
   void SetCounterCaptions();
+  static void Show(ui::Control* label, std::string& shown, const std::string& text);
   ProgressControls controls_;
+  Inspected shown_;
   std::function<void()> doEvents_;
   Clock& clock_;
   uint64_t lastYieldMs_ = 0;

@@ -64,9 +64,9 @@ int main(int argc, char** argv) {
 
   win32::Win32Backend backend;
   FrmReport window(backend, "Kestrix");
-  ScanReport report({p.files, "Kestrix", 1, 0, data, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), results,
-                     window});
+  ScanReport report({p.files, "Kestrix", 1, 0, data,
+                     [] { return ScanSummary{"3/16/2006 10:15:02 AM", "3/16/2006 10:17:40 AM", "152", "48211", "20417"}; },
+                     ReportControls::FromForm(main), results, window});
 
   int status = 0;
   for (int run = 1; run <= 3; ++run) {

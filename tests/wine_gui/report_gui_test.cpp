@@ -48,9 +48,9 @@ TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
   results.Add(ThreatEntry{"Cool Search Bar", KIND_FILE, "C:\\Program Files\\CoolBar\\bar.dll"});
   main.Show();
   FrmReport window(backend, "Kestrix");
-  ScanReport report({p.files, "Kestrix", 1, 0, data, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                     [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main), results,
-                     window});
+  ScanReport report({p.files, "Kestrix", 1, 0, data,
+                     [] { return ScanSummary{"3/16/2006 10:15:02 AM", "3/16/2006 10:17:40 AM", "12", "12", "12"}; },
+                     ReportControls::FromForm(main), results, window});
   ASSERT_TRUE(report.MakeReport());
   // Byte for byte what was built, the old log's tail gone.
   EXPECT_TRUE(p.files.ReadFile(log) == report.ReportText());

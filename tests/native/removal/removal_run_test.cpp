@@ -193,6 +193,14 @@ TEST_F(RemovalTest, NothingIsDeletedWithoutABackupAndWhatStaysIsListed) {
   EXPECT_EQ(Problems(), (std::vector<std::string>{"C:\\Bad\\locked.dat", "C:\\Bad\\stuck.exe",
                                                   "HKEY_CURRENT_USER\\Software\\Guarded\\V"}));
   EXPECT_TRUE(failed.visible());
+  // One outcome per planned row, the unticked one has none.
+  std::vector<std::string> outcomes;
+  for (const RowOutcome& o : run.lastOutcomes())
+    outcomes.push_back(o.location + (o.removed ? " removed" : " stays: " + o.cause));
+  EXPECT_EQ(outcomes, (std::vector<std::string>{"C:\\Bad\\locked.dat stays: still there after the second pass",
+                                                "C:\\Bad\\stuck.exe stays: its process could not be stopped",
+                                                "C:\\Bad\\plain.txt removed",
+                                                "HKEY_CURRENT_USER\\Software\\Guarded\\V stays: still there after the second pass"}));
   EXPECT_EQ(Stored("locked.dat"), "held");
   EXPECT_EQ(Stored("stuck.exe"), "<none>");  // its process never stopped: not touched
   EXPECT_FALSE(fp.files.Exists("C:\\Bad\\plain.txt"));

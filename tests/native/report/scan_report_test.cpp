@@ -40,18 +40,16 @@ std::string Head(const std::string& title, const std::string& memory, const std:
                 " 3)Total Number of Files/Folders inspected: " + files, "", "", "", "[Threats Detected]", "", ""});
 }
 
-// The main window's labels that the report reads, and the scan's results.
+// The main window's label the report disables, and what the scan left: its summary and results.
 class MainStandIn : public ui::Form {
  public:
   explicit MainStandIn(ui::Backend& b) : Form("frmMain", b) {
-    Add(ui::ControlType::Label, "lblMemoryInspected").set_caption("57");
-    Add(ui::ControlType::Label, "lblRegistryInspected").set_caption("1200");
-    Add(ui::ControlType::Label, "lblFilesFolderInspected").set_caption("34");
     Add(ui::ControlType::Label, "lblViewLogFile").set_caption("Show Report");
   }
   void AddThreat(const std::string& threat, const std::string& location) {
     results.Add(ThreatEntry{threat, KIND_FILE, location, "File"});
   }
+  ScanSummary summary{"3/16/2006 10:15:02 AM", "3/16/2006 10:17:40 AM", "57", "1200", "34"};
   ScanResults results;
 };
 
@@ -63,9 +61,8 @@ struct ScanReportTest : ::testing::Test {
   ScanReport report = Make(files, 1, 0);
 
   ScanReport Make(FileSystem& fs, int major, int minor) {
-    return ScanReport({fs, "Kestrix", major, minor, kData, [] { return std::string("3/16/2006 10:15:02 AM"); },
-                       [] { return std::string("3/16/2006 10:17:40 AM"); }, ReportControls::FromForm(main),
-                       main.results, window});
+    return ScanReport({fs, "Kestrix", major, minor, kData, [this] { return main.summary; },
+                       ReportControls::FromForm(main), main.results, window});
   }
   void SetUp() override { files.AddFolder(kData); }
   std::string Log() { return files.ReadFile(kLog).value_or("<no log>"); }
@@ -73,7 +70,7 @@ struct ScanReportTest : ::testing::Test {
 
 TEST_F(ScanReportTest, ThreatsWithTheirLocationsAndTotalBetweenHeadAndEnd) {
   ScanReport r = Make(files, 2, 10);  // plain numbers, nothing between the name and the "v"
-  main.Get("lblRegistryInspected").set_caption("Not Selected");
+  main.summary.registryInspected = "Not Selected";
   main.AddThreat("Cool Search Bar", "C:\\Program Files\\CoolBar\\bar.dll");
   main.AddThreat("Tracking Cookie", "user@ads.example");
   ASSERT_TRUE(r.MakeReport());
