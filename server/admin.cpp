@@ -183,8 +183,8 @@ int Admin::Serve() {
   opt.trusted_proxies = trusted_proxies_;
   opt.connection_limit = max_connections_;
   opt.per_address_connection_limit = max_per_address_;
-  // A package not yet made and the language file wait on the signer.
-  opt.slow_paths = {"/asp/getdefsnew.asp", "/languages/"};
+  // A package not yet made (asked directly or by the balancer) and the language file wait on the signer.
+  opt.slow_paths = {"/asp/getdefsnew.asp", "/languages/", "/_kestrix/package/"};
   HttpServer server(opt, [&](const HttpRequest& r) { return routes.Handle(r); });
   server.Start();
   LogLine("kestrix-server listening on " + bind_ + ":" + std::to_string(server.port()) + " (database " + Shown(db_) +
