@@ -36,15 +36,6 @@ const char* kUsage =
     "       kestrix-server language FILE [--db F]\n"
     "       kestrix-server genkey FILE\n";
 
-bool ReadWhole(const std::string& path, std::string& out) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  out = s.str();
-  return true;
-}
-
 std::string Describe(const Row& row) { return row.kind + " " + row.body; }
 
 std::unique_ptr<DefinitionStore> OpenDefinitions(const std::string& db, size_t connections,
@@ -222,7 +213,7 @@ int Admin::Import(const std::string& dir) {
   std::vector<std::pair<std::string, std::string>> files;
   for (const std::string& name : ImportFileNames()) {
     std::string text;
-    if (ReadWhole(dir + "/" + name, text)) files.emplace_back(name, std::move(text));
+    if (ReadRegularFile(dir + "/" + name, text)) files.emplace_back(name, std::move(text));
   }
   if (files.empty()) {
     LogLine("error: no definition files in " + dir);
@@ -320,7 +311,7 @@ int Admin::GenKey(const std::string& file) {
 
 int Admin::Language(const std::string& file) {
   std::string text;
-  if (!ReadWhole(file, text)) {
+  if (!ReadRegularFile(file, text)) {
     LogLine("error: cannot read " + file);
     return 1;
   }

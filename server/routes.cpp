@@ -28,17 +28,6 @@ HttpResponse FromFront(const Served& served, const char* what) {
   }
 }
 
-bool ReadFile(const std::string& path, std::string& out) {
-  struct stat st{};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  out = s.str();
-  return true;
-}
-
 bool Require(const Query& q, std::initializer_list<const char*> keys, std::string& missing) {
   for (const char* k : keys)
     if (!q.Find(k)) {
@@ -151,7 +140,7 @@ HttpResponse Routes::WebFile(const std::string& path) {
   if (!realpath(web_dir_.c_str(), root) || !realpath(file.c_str(), real)) return Text(404, "not found\n");
   const std::string inside = std::string(root) + "/";
   std::string text;
-  if (std::string(real).rfind(inside, 0) != 0 || !ReadFile(real, text)) return Text(404, "not found\n");
+  if (std::string(real).rfind(inside, 0) != 0 || !ReadRegularFile(real, text)) return Text(404, "not found\n");
   const std::string lower = Lower(file);
   const char* type = EndsWith(lower, ".htm") || EndsWith(lower, ".html") ? "text/html"
                      : EndsWith(lower, ".txt")                           ? "text/plain"

@@ -24,17 +24,6 @@ constexpr size_t kMaxAnswer = 512u << 20;
 constexpr int kSignerIoTimeoutMs = 5000;
 constexpr const char* kLanguageSignature = "<!-- KXSIG|";
 
-bool ReadRegularFile(const std::string& path, std::string& out) {
-  struct stat st{};
-  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
-  std::ifstream f(path, std::ios::binary);
-  if (!f) return false;
-  std::ostringstream s;
-  s << f.rdbuf();
-  out = s.str();
-  return true;
-}
-
 Signed Ok(std::string text) { return {Signed::kOk, std::move(text)}; }
 Signed Failed(std::string why) { return {Signed::kFailed, std::move(why)}; }
 

@@ -1,5 +1,10 @@
 #include "text.h"
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <sstream>
+
 #include <cctype>
 #include <algorithm>
 #include <cstdio>
@@ -139,6 +144,17 @@ Seconds NowLocal() {
   localtime_r(&now, &tm);
   return DaysFromCivil(tm.tm_year + 1900, static_cast<unsigned>(tm.tm_mon + 1), static_cast<unsigned>(tm.tm_mday)) *
              86400 + tm.tm_hour * 3600 + tm.tm_min * 60 + std::min(tm.tm_sec, 59);
+}
+
+bool ReadRegularFile(const std::string& path, std::string& out) {
+  struct stat st{};
+  if (stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return false;
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  std::ostringstream s;
+  s << f.rdbuf();
+  out = s.str();
+  return true;
 }
 
 }  // namespace kxs

@@ -27,4 +27,7 @@ std::string FormatDate(Seconds t);
 // The local wall clock now.
 Seconds NowLocal();
 
+// The whole content of a regular file (not a folder or device); false when there is none.
+bool ReadRegularFile(const std::string& path, std::string& out);
+
 }  // namespace kxs
