@@ -12,8 +12,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/frm_splash.h"
+#include "app/main_window/frm_main.h"
+#include "app/windows/frm_splash.h"
 #include "fakes/fake_platform.h"
 #include "localization/languages.h"
 #include "localization/localization_file.h"

@@ -222,6 +222,7 @@ bool RemovalRun::ExportRegistry() {
   if (exporter.Empty()) return true;
   if (auto file = exporter.WriteTo(s_.platform.files, quarantine_.Folder(), s_.platform.clock.Now())) {
     lastExport_ = *file;
+    quarantine_.NoteRegistryExport(*file);
   } else if (!exporter.Text().empty()) {
     // Something to back up, and no file for it.
     if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
@@ -322,8 +323,9 @@ void RemovalRun::RegistryPass(bool second, long& failures) {
     SetCaption(LowerAnsi(entry.key + "\\" + entry.value));
     // Only what the .reg file holds is deleted; the rest stays and is listed.
     if (entry.backedUp) {
-      registry_.DeleteRegistryValue(entry.hive, entry.key, entry.value);
-      if (entry.value.empty()) registry_.DeleteRegistryKey(entry.hive, entry.key);
+      // Whether each deletion took is read back below: what is still there is a failure.
+      (void)registry_.DeleteRegistryValue(entry.hive, entry.key, entry.value);
+      if (entry.value.empty()) (void)registry_.DeleteRegistryKey(entry.hive, entry.key);
     }
     Turn();
     if (second && !entry.key.empty() && StillThere(entry)) {

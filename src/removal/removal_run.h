@@ -19,6 +19,7 @@
 #include "removal/quarantine.h"
 #include "removal/removal_plan.h"
 #include "scan/process_scanner.h"
+#include "removal/registry_deletion.h"
 #include "scan/registry_related.h"
 #include "scan/scan_results.h"
 
@@ -84,7 +85,6 @@ class RemovalRun {
 
   bool Busy() const { return running_; }
   Quarantine& quarantine() { return quarantine_; }
-  ModRegistryRelated& registry() { return registry_; }
   // What the last run planned, and what became of each of its queue rows.
   const RemovalPlan& lastPlan() const { return plan_; }
   const std::vector<RowOutcome>& lastOutcomes() const { return outcomes_; }
@@ -120,7 +120,7 @@ class RemovalRun {
   FrmDelete& failures_;
   ProcessScanner& processes_;
   Quarantine quarantine_;
-  ModRegistryRelated registry_;
+  RegistryDeletion registry_;
   int64_t restoreSequence_ = 0;
   bool running_ = false;
   RemovalPlan plan_;

@@ -46,18 +46,6 @@ bool ModRegistryRelated::ReadRegistryValue(int64_t hive, const std::string& key,
   }
 }
 
-bool ModRegistryRelated::DeleteRegistryKey(int64_t hive, const std::string& key) {
-  if (registry_.DeleteTree(ToHive(hive), key) != RegStatus::Ok) return false;
-  Record(HiveName(hive) + "\\" + key, "All Values");
-  return true;
-}
-
-void ModRegistryRelated::DeleteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName) {
-  // The log says what was deleted: a value that stayed, or was never there, gets no record.
-  if (!registry_.DeleteValue(ToHive(hive), key, valueName).ok()) return;
-  Record(HiveName(hive) + "\\" + key, valueName);
-}
-
 namespace {
 // A number as a numeric test of text accepts it: optional blanks and sign, digits, an
 // optional fraction; the stored number is the whole part.

@@ -9,7 +9,7 @@ Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, Sc
       threats(view.lists,
               ThreatListServices{platform.files, platform.shell, ui, setup.message, setup.productName, setup.dataFolder},
               state.counters, results),
-      registry(platform.registry, setup.writeQuarantineRegistryRecord),
+      registry(platform.registry),
       processes(ProcessScanServices{platform.processes, platform.system, platform.files, ui, setup.message,
                                     setup.productName, setup.dataFolder, setup.log},
                 ProcessScanControls::FromForm(mainWindow), threats, state),

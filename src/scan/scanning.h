@@ -23,7 +23,6 @@ struct ScanningSetup {
   std::function<std::string(const std::string&)> message;  // the message table
   std::string productName;
   std::string dataFolder;
-  RegistryRecordWriter writeQuarantineRegistryRecord;  // the quarantine log's registry records
   Log* log = nullptr;
 };
 

@@ -1,2 +1,2 @@
 // Must not compile: a feature reaching up into the main window.
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"

@@ -6,6 +6,7 @@
 #include "platform/win32/services_win32.h"
 #include "scan/company_name.h"
 #include "scan/registry_related.h"
+#include "removal/registry_deletion.h"
 #include "scan_support/scan_kit.h"
 #include "scan_support/scan_machine.h"
 
@@ -17,7 +18,8 @@ const int64_t kCurrentUser = -2147483647LL;
 TEST(ScanWin32, RegistryRoutinesOnTheRealRegistry) {
   win32::Win32Registry reg;
   std::vector<std::pair<std::string, std::string>> records;
-  ModRegistryRelated r(reg, [&](const std::string& k, const std::string& v) { records.push_back({k, v}); });
+  ModRegistryRelated r(reg);
+  RegistryDeletion del(reg, [&](const std::string& k, const std::string& v) { records.push_back({k, v}); });
   const std::string key = "Software\\KestrixScanTest";
   reg.DeleteTree(Hive::CurrentUser, key);
   EXPECT_FALSE(r.RegistryKeyExists(kCurrentUser, key));
@@ -41,12 +43,12 @@ TEST(ScanWin32, RegistryRoutinesOnTheRealRegistry) {
   EXPECT_FALSE(r.ReadRegistryValue(kCurrentUser, key, "Missing", v));
   EXPECT_FALSE(r.ReadRegistryValue(kCurrentUser, key + "\\Missing", "Text", v));
 
-  r.DeleteRegistryValue(kCurrentUser, key, "Text");
-  r.DeleteRegistryValue(kCurrentUser, key, "Never There");  // nothing deleted, nothing recorded
+  EXPECT_TRUE(del.DeleteRegistryValue(kCurrentUser, key, "Text"));
+  EXPECT_FALSE(del.DeleteRegistryValue(kCurrentUser, key, "Never There"));  // nothing deleted, nothing recorded
   EXPECT_FALSE(r.ReadRegistryValue(kCurrentUser, key, "Text", v));
-  EXPECT_TRUE(r.DeleteRegistryKey(kCurrentUser, key));
+  EXPECT_TRUE(del.DeleteRegistryKey(kCurrentUser, key));
   EXPECT_FALSE(r.RegistryKeyExists(kCurrentUser, key));
-  EXPECT_FALSE(r.DeleteRegistryKey(kCurrentUser, key));  // failure records nothing
+  EXPECT_FALSE(del.DeleteRegistryKey(kCurrentUser, key));  // failure records nothing
   EXPECT_EQ(records, (std::vector<std::pair<std::string, std::string>>{
                          {"HKEY_CURRENT_USER\\Software\\KestrixScanTest", "Text"},
                          {"HKEY_CURRENT_USER\\Software\\KestrixScanTest", "All Values"}}));

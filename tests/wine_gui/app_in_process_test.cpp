@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 #include "core/paths.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"

@@ -16,9 +16,9 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/frm_menu_popup.h"
-#include "app/frm_signature_updated.h"
+#include "app/main_window/frm_main.h"
+#include "app/tray/frm_menu_popup.h"
+#include "app/tray/frm_signature_updated.h"
 #include "caption_measure.h"
 #include "core/paths.h"
 #include "platform/win32/services_win32.h"

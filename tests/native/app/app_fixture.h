@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/frm_help.h"
-#include "app/frm_main.h"
+#include "app/windows/frm_help.h"
+#include "app/main_window/frm_main.h"
 #include "fakes/fake_platform.h"
 #include "platform/forms/headless.h"
 

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/update_wiring.h"
+#include "app/main_window/frm_main.h"
+#include "app/wiring/update_wiring.h"
 #include "definitions/codec.h"
 #include "fakes/fake_platform.h"
 #include "fakes/package_signing.h"

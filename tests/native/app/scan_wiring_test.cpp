@@ -1,9 +1,9 @@
-#include "app/scan_wiring.h"
+#include "app/wiring/scan_wiring.h"
 
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 #include "fakes/fake_platform.h"
 #include "platform/forms/headless.h"
 #include "scan_support/scan_kit.h"

@@ -9,9 +9,9 @@
 #include <vector>
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/scan_wiring.h"
-#include "app/schedule_wiring.h"
+#include "app/main_window/frm_main.h"
+#include "app/wiring/scan_wiring.h"
+#include "app/wiring/schedule_wiring.h"
 #include "fakes/fake_platform.h"
 #include "platform/forms/headless.h"
 #include "scan_support/scan_kit.h"

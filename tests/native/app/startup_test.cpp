@@ -2,7 +2,7 @@
 
 #include <stdexcept>
 
-#include "app/frm_splash.h"
+#include "app/windows/frm_splash.h"
 #include "app/startup_files.h"
 
 #include "app_fixture.h"

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 #include "definitions/codec.h"
 #include "fakes/fake_platform.h"
 #include "platform/forms/headless.h"

@@ -5,9 +5,9 @@
 #include <functional>
 #include <string>
 
-#include "app/frm_menu_popup.h"
-#include "app/frm_signature_updated.h"
-#include "app/tray.h"
+#include "app/tray/frm_menu_popup.h"
+#include "app/tray/frm_signature_updated.h"
+#include "app/tray/tray.h"
 #include "native/app/app_fixture.h"
 
 namespace kx::testing_app {

@@ -1,4 +1,5 @@
 #include "scan/registry_related.h"
+#include "removal/registry_deletion.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +13,8 @@ const int64_t kMachine = -2147483646LL, kUser = -2147483647LL;
 struct RegistryRelatedTest : ::testing::Test {
   fakes::FakeRegistry reg;
   std::vector<std::pair<std::string, std::string>> records;
-  ModRegistryRelated r{reg, [this](const std::string& k, const std::string& v) { records.push_back({k, v}); }};
+  ModRegistryRelated r{reg};
+  RegistryDeletion del{reg, [this](const std::string& k, const std::string& v) { records.push_back({k, v}); }};
 };
 
 TEST_F(RegistryRelatedTest, ReadsOnlyTextAndNumbersFromKeysWeMayWrite) {
@@ -40,11 +42,11 @@ TEST_F(RegistryRelatedTest, ReadsOnlyTextAndNumbersFromKeysWeMayWrite) {
 TEST_F(RegistryRelatedTest, DeletionsAreRecordedForTheQuarantineLog) {
   reg.PutString(Hive::LocalMachine, "Software\\Evil\\Sub", "S", "x");
   reg.PutString(Hive::CurrentUser, "Software\\Run", "Evil", "x");
-  EXPECT_TRUE(r.DeleteRegistryKey(kMachine, "Software\\Evil"));
+  EXPECT_TRUE(del.DeleteRegistryKey(kMachine, "Software\\Evil"));
   EXPECT_FALSE(reg.HasKey(Hive::LocalMachine, "Software\\Evil\\Sub"));
-  EXPECT_FALSE(r.DeleteRegistryKey(kMachine, "Software\\Evil"));
-  r.DeleteRegistryValue(kUser, "Software\\Run", "Evil");
-  r.DeleteRegistryValue(kUser, "Software\\Run", "Evil");  // gone already: no second record
+  EXPECT_FALSE(del.DeleteRegistryKey(kMachine, "Software\\Evil"));
+  EXPECT_TRUE(del.DeleteRegistryValue(kUser, "Software\\Run", "Evil"));
+  EXPECT_FALSE(del.DeleteRegistryValue(kUser, "Software\\Run", "Evil"));  // gone already: no second record
   EXPECT_FALSE(reg.Get(Hive::CurrentUser, "Software\\Run", "Evil"));
   EXPECT_EQ(records, (std::vector<std::pair<std::string, std::string>>{
                          {"HKEY_LOCAL_MACHINE\\Software\\Evil", "All Values"},

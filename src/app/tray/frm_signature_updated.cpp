@@ -1,7 +1,7 @@
-#include "app/frm_signature_updated.h"
+#include "app/tray/frm_signature_updated.h"
 
 #include "app/app.h"
-#include "app/tray.h"
+#include "app/tray/tray.h"
 
 namespace kx {
 namespace {

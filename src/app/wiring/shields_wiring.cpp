@@ -1,8 +1,8 @@
-#include "app/shields_wiring.h"
+#include "app/wiring/shields_wiring.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/scan_wiring.h"
+#include "app/main_window/frm_main.h"
+#include "app/wiring/scan_wiring.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 

@@ -1,9 +1,9 @@
-#include "app/tray_wiring.h"
+#include "app/tray/tray_wiring.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/frm_menu_popup.h"
-#include "app/tray.h"
+#include "app/main_window/frm_main.h"
+#include "app/tray/frm_menu_popup.h"
+#include "app/tray/tray.h"
 
 namespace kx {
 namespace {

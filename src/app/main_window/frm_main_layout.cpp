@@ -1,9 +1,9 @@
 // The main window's controls and where they stand: the panels, the side bar, the menus,
 // the working lists and timers, their events, and the layout that stacks the panels.
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 #include "app/app.h"
-#include "app/frm_main_parts.h"
+#include "app/main_window/frm_main_parts.h"
 
 namespace kx {
 

@@ -1,7 +1,7 @@
-#include "app/frm_splash.h"
+#include "app/windows/frm_splash.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 namespace kx {
 namespace {

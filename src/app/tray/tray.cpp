@@ -1,4 +1,4 @@
-#include "app/tray.h"
+#include "app/tray/tray.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/frm_download.h"
+#include "app/windows/frm_download.h"
 
 namespace kx {
 namespace {

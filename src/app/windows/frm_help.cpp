@@ -1,4 +1,4 @@
-#include "app/frm_help.h"
+#include "app/windows/frm_help.h"
 
 #include "app/app.h"
 

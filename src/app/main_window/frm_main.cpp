@@ -1,11 +1,11 @@
 // The main window: its handlers for navigation and menus, resizing and the ways out.
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 #include "app/app.h"
-#include "app/frm_main_parts.h"
+#include "app/main_window/frm_main_parts.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
-#include "app/frm_help.h"
+#include "app/windows/frm_help.h"
 #include "definitions/definitions_date.h"
 
 namespace kx {

@@ -1,7 +1,7 @@
-#include "app/frm_language_host.h"
+#include "app/windows/frm_language_host.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 #include "app/vendor_servers.h"
 #include "core/web_fetch.h"
 

@@ -1,8 +1,8 @@
 // The main window's options: stored at once when changed, read back at start-up.
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 #include "app/app.h"
-#include "app/frm_main_parts.h"
+#include "app/main_window/frm_main_parts.h"
 #include "app/startup_files.h"
 
 #include <stdexcept>

@@ -1,7 +1,7 @@
-#include "app/scan_wiring.h"
+#include "app/wiring/scan_wiring.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 namespace kx {
 
@@ -18,7 +18,6 @@ Scanning& ScanWiring::Get() {
     setup.dataFolder = app_.DataFolder();
     setup.log = &app_.log();
     // The quarantine log takes these once it exists; until then nothing is recorded.
-    setup.writeQuarantineRegistryRecord = nullptr;
     ScanHost& host = *this;
     scanning_ = std::make_unique<Scanning>(main, app_.platform(), app_.ui(), host, std::move(setup));
     Scanning* s = scanning_.get();

@@ -1,10 +1,10 @@
 // The main window's load: the start-up sequence and the status values it shows.
-#include "app/frm_main.h"
+#include "app/main_window/frm_main.h"
 
 #include "app/app.h"
 #include "app/definitions_confirmation.h"
-#include "app/frm_main_parts.h"
-#include "app/frm_splash.h"
+#include "app/main_window/frm_main_parts.h"
+#include "app/windows/frm_splash.h"
 #include "app/startup_files.h"
 #include "definitions/definition_files.h"
 

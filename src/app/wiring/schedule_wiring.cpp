@@ -1,8 +1,8 @@
-#include "app/schedule_wiring.h"
+#include "app/wiring/schedule_wiring.h"
 
 #include "app/app.h"
-#include "app/frm_main.h"
-#include "app/scan_wiring.h"
+#include "app/main_window/frm_main.h"
+#include "app/wiring/scan_wiring.h"
 #include "app/settings.h"
 
 namespace kx {
