@@ -236,12 +236,28 @@ bool Quarantine::RegisterComServer(const std::string& path) {
 void Quarantine::BeginRun() {
   inRun_ = true;
   recorded_.clear();
+  runTime_ = "Run|" + FormatUsDateTime(s_.clock.Now());
 }
 
 void Quarantine::EndRun() {
   inRun_ = false;
   recorded_.clear();
+  runTime_.clear();
 }
+
+void Quarantine::IndexLine(const std::string& line) {
+  if (!inRun_) return;
+  // A run that took nothing gets no entry.
+  std::string text = runTime_.empty() ? "" : runTime_ + "\r\n";
+  text += line + "\r\n";
+  if (const IoStatus st = s_.files.AppendFile(RunIndexFile(), text); !st) {
+    Note("quarantine: run index line lost (error " + std::to_string(st.error) + ")");
+    return;
+  }
+  runTime_.clear();
+}
+
+void Quarantine::NoteRegistryExport(const std::string& path) { IndexLine("Registry|" + FileNameOfPath(path)); }
 
 void Quarantine::WriteQuarantineFileRecord(const std::string& path, const std::string& name) {
   // The second pass writes no records of its own, but a file it is the first to remove
@@ -249,11 +265,13 @@ void Quarantine::WriteQuarantineFileRecord(const std::string& path, const std::s
   const bool first = recorded_.insert(UpperAnsi(path)).second;
   if (!logging && !(inRun_ && first)) return;
   Append(FormatUsDateTime(s_.clock.Now()) + " - File: " + name + "\r\n - Location: " + path + "\r\n\r\n\r\n");
+  IndexLine("File|" + name + "|" + path);
 }
 
 void Quarantine::WriteQuarantineRegistryRecord(const std::string& fullKey, const std::string& valueName) {
   if (!logging) return;
   Append(FormatUsDateTime(s_.clock.Now()) + " - Key: " + fullKey + "\r\nValue: " + valueName + "\r\n\r\n\r\n");
+  IndexLine("Key|" + fullKey + "|" + valueName);
 }
 
 void Quarantine::Append(const std::string& record) {

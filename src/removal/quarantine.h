@@ -37,6 +37,12 @@ class Quarantine {
 
   std::string Folder() const { return s_.dataFolder + "\\quarantine"; }
   std::string LogFile() const { return Folder() + "\\QuarantineLog.txt"; }
+  // Which run took what: a "Run|<time>" line, then one "File|<slot>|<path>",
+  // "Key|<full key>|<value>" or "Registry|<.reg file>" line per item the run recorded. The
+  // log alone cannot tell one run's records from the next.
+  std::string RunIndexFile() const { return Folder() + "\\RunIndex.txt"; }
+  // The run's .reg export, written into the quarantine folder.
+  void NoteRegistryExport(const std::string& path);
   void CreateFolder();
 
   // name is the text after the last "\" of path. True when the file was present and was
@@ -75,11 +81,13 @@ class Quarantine {
   void DeleteCopiedTree(const std::string& source, const std::string& copy, const std::string& slot);
   void RemoveLink(const std::string& path);
   void Append(const std::string& record);
+  void IndexLine(const std::string& line);
   void Note(const std::string& text);
 
   QuarantineServices s_;
   bool inRun_ = false;
   std::set<std::string> recorded_;  // upper-case paths recorded in this run
+  std::string runTime_;             // the run's "Run|" line, until it is written
 };
 
 }  // namespace kx

@@ -222,6 +222,7 @@ bool RemovalRun::ExportRegistry() {
   if (exporter.Empty()) return true;
   if (auto file = exporter.WriteTo(s_.platform.files, quarantine_.Folder(), s_.platform.clock.Now())) {
     lastExport_ = *file;
+    quarantine_.NoteRegistryExport(*file);
   } else if (!exporter.Text().empty()) {
     // Something to back up, and no file for it.
     if (s_.log) s_.log->Write("removal: the registry backup could not be written; no registry entry is deleted");
