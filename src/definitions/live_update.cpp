@@ -1,6 +1,7 @@
 #include "definitions/live_update.h"
 
 #include "definitions/definitions_date.h"
+#include "definitions/previous_definitions.h"
 #include "definitions/update_package.h"
 
 namespace kx {
