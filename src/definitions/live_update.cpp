@@ -46,7 +46,15 @@ UpdateResult LiveUpdate::RunLiveUpdate() {
   const std::string asked = FormatUsDateTime(local);
   FetchResult package = fetch_.Fetch(server_.PackageUrl(asked), kPackageCap, status);
   if (!package.Good()) return Fail("the update package did not arrive (status " + std::to_string(package.status) + ")");
+  // The set about to be replaced is kept aside first, and becomes the previous set only
+  // when the merge changed it (with date.dat as it stood).
+  PreviousDefinitions previous(files_, dataFolder_, log_);
+  const bool kept = previous.Stage();
   const PackageOutcome merged = apply_(package.text, asked, local);
+  const bool changed = merged.accepted && merged.mergeError.empty() && merged.changes > 0;
+  if (!changed) previous.Discard();
+  else if (!kept) previous.Forget();
+  else previous.Commit();
   if (!merged.accepted) return Fail("the update package was refused: " + merged.reason);
   if (!merged.mergeError.empty()) return Fail("the definitions were left as they were: " + merged.mergeError);
   if (merged.changes <= 0) return {UpdateOutcome::UpToDate, 0, {}};
