@@ -397,6 +397,82 @@ void Form::Show(bool modal) {
   if (!loaded_) return;  // onLoad unloaded it again
   const bool wasVisible = visible_;
   visible_ = true;
+namespace {
+
+bool Usable(const Control& c) {
+  for (const Control* p = &c; p; p = p->container())
+    if (!p->enabled()) return false;
+  return true;
+}
+
+bool TakesFocus(ControlType t) {
+  switch (t) {
+    case ControlType::CommandButton:
+    case ControlType::CheckBox:
+    case ControlType::OptionButton:
+    case ControlType::TabStrip:
+    case ControlType::ListView:
+    case ControlType::ComboBox:
+    case ControlType::TextBox:
+    case ControlType::DTPicker: return true;
+    default: return false;
+  }
+}
+
+bool Press(Control* button) {
+  if (!button || !button->shown() || !Usable(*button)) return false;
+  button->Click();
+  return true;
+}
+
+}  // namespace
+
+void Form::set_default_button(Control* button) {
+  if (button && (&button->form() != this || button->type() != ControlType::CommandButton)) button = nullptr;
+  if (defaultButton_ == button) return;
+  defaultButton_ = button;
+  backend_->FormChanged(*this);
+}
+
+void Form::set_cancel_button(Control* button) {
+  if (button && (&button->form() != this || button->type() != ControlType::CommandButton)) button = nullptr;
+  cancelButton_ = button;
+}
+
+bool Form::PressEnter() { return Press(defaultButton_); }
+
+bool Form::PressEscape() { return Press(cancelButton_); }
+
+void Form::PressHelp() { Fire(onHelp); }
+
+std::vector<Control*> Form::TabOrder() const {
+  std::vector<Control*> out;
+  std::vector<const Control*> groupsDone;  // containers whose option group has its stop
+  for (const auto& c : controls_) {
+    if (!TakesFocus(c->type()) || !c->shown() || !Usable(*c)) continue;
+    if (c->type() == ControlType::OptionButton) {
+      const Control* box = c->container();
+      if (std::find(groupsDone.begin(), groupsDone.end(), box) != groupsDone.end()) continue;
+      // The group is one stop: the set option, else the first one that can take the focus.
+      Control* stop = nullptr;
+      for (const auto& o : controls_) {
+        if (o->type() != ControlType::OptionButton || o->container() != box || !o->shown() || !Usable(*o))
+          continue;
+        if (!stop) stop = o.get();
+        if (o->value()) {
+          stop = o.get();
+          break;
+        }
+      }
+      groupsDone.push_back(box);
+      out.push_back(stop);
+      continue;
+    }
+    out.push_back(c.get());
+  }
+  return out;
+}
+
   backend_->FormShown(*this, modal);
   if (!wasVisible) Fire(onActivate);
   if (modal && loaded_ && visible_) backend_->RunModal(*this);

@@ -253,6 +253,23 @@ class Form {
   bool show_in_taskbar() const { return showInTaskbar_; }
   void set_show_in_taskbar(bool v);
 
+  // The command button Enter presses (the default) and the one Escape presses (the cancel);
+  // null for none. Anything but a command button of this form leaves it none.
+  Control* default_button() const { return defaultButton_; }
+  void set_default_button(Control* button);
+  Control* cancel_button() const { return cancelButton_; }
+  void set_cancel_button(Control* button);
+  // The keys, for backends and tests: Enter clicks the default button and Escape the cancel
+  // button when it is shown and usable; true when it was clicked.
+  bool PressEnter();
+  bool PressEscape();
+  // F1: the form's help, when it has any.
+  std::function<void()> onHelp;
+  void PressHelp();
+  // What Tab visits, in creation order: shown, usable controls that take the focus, and of
+  // each group of option buttons (one container) only the set one, or the first when none is.
+  std::vector<Control*> TabOrder() const;
+
   bool loaded() const { return loaded_; }
   // Load runs onLoad once; Show loads first when needed. A modal Show returns when the form
   // is hidden or unloaded.
@@ -300,6 +317,8 @@ class Form {
   int scaleWidth_ = 9480, scaleHeight_ = 6600;
   WindowState state_ = WindowState::Normal;
   bool showInTaskbar_ = true;
+  Control* defaultButton_ = nullptr;
+  Control* cancelButton_ = nullptr;
 };
 
 // ---------------------------------------------------------------- message boxes
