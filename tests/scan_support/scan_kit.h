@@ -94,8 +94,7 @@ struct ScanRig {
         binding(results, view.lists),
         threats(view.lists, ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
                 state.counters, results),
-        registryRoutines(registry,
-                         [this](const std::string& k, const std::string& v) { registryRecords.push_back({k, v}); }),
+        registryRoutines(registry),
         driver(view, ScanServices{files, system, clock, backend, KeyAsMessage, "Kestrix", dataFolder}, host, threats,
                state, registryRoutines) {
     form.Load();
@@ -108,7 +107,6 @@ struct ScanRig {
   ScanResults results;
   ResultsBinding binding;  // ticks set on the lists reach the results; nothing propagates them
   ThreatList threats;
-  std::vector<std::pair<std::string, std::string>> registryRecords;
   ModRegistryRelated registryRoutines;
   RecordingHost host;
   ScanDriver driver;
