@@ -21,6 +21,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   app.Start();
   MSG m;
   while (!app.ended() && GetMessageA(&m, nullptr, 0, 0) > 0) {
+    if (ui.DialogMessage(&m)) continue;
     TranslateMessage(&m);
     DispatchMessageA(&m);
   }

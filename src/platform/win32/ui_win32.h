@@ -37,6 +37,10 @@ class Win32Backend final : public ui::Backend {
   void PopupMenu(ui::Control& menu) override;
   void Post(std::function<void()> work) override;
   int Dpi() const override;
+  // The keyboard of the program's windows as in a dialog (Tab, Enter, Escape, F1, arrows in
+  // option groups, Alt+letter); call with each message the loop gets, a MSG. True: it was
+  // handled here and must not be dispatched.
+  bool DialogMessage(void* msg);
 
   struct Impl;
 

@@ -39,6 +39,7 @@ struct FormWin {
   bool taskbarButton = true;
   bool frozen = false;  // drawing switched off by FreezeRedraw
   bool iconSet = false;
+  HWND lastFocus = nullptr;  // the control that had the focus when the window was left
   int syncing = 0;      // our own updates of a control must not come back as user events
   std::map<uint32_t, HBRUSH> brushes;
 
@@ -126,6 +127,8 @@ struct Win32Backend::Impl {
   // modal.cpp
   void CreatePostWindow();
   void RunPosted();
+  bool DialogKey(MSG& m);
+  void MoveFocus(FormWin& w, bool backwards);
 };
 
 // Runs one window message's handling with the backend's re-entry count held; whatever the
@@ -154,5 +157,10 @@ std::string WindowText(HWND h);
 FormWin* WinOfChild(HWND child);
 void SetTaskbarButton(HWND hwnd, bool shown);
 void RegisterShapeClass();
+// Draws the default frame on the command button that has the focus, else on the form's
+// default button (buttons.cpp).
+void ShowDefaultButton(FormWin& w, HWND focus);
+// WS_GROUP where a group of controls starts (buttons.cpp).
+DWORD GroupStyle(const Control& c);
 
 }  // namespace kx::win32

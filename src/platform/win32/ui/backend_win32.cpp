@@ -182,6 +182,7 @@ void Win32Backend::FormChanged(Form& form) {
   FormWin* w = impl_->Win(form);
   if (!w) return;
   impl_->ApplyIcon(*w);
+  ShowDefaultButton(*w, GetFocus());
   if (w->taskbarButton != form.show_in_taskbar()) {
     w->taskbarButton = form.show_in_taskbar();
     SetTaskbarButton(w->hwnd, w->taskbarButton);

@@ -44,6 +44,8 @@ LRESULT CALLBACK ControlSubclass(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
       [&]() -> LRESULT {
         if (msg == WM_MOUSEMOVE) {
           c->MouseMove(owner.Tw(static_cast<short>(LOWORD(lp))), owner.Tw(static_cast<short>(HIWORD(lp))));
+        } else if (msg == WM_SETFOCUS) {
+          ShowDefaultButton(*w, hwnd);
         } else if (msg == WM_CHAR && w->syncing == 0) {
           const int key = c->PressKey(static_cast<int>(wp));
           if (key == 0) return 0;
@@ -127,6 +129,7 @@ void Win32Backend::Impl::CreateWindowFor(Form& form) {
   }
   RebuildMenu(*wp);
   UpdateStates(*wp);
+  ShowDefaultButton(*wp, nullptr);
   ApplyIcon(*wp);
   for (const auto& c : form.controls())
     if (c->type() == ControlType::Timer) UpdateTimer(*wp, *c);
@@ -139,7 +142,7 @@ void Win32Backend::Impl::CreateControl(FormWin& w, Control& c) {
   w.idOf[&c] = id;
   const ControlKind& kind = KindOf(c.type());
   if (!kind.windowClass) return;
-  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style;
+  DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style | GroupStyle(c);
   if (kind.extraStyle) style |= kind.extraStyle(c);
   HWND h = CreateWindowExA(kind.exStyle, kind.windowClass, c.caption().c_str(), style, 0, 0, 0, 0, w.hwnd,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
@@ -277,6 +280,12 @@ LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp)
       return 0;
     case WM_COMMAND: {
       Control* c = w.ById(LOWORD(wp));
+      // What the dialog manager sends for Enter and Escape when no button took them.
+      if (!c && lp == 0 && (LOWORD(wp) == IDOK || LOWORD(wp) == IDCANCEL)) {
+        if (LOWORD(wp) == IDOK) w.form->PressEnter();
+        else w.form->PressEscape();
+        return 0;
+      }
       if (!c) break;
       if (lp == 0) {  // a menu item
         if (c->type() == ControlType::Menu) c->Click();
@@ -315,9 +324,22 @@ LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp)
       return 0;
     }
     case WM_CLOSE: w.form->BackendClosed(); return 0;
-    case WM_ACTIVATE:
-      if (LOWORD(wp) != WA_INACTIVE && w.form->onActivate) w.form->onActivate();
+    case WM_ACTIVATE: {
+      // The focus comes back to the control that had it, as in a dialog.
+      if (LOWORD(wp) == WA_INACTIVE) {
+        HWND f = GetFocus();
+        if (f && IsChild(hwnd, f)) w.lastFocus = f;
+        break;
+      }
+      if (w.form->onActivate) w.form->onActivate();
+      HWND f = w.lastFocus;
+      if (w.form && HIWORD(wp) == 0 && f && IsChild(hwnd, f) && IsWindowVisible(f) && IsWindowEnabled(f)) {
+        Syncing s(w);  // an option button that gets the focus reports a click
+        SetFocus(f);
+        return 0;
+      }
       break;
+    }
     case WM_SETCURSOR:
       if (pointer == ui::POINTER_HOURGLASS) {
         SetCursor(LoadCursor(nullptr, IDC_WAIT));
