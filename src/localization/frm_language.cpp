@@ -25,6 +25,8 @@ FrmLanguage::FrmLanguage(ui::Backend& backend, LanguageWindowHost& host) : Form(
     Command3_Click();
   };
   Place(Add(ControlType::CommandButton, "Command2"), "OK", 252, 164, 100, 26).onClick = [this] { Unload(); };
+  set_default_button(Find("Command2"));
+  set_cancel_button(Find("Command2"));
   onLoad = [this] { Form_Load(); };
 }
 

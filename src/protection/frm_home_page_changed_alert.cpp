@@ -20,6 +20,8 @@ FrmHomePageChangedAlert::FrmHomePageChangedAlert(ui::Backend& backend, std::stri
   Place(Add(ui::ControlType::CommandButton, "cmdNO"), "No", 214, 212, 88, 28).onClick = [this] {
     cmdNO_Click();
   };
+  // Escape leaves the home page as it is now; restoring it takes a choice.
+  set_cancel_button(Find("cmdNO"));
   onLoad = [this] { Form_Load(); };
 }
 

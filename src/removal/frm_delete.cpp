@@ -22,6 +22,8 @@ FrmDelete::FrmDelete(ui::Backend& backend, Shell& shell) : Form("frmDelete", bac
   Place(Add(ui::ControlType::CommandButton, "Command2"), "Copy List", 366, 252, 96, 28).onClick = [this] {
     Command2_Click();
   };
+  set_default_button(Find("Command1"));
+  set_cancel_button(Find("Command1"));
   onLoad = [this] {
     int left = 0, top = 0, width = 0, height = 0;
     this->backend().WorkArea(left, top, width, height);

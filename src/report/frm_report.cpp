@@ -25,6 +25,8 @@ FrmReport::FrmReport(ui::Backend& backend, const std::string& productName) : For
   ui::Control& ok = Add(ui::ControlType::CommandButton, "cmdOk");
   ok.set_caption("OK");
   ok.onClick = [this] { cmdOk_Click(); };
+  set_default_button(&ok);
+  set_cancel_button(&ok);
   onResize = [this] { Form_Resize(); };
   onLoad = [this] { Form_Load(nullptr, {}); };
   // A long text would otherwise go into the next window before the log is read again.

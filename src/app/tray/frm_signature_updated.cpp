@@ -26,6 +26,8 @@ FrmSignatureUpdated::FrmSignatureUpdated(ui::Backend& backend, App& app, ui::For
 
   auto timer = [this](const char* name, int interval, void (FrmSignatureUpdated::*tick)()) {
     ui::Control& t = Add(ControlType::Timer, name);
+  set_default_button(&ok);
+  set_cancel_button(&ok);
     t.set_interval(interval);
     t.set_enabled(false);
     t.onTimer = [this, tick] { (this->*tick)(); };

@@ -15,6 +15,7 @@ FrmDownload::FrmDownload(ui::Backend& backend) : Form("frmDownload", backend) {
   Place(Add(ControlType::Label, "lblProduct"), "", 56, 18, 320, 20);
   Place(Add(ControlType::TextBox, "txtStatus"), "", 12, 56, 366, 22).set_locked(true);
   Place(Add(ControlType::CommandButton, "Command1"), "Cancel", 290, 88, 88, 26).onClick = [this] { Unload(); };
+  set_cancel_button(Find("Command1"));
   ui::Control& blink = Add(ControlType::Timer, "tmrBlink");
   blink.set_interval(800);
   blink.set_enabled(false);
