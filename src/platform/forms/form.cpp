@@ -385,18 +385,6 @@ void Form::set_show_in_taskbar(bool v) {
   backend_->FormChanged(*this);
 }
 
-void Form::Load() {
-  if (loaded_) return;
-  loaded_ = true;
-  backend_->FormLoaded(*this);
-  Fire(onLoad);
-}
-
-void Form::Show(bool modal) {
-  Load();
-  if (!loaded_) return;  // onLoad unloaded it again
-  const bool wasVisible = visible_;
-  visible_ = true;
 namespace {
 
 bool Usable(const Control& c) {
@@ -473,6 +461,18 @@ std::vector<Control*> Form::TabOrder() const {
   return out;
 }
 
+void Form::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  backend_->FormLoaded(*this);
+  Fire(onLoad);
+}
+
+void Form::Show(bool modal) {
+  Load();
+  if (!loaded_) return;  // onLoad unloaded it again
+  const bool wasVisible = visible_;
+  visible_ = true;
   backend_->FormShown(*this, modal);
   if (!wasVisible) Fire(onActivate);
   if (modal && loaded_ && visible_) backend_->RunModal(*this);
