@@ -39,10 +39,11 @@ std::string WriteEnglish() {
   engine.LoadBuiltInMessages();
   // The windows in the order the running program has them loaded: the main window and
   // the failure list at start-up, the language window on a first start, then the six
-  // that writing the file loads.
+  // that writing the file loads, and the Restore window.
   std::vector<kx::ui::Form*> forms = {&app.splash(), &app.main(), &app.deleteFailed(), &app.language(),
                                       &app.download(), &app.homePageChangedAlert(), &app.menuPopUp(),
-                                      &app.signatureUpdated(), &app.spywareFoundAlert(), &app.report()};
+                                      &app.signatureUpdated(), &app.spywareFoundAlert(), &app.report(),
+                                      &app.restoreWindow()};
   if (!engine.makeLocalizationFile(forms)) return {};
   return fake.files.ReadFile(engine.LocalizationPath()).value_or("");
 }

@@ -106,6 +106,13 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   spywareFoundAlert_ = AddWindow<FrmSpywareFoundAlert>(true, ui);
   hidden_ = AddWindow<FrmHidden>(true, ui);
   delete_ = AddWindow<FrmDelete>(true, ui, platform.shell);
+  restore_ = AddWindow<FrmRestore>(
+      true, ui,
+      [this](const std::string& key) {
+        clsLanguages* l = languages();
+        return l ? l->getMessages(key) : key;
+      },
+      info_.branding.productName);
   website_ = AddWindow<FrmWebsite>(false, ui);
   languageHost_ = std::make_unique<LanguageWiring>(*this);
   language_ = AddWindow<FrmLanguage>(false, ui, *languageHost_);

@@ -22,6 +22,7 @@
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
 #include "removal/frm_delete.h"
+#include "removal/frm_restore.h"
 #include "report/frm_report.h"
 
 namespace kx {
@@ -101,6 +102,7 @@ class App {
   FrmSpywareFoundAlert& spywareFoundAlert() { return *spywareFoundAlert_; }
   ui::Form& hidden() { return *hidden_; }
   FrmDelete& deleteFailed() { return *delete_; }
+  FrmRestore& restoreWindow() { return *restore_; }
   ui::Form& website() { return *website_; }
   FrmLanguage& language() { return *language_; }
   // The notification-area icons, one clsTray for the program.
@@ -142,6 +144,7 @@ class App {
   FrmHomePageChangedAlert* homePageChangedAlert_ = nullptr;
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;
   FrmDelete* delete_ = nullptr;
+  FrmRestore* restore_ = nullptr;
   FrmReport* report_ = nullptr;
   FrmMenuPopUp* menuPopUp_ = nullptr;
   FrmSignatureUpdated* signatureUpdated_ = nullptr;

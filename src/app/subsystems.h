@@ -27,6 +27,7 @@ class RemovalFeature {
   virtual ~RemovalFeature() = default;
   virtual void DeleteSelected() {}  // Command4: asks first
   virtual void Remove() {}          // lblRemove: the run itself, unasked
+  virtual void OpenRestore() {}     // Quarantine > Restore...
   virtual bool Busy() const { return false; }
 };
 
@@ -43,6 +44,9 @@ class UpdateFeature {
   // cmdUpdate, cmdLiveUpdate, File > Run Live Update; false when it could not start now.
   virtual bool RunLiveUpdate() { return false; }
   virtual void AutoUpdateTick() {}  // timUpdate
+  virtual void UndoLastUpdate() {}  // File > Undo last definitions update
+  // Enables that menu item when there is a previous set to go back to.
+  virtual void ShowUndoAvailable() {}
   // True while an update runs: no scan may start, it would read a set being replaced.
   virtual bool Busy() const { return false; }
 };

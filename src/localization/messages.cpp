@@ -89,6 +89,18 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_NOTSTOPPED", "Detected in the memory but could not be stopped:"},
     // Before the definitions' date on the Auto Update tab, which is no translation item.
     {"MSG_LASTUPDATE", "Signatures Last Updated On"},
+    // The Restore window: each row's outcome, its registry rows, the group from before runs
+    // were recorded, and the question before copies go for good.
+    {"MSG_RESTORED", "Restored"},
+    {"MSG_RESTORE_SKIPPED", "Skipped"},
+    {"MSG_RESTORE_FAILED", "Failed"},
+    {"MSG_RESTORE_REGISTRY", "Registry entries"},
+    {"MSG_RESTORE_EARLIER", "Earlier"},
+    {"MSG_RESTORE_DISCARD", "The copies of the selected items will be deleted for good and cannot be restored afterwards. Delete them?"},
+    // File > Undo last definitions update.
+    {"MSG_UNDO_DEFS_SURE", "Put back the definitions as they were before the last Live Update?"},
+    {"MSG_UNDO_DEFS_DONE", "The previous definitions are back. They are dated"},
+    {"MSG_UNDO_DEFS_FAILED", "The previous definitions could not be put back; the definitions are unchanged."},
 };
 
 }  // namespace

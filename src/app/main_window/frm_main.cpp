@@ -88,6 +88,7 @@ void FrmMain::mnuFileItem_Click(int index) {
     case 4: sub.update->RunLiveUpdate(); break;
     case 6: sub.tray->SendToTray(); break;
     case 8: Unload(); break;
+    case kUndoMenuItem: sub.update->UndoLastUpdate(); break;
     default: break;
   }
 }

@@ -19,6 +19,9 @@ class FrmMain : public ui::Form {
 
   // Settings menu: the four option tabs, a separator, then "Language...".
   static constexpr int kLanguageMenuItem = 5;
+  // Appended, so the older items keep their indexes and translations.
+  static constexpr int kUndoMenuItem = 9;     // mnuFileItem
+  static constexpr int kRestoreMenuItem = 2;  // mnuQuarItem
 
   // Panels and side bar.
   void ShowPanels(bool startUp, bool options, bool results, bool sweepNow);

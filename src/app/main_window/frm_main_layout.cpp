@@ -24,10 +24,11 @@ void FrmMain::BuildMenus() {
     return &menu;
   };
   items("mnuFile", "File", "mnuFileItem",
-        {"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-", "Minimize to Tray", "-", "Exit"});
+        {"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-", "Minimize to Tray", "-", "Exit",
+         "Undo last definitions update"});
   items("mnuSettings", "Settings", "mnuSettingsItem",
         {"Scan Options", "Proactive Protection", "Schedule", "Auto Update", "-", "Language..."});
-  items("mnuQuarantine", "Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions"});
+  items("mnuQuarantine", "Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions", "Restore..."});
   auto& help = Add(ControlType::Menu, "mnuHelp");
   help.set_caption("Help");
   Add(ControlType::Menu, "mnuViewHelp", &help).set_caption("View Help");
@@ -309,7 +310,8 @@ void FrmMain::Wire() {
   }
   for (Control* item : Children(&Get("mnuQuarantine"))) {
     const int i = item->index();
-    item->onClick = [&sub, i] { sub.scan->QuarantineMenu(i); };
+    if (i == kRestoreMenuItem) item->onClick = [&sub] { sub.removal->OpenRestore(); };
+    else item->onClick = [&sub, i] { sub.scan->QuarantineMenu(i); };
   }
   for (Control* item : Children(&Get("mnuDebug"))) {
     const int i = item->index();

@@ -121,6 +121,8 @@ void FrmMain::Form_Load() {
     app_.End();
     return;
   }
+  // An undo of an update that was stopped half way is taken back before the set is read.
+  Step([&] { app_.subsystems().update->ShowUndoAvailable(); });
   Step([&] { PromotePendingDefinitions(app_.platform().files, dataFolder_, &app_.log()); });
   Step([&] {
     SeedDefinitionSet(app_.platform().files,

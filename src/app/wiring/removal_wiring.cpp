@@ -28,6 +28,14 @@ RemovalRun& RemovalWiring::Get() {
 void RemovalWiring::DeleteSelected() { Get().Command4_Click(); }
 void RemovalWiring::Remove() { Get().lblRemove_Click(); }
 
+void RemovalWiring::OpenRestore() {
+  Platform& p = app_.platform();
+  Scanning* scan = &scan_.modules();
+  app_.restoreWindow().Open({p.files, p.registry, p.clock, app_.DataFolder(),
+                             [scan](const std::string& place) { return scan->threats.AddExclusion(place); },
+                             &app_.log()});
+}
+
 bool RemovalWiring::AutomaticDeletion() const {
   Scanning* s = scan_.scanning();
   return s && s->driver.autoDelete;

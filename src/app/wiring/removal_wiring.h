@@ -19,6 +19,7 @@ class RemovalWiring final : public RemovalFeature, private RemovalHost {
 
   void DeleteSelected() override;  // Command4
   void Remove() override;          // lblRemove
+  void OpenRestore() override;     // Quarantine > Restore...
   bool Busy() const override { return run_ && run_->Busy(); }
 
   RemovalRun& run() { return Get(); }

@@ -7,6 +7,7 @@
 #include "app/tray/frm_signature_updated.h"
 #include "app/vendor_servers.h"
 #include "core/text.h"
+#include "definitions/previous_definitions.h"
 #include "definitions/update_package.h"
 
 namespace kx {
@@ -35,6 +36,38 @@ void UpdateWiring::AutoUpdateTick() {
   } else if (scanNow.enabled()) {
     ++idle_;
   }
+}
+
+void UpdateWiring::UndoLastUpdate() {
+  const Subsystems& sub = app_.subsystems();
+  // Never under a scan, a removal or an update reading or writing the set.
+  if (running_ || sub.scan->Busy() || sub.removal->Busy()) return;
+  auto message = [this](const char* key) {
+    clsLanguages* l = app_.languages();
+    return l ? l->getMessages(key) : std::string(key);
+  };
+  const std::string product = app_.info().branding.productName;
+  if (app_.ui().MsgBox(message("MSG_UNDO_DEFS_SURE"), ui::MB_YES_NO | ui::MB_ICON_QUESTION, product) !=
+      ui::MsgResult::Yes)
+    return;
+  PreviousDefinitions previous(app_.platform().files, app_.DataFolder(), &app_.log());
+  const PreviousDefinitions::UndoResult r = previous.Undo();
+  FrmMain& main = app_.main();
+  if (r.ok) {
+    main.CountDefinitions();
+    main.ShowStatusPanelValues();
+    main.Get("lblDefVersion").set_caption(r.date + " PST");
+    app_.ui().MsgBox(message("MSG_UNDO_DEFS_DONE") + " " + r.date + ".", ui::MB_ICON_INFORMATION, product);
+  } else {
+    app_.log().Write("Undo of the last definitions update failed: " + r.error);
+    app_.ui().MsgBox(message("MSG_UNDO_DEFS_FAILED") + "\r\n\r\n" + r.error, ui::MB_ICON_EXCLAMATION, product);
+  }
+  ShowUndoAvailable();
+}
+
+void UpdateWiring::ShowUndoAvailable() {
+  PreviousDefinitions previous(app_.platform().files, app_.DataFolder(), &app_.log());
+  app_.main().Get("mnuFileItem", FrmMain::kUndoMenuItem).set_enabled(previous.Available());
 }
 
 std::string UpdateWiring::AddressList() const {
@@ -67,6 +100,7 @@ void UpdateWiring::cmdUpdate_Click() {
         w.app_.main().Get("cmdLiveUpdate").set_enabled(true);
         w.running_ = false;
         w.app_.main().ApplyTimerSettings(true);
+        w.ShowUndoAvailable();
       } catch (...) {
         w.running_ = false;
       }
@@ -75,6 +109,7 @@ void UpdateWiring::cmdUpdate_Click() {
   running_ = true;
   main.ApplyTimerSettings(false);
   main.Get("cmdLiveUpdate").set_enabled(false);
+  main.Get("mnuFileItem", FrmMain::kUndoMenuItem).set_enabled(false);
   scanNow.set_enabled(false);
 
   UpdateResult result;

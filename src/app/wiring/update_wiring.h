@@ -24,6 +24,8 @@ class UpdateWiring final : public UpdateFeature, private LiveUpdateHost, private
 
   bool RunLiveUpdate() override;   // the Live Update command
   void AutoUpdateTick() override;  // timUpdate, every second
+  void UndoLastUpdate() override;
+  void ShowUndoAvailable() override;
   bool Busy() const override { return running_; }
 
   bool Running() const { return running_; }
