@@ -23,11 +23,11 @@ FrmSignatureUpdated::FrmSignatureUpdated(ui::Backend& backend, App& app, ui::For
   ok.set_caption("OK");
   ok.Move(110 * kPx, 82 * kPx, 72 * kPx, 24 * kPx);
   ok.onClick = [this] { cmdUpdateSuccesfullOK_Click(); };
+  set_default_button(&ok);
+  set_cancel_button(&ok);
 
   auto timer = [this](const char* name, int interval, void (FrmSignatureUpdated::*tick)()) {
     ui::Control& t = Add(ControlType::Timer, name);
-  set_default_button(&ok);
-  set_cancel_button(&ok);
     t.set_interval(interval);
     t.set_enabled(false);
     t.onTimer = [this, tick] { (this->*tick)(); };
