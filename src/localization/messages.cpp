@@ -68,6 +68,9 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_WEBSITE", "Visit [Website]"},
     {"MSG_CAPTION", "[ProgramName] by [Company]"},
     {"MSG_CAPTION2", "Welcome to [ProgramName]"},
+    // Titles that name the program: the Status panel's frame and the log window.
+    {"MSG_STATUS_TITLE", "[ProgramName] Status"},
+    {"MSG_LOG_TITLE", "[ProgramName] Log"},
     {"MSG_COOKIES", "Inspecting Cookies"},
     {"MSG_COOKIES_FINISHED", "Finished Inpecting Cookies"},
     {"MSG_MEMORY", "Inspecting memory"},

@@ -112,6 +112,22 @@ void FrmMain::ShowLastUpdate() {
                                    ReadDefinitionsDate(app_.platform().files, dataFolder_) + " PST");
 }
 
+void FrmMain::Form_Help() {
+  // The help page of the panel in view; the Settings panel has one per tab.
+  static const char* const kTabPages[] = {"options_scan.html", "options_protection.html", "options_schedule.html",
+                                          "options_update.html"};
+  std::string page = "index.html";
+  if (Get("frmScan").visible()) page = "scan.html";
+  else if (Get("frmResults").visible()) page = "results.html";
+  else if (Get("frmStatus").visible()) page = "status.html";
+  else if (Get("frmOptions").visible()) {
+    const int tab = Get("TabStrip1").selected_tab();
+    page = tab >= 1 && tab <= 4 ? kTabPages[tab - 1] : "options.html";
+  }
+  app_.help().set_page(page);
+  mnuViewHelp_Click();
+}
+
 void FrmMain::mnuViewHelp_Click() {
   FrmHelp& help = app_.help();
   help.Load();

@@ -100,6 +100,7 @@ class FrmMain : public ui::Form {
   void mnuSettingsItem_Click(int index);
   void OpenLanguageWindow();
   void mnuViewHelp_Click();
+  void Form_Help();  // F1
   void mnuAboutItem_Click();
   void mnuDebugItem_Click(int index);
   void lblOptions_Click();

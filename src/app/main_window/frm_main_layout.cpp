@@ -23,17 +23,17 @@ void FrmMain::BuildMenus() {
     for (const char* c : captions) Add(ControlType::Menu, item, &menu, i++).set_caption(c);
     return &menu;
   };
-  items("mnuFile", "File", "mnuFileItem",
+  items("mnuFile", "&File", "mnuFileItem",
         {"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-", "Minimize to Tray", "-", "Exit",
          "Undo last definitions update"});
-  items("mnuSettings", "Settings", "mnuSettingsItem",
+  items("mnuSettings", "&Settings", "mnuSettingsItem",
         {"Scan Options", "Proactive Protection", "Schedule", "Auto Update", "-", "Language..."});
-  items("mnuQuarantine", "Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions", "Restore..."});
+  items("mnuQuarantine", "&Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions", "Restore..."});
   auto& help = Add(ControlType::Menu, "mnuHelp");
-  help.set_caption("Help");
+  help.set_caption("&Help");
   Add(ControlType::Menu, "mnuViewHelp", &help).set_caption("View Help");
   auto& about = Add(ControlType::Menu, "mnuAbout");
-  about.set_caption("About");
+  about.set_caption("&About");
   Add(ControlType::Menu, "mnuAboutItem", &about).set_caption("About this software");
   auto& popup = Add(ControlType::Menu, "mnuPopup");
   popup.set_caption("Popup");
@@ -272,6 +272,7 @@ void FrmMain::BuildTimers() {
 void FrmMain::Wire() {
   onLoad = [this] { Form_Load(); };
   onResize = [this] { Form_Resize(); };
+  onHelp = [this] { Form_Help(); };
   onQueryUnload = [this](int& cancel, int mode) { Form_QueryUnload(cancel, mode); };
   onUnload = [this](int& cancel) { Form_Unload(cancel); };
   onNotifyIconMessage = [this](int message) { app_.subsystems().tray->TrayIconMessage(message); };

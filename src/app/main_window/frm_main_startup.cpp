@@ -134,7 +134,8 @@ void FrmMain::Form_Load() {
   Step([&] { app_.subsystems().scan->LoadExclusions(); });
   Step([&] {
     HidePanels();
-    Get("frmStatus").set_caption(product + " Status");
+    const std::string title = Message("MSG_STATUS_TITLE");
+    Get("frmStatus").set_caption(title.empty() ? product + " Status" : title);
     Get("frmStatus").set_visible(true);
   });
   Step([&] {

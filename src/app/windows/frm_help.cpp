@@ -1,5 +1,7 @@
 #include "app/windows/frm_help.h"
 
+#include <utility>
+
 #include "app/app.h"
 
 namespace kx {
@@ -13,7 +15,12 @@ void FrmHelp::Form_Load() {
   Platform& p = app_.platform();
   const std::string chm = p.system.ProgramFolder() + "\\Help.chm";
   auto attributes = p.files.Attributes(chm);
-  if (attributes && !(*attributes & FA_DIRECTORY)) p.shell.Open(chm);
+  const std::string page = std::exchange(page_, {});
+  if (attributes && !(*attributes & FA_DIRECTORY)) {
+    // A page inside the help file is an argument for the help viewer, not a file to open.
+    if (page.empty()) p.shell.Open(chm);
+    else p.shell.Start("hh.exe", "\"" + chm + "::/" + page + "\"");
+  }
   app_.settings().WriteSetting("Settings", "showHelp", "0");
 }
 

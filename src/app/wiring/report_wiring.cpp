@@ -25,7 +25,14 @@ ScanReport& ReportWiring::Get() {
   return *report_;
 }
 
-void ReportWiring::ShowReport() { Get().ShowReport(); }
+void ReportWiring::ShowReport() {
+  // The window's own title is no translation item: it names the program.
+  if (clsLanguages* languages = app_.languages()) {
+    const std::string title = languages->getMessages("MSG_LOG_TITLE");
+    if (!title.empty()) app_.report().set_caption(title);
+  }
+  Get().ShowReport();
+}
 void ReportWiring::MakeReport() { Get().MakeReport(); }
 
 }  // namespace kx
