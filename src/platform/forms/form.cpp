@@ -205,6 +205,18 @@ void Control::set_column_width(size_t i, int twips) {
   Changed(Prop::Columns);
 }
 
+void Control::set_fill_column(size_t column) {
+  if (fillColumn_ == column) return;
+  fillColumn_ = column;
+  Changed(Prop::Columns);
+}
+
+void Control::DragColumn(size_t i, int twips) {
+  if (i == 0 || i > columns_.size()) return;
+  set_fill_column(0);
+  set_column_width(i, twips);
+}
+
 size_t Control::AddItem(ListItem item) {
   items_.push_back(std::move(item));
   Changed(Prop::ListItems);

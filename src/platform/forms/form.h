@@ -114,6 +114,12 @@ class Control {
   void set_columns(std::vector<ListColumn> columns);
   void set_column_caption(size_t i, const std::string& caption);  // 1-based
   void set_column_width(size_t i, int twips);
+  // The column (1-based; 0 none) that takes what the others leave of the list's width, so the
+  // columns follow the list as it is sized. A width the user drags turns it off.
+  size_t fill_column() const { return fillColumn_; }
+  void set_fill_column(size_t column);
+  // A user's drag of column i's edge (1-based): its width, and the columns stop following the list.
+  void DragColumn(size_t i, int twips);
   bool checkboxes() const { return checkboxes_; }
   void set_checkboxes(bool v) { checkboxes_ = v; }
   const std::vector<ListItem>& items() const { return items_; }
@@ -158,6 +164,10 @@ class Control {
   // Shape and PictureBox: a colour, RGB; 0 leaves a PictureBox in the window's colour.
   uint32_t color() const { return color_; }
   void set_color(uint32_t rgb);
+  // PictureBox: shows the program's icon (the resource "AAA") at the system's icon size, fixed
+  // before the window is made.
+  bool app_icon() const { return appIcon_; }
+  void set_app_icon(bool v) { appIcon_ = v; }
 
   // Events. User actions on the real window and the headless backend's scripted actions
   // arrive through these; programmatic property changes fire onChange/onItemCheck as VB did.
@@ -203,6 +213,7 @@ class Control {
   std::vector<std::string> tabs_;
   int selectedTab_ = 1;
   std::vector<ListColumn> columns_;
+  size_t fillColumn_ = 0;
   std::vector<ListItem> items_;
   bool checkboxes_ = false;
   std::vector<std::string> list_;
@@ -213,9 +224,20 @@ class Control {
   std::optional<DateTime> date_;
   bool checked_ = false;
   uint32_t color_ = 0;
+  bool appIcon_ = false;
 };
 
 enum class WindowState { Normal = 0, Minimized = 1, Maximized = 2 };
+
+// The frame around a window, numbered as the classic forms number BorderStyle. None is a bare
+// pop-up; the tool-window styles have a small caption and never a taskbar button.
+enum class BorderStyle {
+  None = 0, FixedSingle = 1, Sizable = 2, FixedDialog = 3, FixedToolWindow = 4, SizableToolWindow = 5,
+};
+
+// Where a window first opens (the classic StartUpPosition): where Move put it, centred on its
+// owner (on the screen when it has none), or centred on the screen's work area.
+enum class StartUpPosition { Manual = 0, CenterOwner = 1, CenterScreen = 2 };
 
 class Form {
  public:
@@ -252,6 +274,21 @@ class Form {
   // Whether the window has a button in the taskbar.
   bool show_in_taskbar() const { return showInTaskbar_; }
   void set_show_in_taskbar(bool v);
+  // Fixed before the window is made (at load), as the classic forms fix them at design time.
+  BorderStyle border_style() const { return borderStyle_; }
+  void set_border_style(BorderStyle v) { borderStyle_ = v; }
+  StartUpPosition start_up_position() const { return startUpPosition_; }
+  void set_start_up_position(StartUpPosition v) { startUpPosition_ = v; }
+  // The window this one belongs to: it stays above it and has no taskbar button of its own.
+  Form* owner() const { return owner_; }
+  void set_owner(Form* v) { owner_ = v; }
+  // The smallest client area the user can size the window to, twips; 0 leaves it free.
+  int min_client_width() const { return minClientWidth_; }
+  int min_client_height() const { return minClientHeight_; }
+  void set_min_client_size(int width, int height) {
+    minClientWidth_ = width;
+    minClientHeight_ = height;
+  }
 
   // The command button Enter presses (the default) and the one Escape presses (the cancel);
   // null for none. Anything but a command button of this form leaves it none.
@@ -317,6 +354,10 @@ class Form {
   int scaleWidth_ = 9480, scaleHeight_ = 6600;
   WindowState state_ = WindowState::Normal;
   bool showInTaskbar_ = true;
+  BorderStyle borderStyle_ = BorderStyle::Sizable;
+  StartUpPosition startUpPosition_ = StartUpPosition::Manual;
+  Form* owner_ = nullptr;
+  int minClientWidth_ = 0, minClientHeight_ = 0;
   Control* defaultButton_ = nullptr;
   Control* cancelButton_ = nullptr;
 };

@@ -80,13 +80,29 @@ void HeadlessBackend::FormLoaded(Form& form) {
   }
 }
 
-void HeadlessBackend::FormShown(Form& form, bool modal) { FormLoaded(form); }
+void HeadlessBackend::FormShown(Form& form, bool modal) {
+  FormLoaded(form);
+  // Placed once a load, as a real window is placed when it first opens.
+  if (!placed_.insert(&form).second || form.start_up_position() == StartUpPosition::Manual) return;
+  int left = 0, top = 0, width = 0, height = 0;
+  const Form* owner = form.owner();
+  if (owner && owner->visible() && form.start_up_position() == StartUpPosition::CenterOwner) {
+    left = owner->left();
+    top = owner->top();
+    width = owner->width();
+    height = owner->height();
+  } else {
+    WorkArea(left, top, width, height);
+  }
+  form.Move(left + (width - form.width()) / 2, top + (height - form.height()) / 2, form.width(), form.height());
+}
 
 void HeadlessBackend::FormUnloaded(Form& form) {
   if (form.native == &form) form.native = nullptr;
   loaded_.erase(std::remove(loaded_.begin(), loaded_.end(), &form), loaded_.end());
   for (const auto& c : form.controls()) due_.erase(c.get());
   freeze_.erase(&form);
+  placed_.erase(&form);
 }
 
 void HeadlessBackend::ControlChanged(Control& control, Prop what) {

@@ -7,6 +7,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <set>
 #include <optional>
 #include <string>
 #include <vector>
@@ -107,6 +108,7 @@ class HeadlessBackend : public Backend {
   std::vector<std::string> modalForms_;
   std::vector<std::string> popups_;
   std::map<const Form*, int> freeze_;
+  std::set<const Form*> placed_;
   int freezeCount_ = 0;
   int controlChanges_ = 0;
   int dpi_ = 96;

@@ -39,6 +39,7 @@ struct FormWin {
   bool taskbarButton = true;
   bool frozen = false;  // drawing switched off by FreezeRedraw
   bool iconSet = false;
+  bool placed = false;  // its start-up position taken, at its first show
   HWND lastFocus = nullptr;  // the control that had the focus when the window was left
   int syncing = 0;      // our own updates of a control must not come back as user events
   std::map<uint32_t, HBRUSH> brushes;
@@ -118,6 +119,7 @@ struct Win32Backend::Impl {
   void UpdateTimer(FormWin& w, Control& c);
   void UpdateToolTip(FormWin& w, Control& c);
   void ApplyIcon(FormWin& w);
+  void PlaceAtFirstShow(FormWin& w);
   LRESULT FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp);
   // menus.cpp
   void RebuildMenu(FormWin& w);
@@ -156,6 +158,8 @@ std::string WindowText(HWND h);
 // The form's window data of a control window (its parent's).
 FormWin* WinOfChild(HWND child);
 void SetTaskbarButton(HWND hwnd, bool shown);
+// Whether Windows gives the window a button: neither owned nor a tool window.
+bool HasOwnTaskbarButton(HWND hwnd);
 void RegisterShapeClass();
 // Draws the default frame on the command button that has the focus, else on the form's
 // default button (buttons.cpp).

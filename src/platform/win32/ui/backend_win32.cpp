@@ -74,6 +74,10 @@ void SetTaskbarButton(HWND hwnd, bool shown) {
   if (SUCCEEDED(init)) CoUninitialize();
 }
 
+bool HasOwnTaskbarButton(HWND hwnd) {
+  return !GetWindow(hwnd, GW_OWNER) && !(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
+}
+
 // ---------------------------------------------------------------- FormWin and Impl
 
 FormWin::~FormWin() {
@@ -150,6 +154,7 @@ void Win32Backend::FormShown(Form& form, bool modal) {
   FormWin* w = impl_->Win(form);
   if (!w) return;
   impl_->ApplyIcon(*w);
+  impl_->PlaceAtFirstShow(*w);
   int cmd = SW_SHOW;
   if (form.window_state() == ui::WindowState::Minimized) cmd = SW_SHOWMINIMIZED;
   if (form.window_state() == ui::WindowState::Maximized) cmd = SW_SHOWMAXIMIZED;
@@ -157,9 +162,10 @@ void Win32Backend::FormShown(Form& form, bool modal) {
   if (form.window_state() == ui::WindowState::Normal && (IsIconic(w->hwnd) || IsZoomed(w->hwnd))) cmd = SW_SHOWNORMAL;
   ShowWindow(w->hwnd, cmd);
   UpdateWindow(w->hwnd);
-  // A shown window gets a taskbar button; take it away again when the form has none.
-  w->taskbarButton = true;
-  if (!form.show_in_taskbar()) {
+  // A shown window gets a taskbar button unless it is owned or a tool window; take it away
+  // again when the form has none.
+  w->taskbarButton = HasOwnTaskbarButton(w->hwnd);
+  if (w->taskbarButton && !form.show_in_taskbar()) {
     w->taskbarButton = false;
     SetTaskbarButton(w->hwnd, false);
   }
@@ -183,7 +189,7 @@ void Win32Backend::FormChanged(Form& form) {
   if (!w) return;
   impl_->ApplyIcon(*w);
   ShowDefaultButton(*w, GetFocus());
-  if (w->taskbarButton != form.show_in_taskbar()) {
+  if (w->taskbarButton != form.show_in_taskbar() && HasOwnTaskbarButton(w->hwnd)) {
     w->taskbarButton = form.show_in_taskbar();
     SetTaskbarButton(w->hwnd, w->taskbarButton);
   }

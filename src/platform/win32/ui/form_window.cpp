@@ -71,6 +71,33 @@ int Depth(const Control& c) {
   return d;
 }
 
+struct Frame {
+  DWORD style, exStyle;
+};
+
+// The classic border styles as Windows draws them. A bare pop-up has a raised edge so a grey
+// window stands apart from what is behind it; kept out of the taskbar it is a tool window,
+// which also keeps it out of Alt+Tab and has no caption to look different.
+Frame FrameOf(const Form& form) {
+  Frame f{WS_OVERLAPPEDWINDOW, 0};
+  switch (form.border_style()) {
+    case ui::BorderStyle::None: f = {WS_POPUP, WS_EX_DLGMODALFRAME}; break;
+    case ui::BorderStyle::FixedSingle: f = {WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX, 0}; break;
+    case ui::BorderStyle::Sizable: break;
+    case ui::BorderStyle::FixedDialog: f = {WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, WS_EX_DLGMODALFRAME}; break;
+    case ui::BorderStyle::FixedToolWindow: f = {WS_POPUP | WS_CAPTION | WS_SYSMENU, WS_EX_TOOLWINDOW}; break;
+    case ui::BorderStyle::SizableToolWindow:
+      f = {WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_THICKFRAME, WS_EX_TOOLWINDOW};
+      break;
+  }
+  if (form.border_style() == ui::BorderStyle::None && !form.show_in_taskbar()) f.exStyle |= WS_EX_TOOLWINDOW;
+  return f;
+}
+
+HWND OwnerWindow(const Form& form) {
+  return form.owner() ? static_cast<HWND>(form.owner()->native) : nullptr;
+}
+
 HICON LoadAppIcon(int sizeMetricX, int sizeMetricY) {
   return static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), kAppIconName, IMAGE_ICON,
                                        GetSystemMetrics(sizeMetricX), GetSystemMetrics(sizeMetricY), LR_SHARED));
@@ -99,8 +126,10 @@ void Win32Backend::Impl::CreateWindowFor(Form& form) {
   w->form = &form;
   FormWin* wp = w.get();
   wins[&form] = std::move(w);
-  HWND hwnd = CreateWindowExA(0, cls.c_str(), form.caption().c_str(), WS_OVERLAPPEDWINDOW, Px(form.left()),
-                              Px(form.top()), Px(form.width()), Px(form.height()), nullptr, nullptr, inst, wp);
+  const Frame frame = FrameOf(form);
+  HWND hwnd = CreateWindowExA(frame.exStyle, cls.c_str(), form.caption().c_str(), frame.style, Px(form.left()),
+                              Px(form.top()), Px(form.width()), Px(form.height()), OwnerWindow(form), nullptr,
+                              inst, wp);
   if (!hwnd) {
     wins.erase(&form);
     return;
@@ -157,6 +186,33 @@ void Win32Backend::Impl::CreateControl(FormWin& w, Control& c) {
   }
   Place(w, c);
   UpdateToolTip(w, c);
+}
+
+void Win32Backend::Impl::PlaceAtFirstShow(FormWin& w) {
+  if (w.placed) return;
+  w.placed = true;
+  const Form& form = *w.form;
+  if (form.start_up_position() == ui::StartUpPosition::Manual) return;
+  RECT area{}, self{};
+  // The work area of the monitor it is to stand on: its owner's, or the one it is on now.
+  HWND owner = OwnerWindow(form);
+  const bool onOwner = form.start_up_position() == ui::StartUpPosition::CenterOwner && owner && IsWindowVisible(owner) &&
+                       !IsIconic(owner);
+  HMONITOR monitor = MonitorFromWindow(onOwner ? owner : w.hwnd, MONITOR_DEFAULTTONEAREST);
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  if (!GetMonitorInfoA(monitor, &mi) || !GetWindowRect(w.hwnd, &self)) return;
+  area = mi.rcWork;
+  RECT around = area;
+  if (onOwner) GetWindowRect(owner, &around);
+  const int cx = self.right - self.left, cy = self.bottom - self.top;
+  // Centred, but never with its caption off the work area.
+  int x = around.left + ((around.right - around.left) - cx) / 2;
+  int y = around.top + ((around.bottom - around.top) - cy) / 2;
+  x = std::max<int>(area.left, std::min<int>(x, area.right - cx));
+  y = std::max<int>(area.top, std::min<int>(y, area.bottom - cy));
+  SetWindowPos(w.hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  w.form->Move(Tw(x), Tw(y), w.form->width(), w.form->height());
 }
 
 void Win32Backend::Impl::DestroyWin(Form& form) {
@@ -321,6 +377,22 @@ LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp)
         sh = Tw(HIWORD(lp));
       }
       w.form->BackendResized(Tw(wr.right - wr.left), Tw(wr.bottom - wr.top), sw, sh, st);
+      // The layout has moved controls over what the old sizes drew (group boxes keep their
+      // old frame lines): draw it all again.
+      if (!w.frozen && st != ui::WindowState::Minimized)
+        RedrawWindow(hwnd, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_FRAME | RDW_ALLCHILDREN);
+      return 0;
+    }
+    case WM_GETMINMAXINFO: {
+      const int minW = w.form->min_client_width(), minH = w.form->min_client_height();
+      if (!hwnd || (minW <= 0 && minH <= 0)) break;
+      // The client minimum plus this window's own frame, caption and menu bar at this scale.
+      RECT r{0, 0, Px(minW), Px(minH)};
+      AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
+                         static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
+      auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
+      if (minW > 0) mmi->ptMinTrackSize.x = std::max<LONG>(mmi->ptMinTrackSize.x, r.right - r.left);
+      if (minH > 0) mmi->ptMinTrackSize.y = std::max<LONG>(mmi->ptMinTrackSize.y, r.bottom - r.top);
       return 0;
     }
     case WM_CLOSE: w.form->BackendClosed(); return 0;

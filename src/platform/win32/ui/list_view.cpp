@@ -1,5 +1,6 @@
 // The list view: report view with columns, rows, sub-items, check marks and a small picture
-// a row. Column widths the user drags go back into the model, which saves them at unload.
+// a row. Column widths the user drags go back into the model, which saves them at unload;
+// until the user drags one, a fill column takes what the others leave of the list's width.
 #include <algorithm>
 
 #include "platform/win32/ui/backend_impl.h"
@@ -34,12 +35,30 @@ void ShowColumns(Win32Backend::Impl& impl, FormWin& w, Control& c) {
   }
 }
 
+// The fill column gets the client width the others leave (the vertical scroll bar, when
+// there is one, is outside it), and the model its width.
+void FitColumns(Win32Backend::Impl& impl, FormWin& w, Control& c) {
+  const size_t fill = c.fill_column();
+  HWND h = H(c);
+  RECT client{};
+  if (fill == 0 || fill > c.columns().size() || !GetClientRect(h, &client)) return;
+  int others = 0;
+  for (size_t i = 0; i < c.columns().size(); ++i)
+    if (i + 1 != fill) others += ListView_GetColumnWidth(h, static_cast<int>(i));
+  // A list narrower than its other columns scrolls rather than hiding the fill column.
+  const int width = std::max<int>(client.right - others, impl.Px(600));
+  Syncing s(w);
+  if (ListView_GetColumnWidth(h, static_cast<int>(fill - 1)) != width) ListView_SetColumnWidth(h, static_cast<int>(fill - 1), width);
+  if (impl.Px(c.columns()[fill - 1].width) != width) c.set_column_width(fill, impl.Tw(width));
+}
+
 // The widths the window has now, into the model; the model's own change comes back as a no-op.
+// A drag is the user's choice of widths: the columns stop following the list's width.
 void ReadColumnWidths(Win32Backend::Impl& impl, FormWin& w, Control& c) {
   Syncing s(w);
   for (size_t i = 0; i < c.columns().size(); ++i) {
     const int px = ListView_GetColumnWidth(H(c), static_cast<int>(i));
-    if (px > 0 && impl.Px(c.columns()[i].width) != px) c.set_column_width(i + 1, impl.Tw(px));
+    if (px > 0 && impl.Px(c.columns()[i].width) != px) c.DragColumn(i + 1, impl.Tw(px));
   }
 }
 
@@ -98,6 +117,7 @@ void Created(Win32Backend::Impl& impl, FormWin& w, Control& c) {
   if (impl.images) ListView_SetImageList(h, impl.images, LVSIL_SMALL);
   ShowColumns(impl, w, c);
   ShowRows(w, c);
+  FitColumns(impl, w, c);
 }
 
 bool Changed(Win32Backend::Impl& impl, FormWin& w, Control& c, Prop what) {
@@ -106,8 +126,16 @@ bool Changed(Win32Backend::Impl& impl, FormWin& w, Control& c, Prop what) {
       if (w.syncing) return true;  // our own read-back of the widths
       ShowColumns(impl, w, c);
       ShowRows(w, c);
+      FitColumns(impl, w, c);
       return true;
-    case Prop::ListItems: ShowRows(w, c); return true;
+    case Prop::ListItems:
+      ShowRows(w, c);
+      FitColumns(impl, w, c);  // rows past the bottom bring a scroll bar that narrows the list
+      return true;
+    case Prop::Bounds:
+      impl.Place(w, c);  // holds no controls: placing itself is all a move needs
+      FitColumns(impl, w, c);
+      return true;
     case Prop::ItemChecked: ShowChecks(w, c); return true;
     default: return false;
   }

@@ -52,6 +52,15 @@ void Command(FormWin&, Control& c, int code, HWND) {
   else if (code == STN_DBLCLK && c.onDblClick) c.onDblClick();
 }
 
+DWORD PictureStyle(const Control& c) { return c.app_icon() ? SS_ICON | SS_CENTERIMAGE : 0; }
+
+void PictureCreated(Win32Backend::Impl&, FormWin&, Control& c) {
+  if (!c.app_icon()) return;
+  HICON icon = static_cast<HICON>(LoadImageA(GetModuleHandleA(nullptr), kAppIconName, IMAGE_ICON,
+                                             GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON), LR_SHARED));
+  if (icon) SendMessageA(H(c), STM_SETICON, reinterpret_cast<WPARAM>(icon), 0);
+}
+
 }  // namespace
 
 void RegisterShapeClass() {
@@ -70,7 +79,7 @@ void RegisterShapeClass() {
 
 const ControlKind kLabelKind = {"STATIC", SS_LEFT | SS_NOTIFY, 0, nullptr, nullptr, nullptr, Command};
 const ControlKind kFrameKind = {"BUTTON", BS_GROUPBOX};
-const ControlKind kPictureBoxKind = {"STATIC", SS_NOTIFY, 0, nullptr, nullptr, Repaint, Command};
+const ControlKind kPictureBoxKind = {"STATIC", SS_NOTIFY, 0, PictureStyle, PictureCreated, Repaint, Command};
 const ControlKind kShapeKind = {kShapeClass, 0, 0, nullptr, nullptr, Repaint};
 
 }  // namespace kx::win32
