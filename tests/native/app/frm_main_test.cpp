@@ -28,8 +28,9 @@ TEST_F(MainWindowTest, ControlTreeHasTheNamedControlsCaptionsAndTimers) {
   EXPECT_EQ(C("cmbDays").list()[8], "Date & Time");
   std::vector<std::string> file;
   for (auto* item : main().Children(&C("mnuFile"))) file.push_back(item->caption());
+  // Items added later are appended, so the older indexes keep their translations.
   EXPECT_EQ(file, (std::vector<std::string>{"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-",
-                                            "Minimize to Tray", "-", "Exit"}));
+                                            "Minimize to Tray", "-", "Exit", "Undo last definitions update"}));
   EXPECT_FALSE(C("mnuPopup").visible());
   EXPECT_FALSE(C("mnuDebug").visible());
   EXPECT_EQ(C("mnuDebugItem", 2).caption(), "Show SpywareFound");
