@@ -71,6 +71,13 @@ constexpr BuiltInMessage kMessages[] = {
     // Titles that name the program: the Status panel's frame and the log window.
     {"MSG_STATUS_TITLE", "[ProgramName] Status"},
     {"MSG_LOG_TITLE", "[ProgramName] Log"},
+    // The scan report's headings; its rows are data and stay as they are.
+    {"MSG_REPORT_TITLE", "Scan Report."},
+    {"MSG_REPORT_STARTED", "Scan Started at  :"},
+    {"MSG_REPORT_FINISHED", "Scan Finished at :"},
+    {"MSG_REPORT_MEMORY", "Total Number of Cookies and Processes inspected:"},
+    {"MSG_REPORT_REGISTRY", "Total Number of Registry entries inspected:"},
+    {"MSG_REPORT_FILES", "Total Number of Files/Folders inspected:"},
     {"MSG_COOKIES", "Inspecting Cookies"},
     {"MSG_COOKIES_FINISHED", "Finished Inpecting Cookies"},
     {"MSG_MEMORY", "Inspecting memory"},

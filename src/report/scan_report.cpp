@@ -64,18 +64,25 @@ std::string ScanReport::ReportText() {
     out += kCrLf;
   };
 
+  auto heading = [this](const char* key, const char* english) {
+    std::string text = message_ ? message_(key) : std::string();
+    return text.empty() ? std::string(english) : text;
+  };
   record(kCrLf);
   record(std::string(19, ' ') + inputs_.productName + "v" + std::to_string(inputs_.majorVersion) + "." +
-         std::to_string(inputs_.minorVersion) + "   Scan Report." + kCrLf);
+         std::to_string(inputs_.minorVersion) + "   " + heading("MSG_REPORT_TITLE", "Scan Report.") + kCrLf);
   record(kCrLf);
   record(std::string("-----------------------") + kCrLf);
-  record(" Scan Started at  : " + scan.started + kCrLf);
-  record(" Scan Finished at : " + scan.finished + kCrLf);
+  record(" " + heading("MSG_REPORT_STARTED", "Scan Started at  :") + " " + scan.started + kCrLf);
+  record(" " + heading("MSG_REPORT_FINISHED", "Scan Finished at :") + " " + scan.finished + kCrLf);
   record(std::string("-----------------------") + kCrLf);
   for (int i = 0; i < 3; ++i) record(kCrLf);
-  record(" 1)Total Number of Cookies and Processes inspected: " + scan.memoryInspected + kCrLf);
-  record(" 2)Total Number of Registry entries inspected: " + scan.registryInspected + kCrLf);
-  record(" 3)Total Number of Files/Folders inspected: " + scan.filesInspected + kCrLf);
+  record(" 1)" + heading("MSG_REPORT_MEMORY", "Total Number of Cookies and Processes inspected:") + " " +
+         scan.memoryInspected + kCrLf);
+  record(" 2)" + heading("MSG_REPORT_REGISTRY", "Total Number of Registry entries inspected:") + " " +
+         scan.registryInspected + kCrLf);
+  record(" 3)" + heading("MSG_REPORT_FILES", "Total Number of Files/Folders inspected:") + " " +
+         scan.filesInspected + kCrLf);
   record(kCrLf);
   record("[Threats Detected]\r\n\r\n");
   for (const ThreatEntry& row : threats) {

@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/forms/form.h"
 #include "platform/services.h"
@@ -46,6 +47,9 @@ class ScanReport {
 
   // The report's bytes, as MakeReport writes them.
   std::string ReportText();
+  // The headings of the report in the user's language, by message key; a key it answers with
+  // "" (or no function) keeps the English heading. The rows are data and stay as they are.
+  void set_messages(std::function<std::string(const char* key)> message) { message_ = std::move(message); }
   std::string LogPath() const { return inputs_.dataFolder + "\\Scan_Log.txt"; }
 
  private:
@@ -53,6 +57,7 @@ class ScanReport {
   std::string QuarantineText();
 
   ReportInputs inputs_;
+  std::function<std::string(const char* key)> message_;
 };
 
 }  // namespace kx

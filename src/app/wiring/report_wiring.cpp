@@ -22,6 +22,10 @@ ScanReport& ReportWiring::Get() {
                                                       ReportControls::FromForm(app_.main()),
                                                       scan_.modules().results,
                                                       app_.report()});
+  report_->set_messages([this](const char* key) {
+    clsLanguages* languages = app_.languages();
+    return languages ? languages->getMessages(key) : std::string();
+  });
   return *report_;
 }
 

@@ -80,6 +80,31 @@ TEST_F(ScanReportTest, ThreatsWithTheirLocationsAndTotalBetweenHeadAndEnd) {
                               "Total = 2", "", "", "", "=====================End Of Report."}));
 }
 
+// In German the headings come from the language file; a heading it lacks stays English, and
+// the rows (threats, locations, the total) are data that others read back, as they are.
+TEST_F(ScanReportTest, HeadingsInTheUsersLanguageRowsUnchanged) {
+  report.set_messages([](const char* key) -> std::string {
+    const std::string k = key;
+    if (k == "MSG_REPORT_TITLE") return "Pr\xC3\xBC" "fbericht.";
+    if (k == "MSG_REPORT_STARTED") return "Pr\xC3\xBC" "fung begonnen um :";
+    if (k == "MSG_REPORT_FINISHED") return "Pr\xC3\xBC" "fung beendet um  :";
+    if (k == "MSG_REPORT_MEMORY") return "Gepr\xC3\xBC" "fte Cookies und Prozesse insgesamt:";
+    if (k == "MSG_REPORT_REGISTRY") return "";
+    if (k == "MSG_REPORT_FILES") return "Gepr\xC3\xBC" "fte Dateien/Ordner insgesamt:";
+    return "unexpected key " + k;
+  });
+  main.AddThreat("Cool Search Bar", "C:\\Program Files\\CoolBar\\bar.dll");
+  ASSERT_TRUE(report.MakeReport());
+  EXPECT_EQ(Log(), Lines({"", "", "                   Kestrixv1.0   Pr\xC3\xBC" "fbericht.", "", "", "", kRule, "",
+                          " Pr\xC3\xBC" "fung begonnen um : 3/16/2006 10:15:02 AM", "",
+                          " Pr\xC3\xBC" "fung beendet um  : 3/16/2006 10:17:40 AM", "", kRule, "", "", "", "", "", "",
+                          "", " 1)Gepr\xC3\xBC" "fte Cookies und Prozesse insgesamt: 57", "",
+                          " 2)Total Number of Registry entries inspected: 1200", "",
+                          " 3)Gepr\xC3\xBC" "fte Dateien/Ordner insgesamt: 34", "", "", "", "[Threats Detected]", "", ""}) +
+                       Lines({"Cool Search Bar", "", "C:\\Program Files\\CoolBar\\bar.dll", "", "", "Total = 1", "",
+                              "", "", "=====================End Of Report."}));
+}
+
 TEST_F(ScanReportTest, ExclusionAndQuarantineSectionsCopyTheirFiles) {
   // Only empty and single-blank lines are dropped from the exclusions; the quarantine log is
   // copied line for line, each line followed by an empty one.
