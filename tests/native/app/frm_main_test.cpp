@@ -298,6 +298,37 @@ TEST_F(MainWindowTest, HelpAboutAndDebugMenusOpenTheirWindows) {
   EXPECT_TRUE(app->spywareFoundAlert().visible());
 }
 
+// F1 opens the help at the page that covers what is in view, the Settings tab's own page.
+TEST_F(MainWindowTest, F1OpensTheHelpPageOfThePanelInView) {
+  const std::string chm = fake.system.programFolder + "\\Help.chm";
+  fake.files.AddFile(chm, "chm");
+  const struct {
+    std::function<void()> show;
+    const char* page;
+  } cases[] = {
+      {[&] { C("cmdStatus").Click(); }, "status.html"},
+      {[&] { C("cmdScan").Click(); }, "scan.html"},
+      {[&] { C("cmdRemove").set_visible(true), C("cmdRemove").Click(); }, "results.html"},
+      {[&] { C("mnuSettingsItem", 0).Click(); }, "options_scan.html"},
+      {[&] { C("mnuSettingsItem", 1).Click(); }, "options_protection.html"},
+      {[&] { C("mnuSettingsItem", 2).Click(); }, "options_schedule.html"},
+      {[&] { C("mnuSettingsItem", 3).Click(); }, "options_update.html"},
+  };
+  for (const auto& c : cases) {
+    c.show();
+    fake.shell.started.clear();
+    main().PressHelp();
+    ASSERT_EQ(fake.shell.started.size(), 1u) << c.page;
+    EXPECT_EQ(fake.shell.started[0].first, "hh.exe");
+    EXPECT_EQ(fake.shell.started[0].second, "\"" + chm + "::/" + c.page + "\"");
+    EXPECT_FALSE(app->help().loaded());
+  }
+  // The menu's View Help still opens the help's own first page.
+  fake.shell.opened.clear();
+  C("mnuViewHelp").Click();
+  EXPECT_EQ(fake.shell.opened, std::vector<std::string>{chm});
+}
+
 TEST_F(MainWindowTest, NormalWindowPausesSchedulerAndMemoryShieldMinimisedRearms) {
   PutUser("OptionAndSettings", "chkAutomaticScanYesOrNo", "1");
   main().BackendResized(main().width(), main().height(), main().scale_width(), main().scale_height(),
@@ -372,7 +403,8 @@ TEST_F(MainWindowTest, NoTwoVisibleSiblingsOverlap) {
 // ------------------------------------------------------------------ ways out
 
 TEST_F(MainWindowTest, FileExitWritesStoppedColumnsAndMaxAndUnloadsEverything) {
-  C("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").set_column_width(3, 2222);
+  ui::Control& results = C("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+  results.DragColumn(3, 2222);
   app->about().Show();
   bool ended = false;
   app->onEnd = [&] { ended = true; };
@@ -380,7 +412,8 @@ TEST_F(MainWindowTest, FileExitWritesStoppedColumnsAndMaxAndUnloadsEverything) {
   EXPECT_TRUE(ended);
   EXPECT_EQ(User("OptionAndSettings", "STATUS"), "STOPPED");
   EXPECT_EQ(User("OptionAndSettings", "RESTART"), "False");
-  EXPECT_EQ(User("Settings", "FoundCol21"), "1400");
+  // A drag makes every width the user's: all are kept.
+  EXPECT_EQ(User("Settings", "FoundCol21"), std::to_string(results.columns()[0].width));
   EXPECT_EQ(User("Settings", "FoundCol23"), "2222");
   EXPECT_EQ(User("Settings", "Max"), "0");
   EXPECT_EQ(sub.Count("RemoveTrayIcon"), 1);
@@ -412,7 +445,8 @@ TEST_F(MainWindowTest, HideLabelLeavesLikeEveryOtherWayOut) {
   C("lblHide").Click();
   EXPECT_TRUE(app->ended());
   EXPECT_EQ(User("OptionAndSettings", "STATUS"), "STOPPED");
-  EXPECT_EQ(User("Settings", "FoundCol21"), "1400");
+  // Widths nobody dragged follow the window and are not kept.
+  EXPECT_EQ(User("Settings", "FoundCol21"), "<none>");
   EXPECT_EQ(sub.Count("RemoveTrayIcon"), 1);
   EXPECT_FALSE(main().visible());
   EXPECT_FALSE(app->deleteFailed().loaded());

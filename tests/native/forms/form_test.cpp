@@ -3,6 +3,7 @@
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -219,6 +220,64 @@ TEST_F(FormTest, ShownNeedsEveryContainerVisible) {
   outer.set_visible(false);
   EXPECT_TRUE(chk.visible());
   EXPECT_FALSE(chk.shown());
+}
+
+// Dialog keys as Windows dialogs have them: Tab stops at what can take the focus and is in
+// view, an option group is one stop (its set option), Enter and Escape press the default and
+// cancel buttons only while those could be clicked.
+TEST_F(FormTest, TabOrderAndTheDefaultAndCancelButtons) {
+  form.Add(ControlType::Label, "lblName");
+  form.Add(ControlType::TextBox, "txtName");
+  Control& hidden = form.Add(ControlType::Frame, "fraHidden");
+  form.Add(ControlType::CommandButton, "cmdInHidden", &hidden);
+  hidden.set_visible(false);
+  Control& type = form.Add(ControlType::Frame, "fraType");
+  form.Add(ControlType::OptionButton, "optA", &type);
+  Control& optB = form.Add(ControlType::OptionButton, "optB", &type);
+  form.Add(ControlType::ProgressBar, "pb");
+  form.Add(ControlType::CommandButton, "cmdOff").set_enabled(false);
+  Control& ok = form.Add(ControlType::CommandButton, "cmdOK");
+  Control& cancel = form.Add(ControlType::CommandButton, "cmdCancel");
+  auto order = [&] {
+    std::vector<std::string> names;
+    for (Control* c : form.TabOrder()) names.push_back(c->name());
+    return names;
+  };
+  using Names = std::vector<std::string>;
+  EXPECT_EQ(order(), (Names{"txtName", "optA", "cmdOK", "cmdCancel"}));  // no option set: the first
+  optB.set_value(1);
+  EXPECT_EQ(order(), (Names{"txtName", "optB", "cmdOK", "cmdCancel"}));
+  type.set_enabled(false);
+  EXPECT_EQ(order(), (Names{"txtName", "cmdOK", "cmdCancel"}));
+  type.set_enabled(true);
+
+  std::string clicked;
+  ok.onClick = [&] { clicked += "ok;"; };
+  cancel.onClick = [&] { clicked += "cancel;"; };
+  EXPECT_FALSE(form.PressEnter());  // none set
+  form.set_default_button(&ok);
+  form.set_cancel_button(&cancel);
+  form.set_default_button(&form.Get("txtName"));  // not a command button: none
+  EXPECT_EQ(form.default_button(), nullptr);
+  form.set_default_button(&ok);
+  const struct {
+    const char* what;
+    std::function<void()> arrange;
+    bool enter, escape;
+  } cases[] = {
+      {"both usable", [] {}, true, true},
+      {"OK disabled", [&] { ok.set_enabled(false); }, false, true},
+      {"Cancel hidden", [&] { cancel.set_visible(false); }, true, false},
+  };
+  for (const auto& c : cases) {
+    ok.set_enabled(true);
+    cancel.set_visible(true);
+    c.arrange();
+    clicked.clear();
+    EXPECT_EQ(form.PressEnter(), c.enter) << c.what;
+    EXPECT_EQ(form.PressEscape(), c.escape) << c.what;
+    EXPECT_EQ(clicked, std::string(c.enter ? "ok;" : "") + (c.escape ? "cancel;" : "")) << c.what;
+  }
 }
 
 TEST(TypeNameTest, ClassicNames) {
