@@ -21,8 +21,8 @@ FrmRestore::FrmRestore(ui::Backend& backend, std::function<std::string(const std
         12, 10, 610, 34);
   auto& list = Place(Add(ui::ControlType::ListView, "lvwRestore"), "", 12, 48, 610, 270);
   list.set_checkboxes(true);
-  list.set_columns({{"Item", 150 * kPx}, {"Original Location", 230 * kPx}, {"Removed", 110 * kPx},
-                    {"Outcome", 180 * kPx}});
+  list.set_columns({{"Item", 120 * kPx}, {"Original Location", 210 * kPx}, {"Removed", 135 * kPx},
+                    {"Outcome", 125 * kPx}});
   auto& exclude = Place(Add(ui::ControlType::CheckBox, "chkExclude"), "Don't detect this again", 12, 326, 300, 22);
   exclude.set_value(1);
   Place(Add(ui::ControlType::CommandButton, "cmdRestore"), "Restore", 318, 356, 96, 28).onClick = [this] {
