@@ -34,6 +34,8 @@ FrmRestore::FrmRestore(ui::Backend& backend, std::function<std::string(const std
   Place(Add(ui::ControlType::CommandButton, "cmdClose"), "Close", 526, 356, 96, 28).onClick = [this] {
     cmdClose_Click();
   };
+  // Escape closes; Enter presses nothing, as restoring and deleting copies take a choice.
+  set_cancel_button(Find("cmdClose"));
   onLoad = [this] {
     int left = 0, top = 0, width = 0, height = 0;
     this->backend().WorkArea(left, top, width, height);
