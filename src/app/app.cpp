@@ -97,7 +97,8 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   main_ = AddWindow<FrmMain>(false, ui, *this);
   // These go with the main window's unload, in this order.
   help_ = AddWindow<FrmHelp>(true, ui, *this);
-  about_ = AddWindow<FrmAbout>(true, ui);
+  about_ = AddWindow<FrmAbout>(true, ui, *this);
+  about_->set_owner(main_);
   download_ = AddWindow<FrmDownload>(true, ui);
   homePageChangedAlert_ = AddWindow<FrmHomePageChangedAlert>(true, ui, info_.branding.productName);
   menuPopUp_ = AddWindow<FrmMenuPopUp>(true, ui, *this);
@@ -144,7 +145,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   for (ui::Form* f : {about_, homeAlert, menu, notice, memoryAlert, website_}) {
     f->set_caption(info_.branding.productName);
     // The alerts and the slide-up windows lay themselves out.
-    if (f != homeAlert && f != memoryAlert && f != menu && f != notice) f->Move(0, 0, 6000, 4000);
+    if (f != about_ && f != homeAlert && f != memoryAlert && f != menu && f != notice) f->Move(0, 0, 6000, 4000);
   }
   // Left open at exit, the web page window ends the program when it closes.
   website_->onUnload = [this](int&) {

@@ -13,6 +13,7 @@ struct Branding {
   int productNumber = 21;  // the language server's folder for this program
   bool skinning = true;
   bool takeSplashIcon = true;
+  std::string copyright = "Copyright (C) 2026 Kestrix Labs";  // LegalCopyright
 };
 
 }  // namespace kx

@@ -127,6 +127,7 @@ Branding BrandingFromVersionInfo(const VersionInfo& info, Branding defaults) {
   take("ProductName", defaults.productName);
   take("CompanyName", defaults.companyName);
   take("Comments", defaults.website);
+  take("LegalCopyright", defaults.copyright);
   return defaults;
 }
 

@@ -29,7 +29,7 @@ struct VersionInfo {
 // nullopt when the bytes do not start with a VS_VERSION_INFO block.
 std::optional<VersionInfo> ParseVersionInfo(const std::string& bytes);
 
-// ProductName, CompanyName and Comments (the vendor's web site) over the defaults; an
+// ProductName, CompanyName, Comments (the vendor's web site) and LegalCopyright over the defaults; an
 // absent or empty value keeps the default.
 Branding BrandingFromVersionInfo(const VersionInfo& info, Branding defaults);
 

@@ -64,10 +64,11 @@ TEST(VersionResource, KestrixBrandingComesFromItsOwnResource) {
   ASSERT_NE(GetFileAttributesA(exe.c_str()), INVALID_FILE_ATTRIBUTES) << exe << " is built with the tests";
   ExpectSameAsVerQueryValue(exe);
   auto info = ParseVersionInfo(*ReadVersionResource(exe));
-  Branding b = BrandingFromVersionInfo(*info, Branding{"x", "y", "z", 21});
+  Branding b = BrandingFromVersionInfo(*info, Branding{"x", "y", "z", 21, true, true, "c"});
   EXPECT_EQ(b.productName, "Kestrix");
   EXPECT_EQ(b.companyName, "Kestrix Labs");
   EXPECT_EQ(b.website, "http://www.kestrix.example");
+  EXPECT_EQ(b.copyright, "Copyright (C) 2026 Kestrix Labs");
   EXPECT_EQ(info->fileMajor, 1);
   EXPECT_EQ(info->fileMinor, 0);
 }

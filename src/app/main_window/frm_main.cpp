@@ -19,6 +19,7 @@ using namespace frm_main;
 FrmMain::FrmMain(ui::Backend& backend, App& app) : Form("FrmMain", backend), app_(app) {
   set_caption("Vuziva zav Uzavira Rizezov");
   Move(0, 0, T(936), T(640));
+  set_min_client_size(T(kMinClientW), T(kMinClientH));
   BuildMenus();
   auto& banner = Add(ControlType::Label, "Label22");
   banner.set_caption("Welcome");
@@ -138,7 +139,7 @@ void FrmMain::mnuViewHelp_Click() {
 
 void FrmMain::mnuAboutItem_Click() {
   app_.about().Load();
-  app_.about().Show();
+  app_.about().Show(true);
 }
 
 void FrmMain::mnuDebugItem_Click(int index) {
@@ -214,7 +215,10 @@ void FrmMain::Form_Unload(int& cancel) { UnloadSteps(); }
 void FrmMain::UnloadSteps() {
   Settings& s = app_.settings();
   Step([&] {
-    const auto& columns = Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").columns();
+    // Only the user's widths: the fitted ones follow the window and are fitted again.
+    const Control& list = Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+    if (list.fill_column() != 0) return;
+    const auto& columns = list.columns();
     for (size_t n = 1; n <= columns.size(); ++n)
       s.WriteSetting(kSettings, "FoundCol2" + std::to_string(n), std::to_string(columns[n - 1].width));
   });

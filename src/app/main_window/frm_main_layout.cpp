@@ -155,7 +155,9 @@ void FrmMain::BuildResultsPanel(Control& panel) {
   auto& list = Place(Add(ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &panel),
                      "", 16, 76, 548, 314);
   list.set_checkboxes(true);
-  list.set_columns({{"Spyware/Adware Found", 1400}, {"Location", 1400}, {"Type", 1400}});
+  // Until the user drags a column, the location takes what the name and type leave.
+  list.set_columns({{"Spyware/Adware Found", T(180)}, {"Location", T(240)}, {"Type", T(110)}});
+  list.set_fill_column(2);
   Place(Add(ControlType::Label, "lblDeletingCaption", &panel), "", 16, 398, 420, 18);
   Place(Add(ControlType::Label, "lblDeletingPercentageCompleted", &panel), "", 444, 398, 120, 18);
   Place(Add(ControlType::ProgressBar, "pgbDeleteSpywaresFound", &panel), "", 16, 420, 548, 16);
@@ -174,7 +176,7 @@ void FrmMain::BuildOptionsPanel(Control& panel) {
     view[i] = &Place(Add(ControlType::Frame, "frmView", &panel, i), "", 16, 48, 548, 456);
     view[i]->set_visible(i == 0);
   }
-  constexpr int FW = 548;
+  constexpr int FW = kSettingsPageW;
 
   // Scan Options.
   const char* checks[][2] = {{"chkSweepMemory", "Scan Proccesses and Files"},

@@ -6,6 +6,8 @@
 #include "app/startup_files.h"
 
 #include <stdexcept>
+#include <utility>
+#include <vector>
 
 namespace kx {
 
@@ -211,11 +213,20 @@ void FrmMain::LoadSettingsIntoWindow() {
       if (ticks[i] && drives.item(i).checked != *ticks[i]) drives.SetItemChecked(i, *ticks[i]);
   });
   Step([&] {
+    // Widths the user dragged come back. Every stored one at 1400 is what the window saved
+    // before anyone dragged: the columns go on following the list.
     Control& list = Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+    std::vector<std::pair<size_t, int>> dragged;
+    bool untouched = true;
     for (size_t n = 1; n <= list.columns().size(); ++n) {
-      auto width = ParseSettingInt(s.ReadSetting(kSettings, "FoundCol2" + std::to_string(n), "1400"));
-      if (width && *width >= 0) list.set_column_width(n, *width);
+      auto width = ParseSettingInt(s.ReadSetting(kSettings, "FoundCol2" + std::to_string(n), ""));
+      if (!width || *width < 0) continue;
+      dragged.emplace_back(n, *width);
+      untouched = untouched && *width == 1400;
     }
+    if (dragged.empty() || untouched) return;
+    list.set_fill_column(0);
+    for (auto [n, width] : dragged) list.set_column_width(n, width);
   });
   Step([&] {
     if (s.ReadSetting(kSettings, "Max", "0") == "1") set_window_state(ui::WindowState::Maximized);

@@ -16,9 +16,12 @@ constexpr int kLingerSeconds = 5;  // TmrEnablePopDown's ticks past this start t
 
 FrmMenuPopUp::FrmMenuPopUp(ui::Backend& backend, App& app) : Form("frmMenuPopUp", backend), app_(app) {
   using ui::ControlType;
-  Move(0, 0, 180 * kPx, 160 * kPx);
+  // Part of the tray, not a window of its own: no caption, no taskbar button.
+  set_border_style(ui::BorderStyle::None);
+  set_show_in_taskbar(false);
+  Move(0, 0, 180 * kPx, 120 * kPx);
   // The inner size as designed; the window reports its own once it is shown.
-  BackendResized(width(), height(), 172 * kPx, 130 * kPx, ui::WindowState::Normal);
+  BackendResized(width(), height(), 178 * kPx, 118 * kPx, ui::WindowState::Normal);
   auto label = [this](const char* name, const char* caption, int top) -> ui::Control& {
     ui::Control& c = Add(ControlType::Label, name);
     c.set_caption(caption);

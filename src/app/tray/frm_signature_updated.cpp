@@ -15,9 +15,12 @@ constexpr int kFall = 40;  // twips per tick of tmrPopDown, until it is below th
 FrmSignatureUpdated::FrmSignatureUpdated(ui::Backend& backend, App& app, ui::Form* iconOwner)
     : Form("frmSignatureUpdated", backend), app_(app), iconOwner_(iconOwner) {
   using ui::ControlType;
-  Move(0, 0, 300 * kPx, 150 * kPx);
+  // A notice from the tray: no caption, no taskbar button.
+  set_border_style(ui::BorderStyle::None);
+  set_show_in_taskbar(false);
+  Move(0, 0, 300 * kPx, 120 * kPx);
   // The inner size as designed; the window reports its own once it is shown.
-  BackendResized(width(), height(), 292 * kPx, 120 * kPx, ui::WindowState::Normal);
+  BackendResized(width(), height(), 298 * kPx, 118 * kPx, ui::WindowState::Normal);
   Add(ControlType::Label, "lblUpdateInfo").Move(12 * kPx, 10 * kPx, 270 * kPx, 64 * kPx);
   ui::Control& ok = Add(ControlType::CommandButton, "cmdUpdateSuccesfullOK");
   ok.set_caption("OK");

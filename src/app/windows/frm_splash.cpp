@@ -10,6 +10,10 @@ constexpr int kPx = 15;  // twips per pixel at 96 DPI
 
 FrmSplash::FrmSplash(ui::Backend& backend, App& app) : Form("frmSplash", backend), app_(app) {
   const auto& b = app.info().branding;
+  // A bare window in the middle of the screen, with no taskbar button while it lasts.
+  set_border_style(ui::BorderStyle::None);
+  set_show_in_taskbar(false);
+  set_start_up_position(ui::StartUpPosition::CenterScreen);
   Move(0, 0, 420 * kPx, 200 * kPx);
   auto& product = Add(ui::ControlType::Label, "lblProductName");
   product.set_caption(b.productName);

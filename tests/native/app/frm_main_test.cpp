@@ -357,7 +357,8 @@ TEST_F(MainWindowTest, NormalWindowPausesSchedulerAndMemoryShieldMinimisedRearms
 }
 
 TEST_F(MainWindowTest, ResizeStacksThePanelsAndFitsTheirContents) {
-  for (auto [w, h] : {std::pair{12000, 8400}, {19200, 14000}}) {
+  // The smallest client area the window can be sized to (860 x 520 pixels), and a large one.
+  for (auto [w, h] : {std::pair{12900, 7800}, {19200, 14000}}) {
     main().BackendResized(w + 240, h + 900, w, h, ui::WindowState::Normal);
     const auto& status = C("frmStatus");
     EXPECT_LE(status.left() + status.width(), w);
