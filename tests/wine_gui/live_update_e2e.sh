@@ -41,6 +41,8 @@ curl -s "$date_url" >"$work/full.pkg"
 run "$port" first AFirstUpdateFromTheDefaultDateBringsTheFullSet
 "$server" withdraw DIR PopZilla --db "$db" >/dev/null
 run "$port" withdrawal AWithdrawalPublishedLaterIsAppliedByTheNextUpdate
+"$server" publish COOK "undo.example" --db "$db" >/dev/null
+run "$port" undo UndoPutsBackTheSetTheLastUpdateReplaced
 
 run "$port" submission ASubmittedFileNameReachesTheServer
 python3 - "$work/kestrix-submissions.db" <<'PY' || { echo "FAILED: the submission is not in the server's store"; status=1; }

@@ -11,6 +11,7 @@
 #include <ctime>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "definitions/codec.h"
 #include "running_kestrix.h"
@@ -123,6 +124,60 @@ TEST_F(LiveUpdateE2E, AWithdrawalPublishedLaterIsAppliedByTheNextUpdate) {
   EXPECT_NE(File("date.dat"), before);
   for (const std::string& l : Lines(File("DirectoryDefinition.dat"), true)) EXPECT_NE(l.rfind("PopZilla=", 0), 0u) << l;
   EXPECT_EQ(Lines(File("DirectoryDefinition.dat"), true).size() + 1, Lines(Sample("DirectoryDefinition.txt"), false).size());
+}
+
+void Key(WORD vk) {
+  INPUT in[2] = {};
+  for (int i = 0; i < 2; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = vk;
+    in[i].ki.dwFlags = i ? KEYEVENTF_KEYUP : 0;
+  }
+  SendInput(2, in, sizeof(INPUT));
+  Sleep(200);
+}
+
+// A definition published since the last case: Live Update brings it, and File > Undo last
+// definitions update puts back the set it replaced, byte for byte, with its date shown.
+TEST_F(LiveUpdateE2E, UndoPutsBackTheSetTheLastUpdateReplaced) {
+  std::vector<std::string> before;
+  for (const std::string& f : kFiles) before.push_back(File(f));
+  std::string oldDate = before.back().substr(0, before.back().find("\r\n"));
+  ASSERT_FALSE(oldDate.empty()) << "the first case ran first";
+  RunningKestrix k;
+  const std::string notice = RunLiveUpdate(k, "live_update_before_undo.bmp");
+  ASSERT_NE(notice.find("definitions have been updated"), std::string::npos) << notice;
+  ASSERT_NE(File("BlockedCookies.dat"), before[3]) << "the published cookie site did not arrive";
+  if (HWND ok = k.WindowWithButton("OK")) {
+    PostMessageA(Button(ok, "OK"), BM_CLICK, 0, 0);
+    ASSERT_TRUE(WaitFor([&] { return !IsWindowVisible(ok); }, 10000)) << "the notice stays";
+  }
+
+  // File: Scan Now, Scan Results, View Log, Run Live Update, Minimize to Tray, Exit, Undo
+  // (separators are passed over).
+  ASSERT_TRUE(WaitFor([&] {
+    SetForegroundWindow(k.main);
+    return GetForegroundWindow() == k.main;
+  }, 10000));
+  Key(VK_F10);
+  Key(VK_DOWN);
+  for (int i = 0; i < 6; ++i) Key(VK_DOWN);
+  Key(VK_RETURN);
+  HWND ask = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (ask = k.WindowWithButton("&Yes")) != nullptr; }, 20000)) << "no question";
+  PostMessageA(Button(ask, "&Yes"), BM_CLICK, 0, 0);
+  HWND done = nullptr;
+  ASSERT_TRUE(WaitFor([&] { return (done = k.WindowWithButton("OK")) != nullptr; }, 20000)) << "no outcome";
+  std::string said;
+  for (HWND h : Children(done)) said += Text(h) + "\n";
+  EXPECT_NE(said.find("dated " + oldDate), std::string::npos) << said;
+  PostMessageA(Button(done, "OK"), BM_CLICK, 0, 0);
+
+  for (size_t i = 0; i < before.size(); ++i) EXPECT_EQ(File(kFiles[i]), before[i]) << kFiles[i];
+  bool shown = false;
+  for (HWND h : Children(k.main)) shown = shown || Text(h) == oldDate + " PST";
+  EXPECT_TRUE(shown) << "the Status panel does not show " << oldDate;
+  k.Screenshot("undo_definitions.bmp");
 }
 
 // The server in front is another key's, a hanging one, or one that sends a cut or replayed
