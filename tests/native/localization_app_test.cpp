@@ -35,7 +35,7 @@ TEST_F(AppTest, TheStoredLanguageTranslatesTheMainWindowAtStartUp) {
   EXPECT_EQ(C("cmdScan").caption(), "Jetzt pr\xFC" "fen");
   EXPECT_EQ(C("TabStrip1").tabs()[2], "Zeitplan");
   EXPECT_EQ(C("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").columns()[1].caption, "Fundort");
-  EXPECT_EQ(C("mnuFileItem", 8).caption(), "Beenden");
+  EXPECT_EQ(C("mnuFileItem", 8).caption(), "&Beenden");
   EXPECT_EQ(app->languages()->getMessages("MSG_STOP"), "M\xF6" "chten Sie die Pr\xFC" "fung wirklich abbrechen?");
 
   // Switching back rewrites every caption the English block has.

@@ -23,22 +23,23 @@ void FrmMain::BuildMenus() {
     for (const char* c : captions) Add(ControlType::Menu, item, &menu, i++).set_caption(c);
     return &menu;
   };
+  // "&" marks the letter that picks the item from the keyboard; each language sets its own.
   items("mnuFile", "&File", "mnuFileItem",
-        {"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-", "Minimize to Tray", "-", "Exit",
-         "Undo last definitions update"});
+        {"&Scan Now", "Scan &Results", "View &Log", "-", "Run Live &Update", "-", "&Minimize to Tray", "-", "E&xit",
+         "U&ndo last definitions update"});
   items("mnuSettings", "&Settings", "mnuSettingsItem",
-        {"Scan Options", "Proactive Protection", "Schedule", "Auto Update", "-", "Language..."});
-  items("mnuQuarantine", "&Quarantine", "mnuQuarItem", {"View Quarantine", "View Exclusions", "Restore..."});
+        {"&Scan Options", "&Proactive Protection", "Sc&hedule", "&Auto Update", "-", "&Language..."});
+  items("mnuQuarantine", "&Quarantine", "mnuQuarItem", {"View &Quarantine", "View &Exclusions", "&Restore..."});
   auto& help = Add(ControlType::Menu, "mnuHelp");
   help.set_caption("&Help");
-  Add(ControlType::Menu, "mnuViewHelp", &help).set_caption("View Help");
+  Add(ControlType::Menu, "mnuViewHelp", &help).set_caption("View &Help");
   auto& about = Add(ControlType::Menu, "mnuAbout");
   about.set_caption("&About");
-  Add(ControlType::Menu, "mnuAboutItem", &about).set_caption("About this software");
+  Add(ControlType::Menu, "mnuAboutItem", &about).set_caption("&About this software");
   auto& popup = Add(ControlType::Menu, "mnuPopup");
   popup.set_caption("Popup");
   popup.set_visible(false);
-  Add(ControlType::Menu, "mnuFileProperties", &popup).set_caption("File Properties");
+  Add(ControlType::Menu, "mnuFileProperties", &popup).set_caption("File &Properties");
   items("mnuDebug", "Debug", "mnuDebugItem",
         {"Show Homepage Changed", "Show SignatureUpdated", "Show SpywareFound"})->set_visible(false);
 }

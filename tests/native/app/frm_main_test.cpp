@@ -29,8 +29,8 @@ TEST_F(MainWindowTest, ControlTreeHasTheNamedControlsCaptionsAndTimers) {
   std::vector<std::string> file;
   for (auto* item : main().Children(&C("mnuFile"))) file.push_back(item->caption());
   // Items added later are appended, so the older indexes keep their translations.
-  EXPECT_EQ(file, (std::vector<std::string>{"Scan Now", "Scan Results", "View Log", "-", "Run Live Update", "-",
-                                            "Minimize to Tray", "-", "Exit", "Undo last definitions update"}));
+  EXPECT_EQ(file, (std::vector<std::string>{"&Scan Now", "Scan &Results", "View &Log", "-", "Run Live &Update", "-",
+                                            "&Minimize to Tray", "-", "E&xit", "U&ndo last definitions update"}));
   EXPECT_FALSE(C("mnuPopup").visible());
   EXPECT_FALSE(C("mnuDebug").visible());
   EXPECT_EQ(C("mnuDebugItem", 2).caption(), "Show SpywareFound");

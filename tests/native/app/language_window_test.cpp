@@ -44,7 +44,7 @@ class LanguageWindowTest : public AppTest {
   }
   ui::Control& LanguageMenuItem() {
     for (ui::Control* item : main().Children(&C("mnuSettings")))
-      if (item->caption() == "Language...") return *item;
+      if (item->caption() == "&Language...") return *item;
     ADD_FAILURE() << "no Language... in the Settings menu";
     return C("mnuSettings");
   }
@@ -128,9 +128,9 @@ TEST_F(LanguageWindowTest, SettingsLanguageOpensTheWindowAgainInEveryLanguage) {
     const char* item;   // the menu item afterwards
     const char* title;  // the window's title once chosen
   };
-  const Case cases[] = {{"Deutsch", "Sprache...", "Sprachauswahl"},
-                        {"Fran\xE7" "ais", "Langue...", "Choix de la langue"},
-                        {"English", "Language...", "Language Selection"}};
+  const Case cases[] = {{"Deutsch", "&Sprache...", "Sprachauswahl"},
+                        {"Fran\xE7" "ais", "La&ngue...", "Choix de la langue"},
+                        {"English", "&Language...", "Language Selection"}};
   for (const Case& c : cases) {
     std::string shown, title;
     ui.onRunModal = [&](ui::Form& f) {
