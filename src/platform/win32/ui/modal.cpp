@@ -104,7 +104,8 @@ bool Win32Backend::Impl::DialogKey(MSG& m) {
     const auto wants = [&](UINT code) {
       return (SendMessageA(m.hwnd, WM_GETDLGCODE, m.wParam, reinterpret_cast<LPARAM>(&m)) & code) != 0;
     };
-    Control* focused = m.hwnd != root ? w->ById(GetDlgCtrlID(m.hwnd)) : nullptr;
+    // Only a control's own window names it; a part of one (a list's header) has its own ids.
+    Control* focused = GetParent(m.hwnd) == root ? w->ById(GetDlgCtrlID(m.hwnd)) : nullptr;
     // An open drop-down list takes Enter and Escape itself, to close.
     const bool dropped = focused && focused->type() == ControlType::ComboBox &&
                          SendMessageA(m.hwnd, CB_GETDROPPEDSTATE, 0, 0);
