@@ -256,5 +256,40 @@ TEST(RestoreTest, EachItemComesBackOrSaysWhyAndTheQuarantineKeepsItsCopies) {
   }
 }
 
+// Delete discards exactly the chosen copies, after which they are no longer listed; an item
+// naming a place outside the quarantine (a hand-edited log) is refused and that place kept.
+TEST(RestoreTest, DeleteDiscardsOnlyTheChosenCopiesInsideTheQuarantine) {
+  RestoreFixture f;
+  f.fp.files.AddFile("C:\\Prog\\Bad\\bad.exe", "bad");
+  f.fp.files.AddFile("C:\\Prog\\Toolbar\\a.txt", "a");
+  f.fp.files.AddFile("C:\\Prog\\keep.dll", "keep");
+  f.fp.files.AddFile("C:\\Windows\\win.ini", "[windows]");
+  for (const Stored& s : kValues) f.fp.registry.Put(s.hive, s.key, s.name, s.value);
+  f.Run(kFirst, {"C:\\Prog\\Bad\\bad.exe", "C:\\Prog\\Toolbar", "C:\\Prog\\keep.dll"}, true);
+  f.runs = f.restore.List();
+  const RestoreItem* file = f.Find(RestoreItem::Kind::File, "C:\\Prog\\Bad\\bad.exe");
+  const RestoreItem* folder = f.Find(RestoreItem::Kind::Folder, "C:\\Prog\\Toolbar");
+  const RestoreItem* exported = f.Find(RestoreItem::Kind::RegistryExport, "");
+  ASSERT_TRUE(file && folder && exported);
+  const RestoreItem outside{RestoreItem::Kind::File, "..\\..\\Windows\\win.ini", "C:\\x.ini", {}, {}};
+  const RestoreItem outsideFolder{RestoreItem::Kind::Folder, "..", "C:\\Prog", {}, {}};
+
+  const auto outcomes = f.restore.DeleteCopies({file, folder, exported, &outside, &outsideFolder});
+  ASSERT_EQ(outcomes.size(), 5u);
+  for (size_t i = 0; i < 3; ++i) EXPECT_TRUE(outcomes[i].AllRestored()) << i;
+  for (size_t i = 3; i < 5; ++i) EXPECT_EQ(outcomes[i].outcomes.at(0).status, RestoreStatus::Failed) << i;
+  EXPECT_FALSE(f.fp.files.Exists(kQ + "\\bad.exe"));
+  EXPECT_FALSE(f.fp.files.Exists(kQ + "\\Toolbar"));
+  EXPECT_TRUE(f.fp.files.Find(kQ + "\\*.reg").empty());
+  EXPECT_EQ(f.fp.files.ReadFile(kQ + "\\keep.dll"), "keep");
+  EXPECT_EQ(f.fp.files.ReadFile("C:\\Windows\\win.ini"), "[windows]");
+  EXPECT_TRUE(f.fp.files.FolderExists(kData));
+  // What is left is listed; what went is not.
+  f.runs = f.restore.List();
+  ASSERT_EQ(f.runs.size(), 1u);
+  ASSERT_EQ(f.runs[0].items.size(), 1u);
+  EXPECT_EQ(f.runs[0].items[0].original, "C:\\Prog\\keep.dll");
+}
+
 }  // namespace
 }  // namespace kx
