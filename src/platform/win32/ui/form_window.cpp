@@ -390,9 +390,18 @@ LRESULT Win32Backend::Impl::FormProc(FormWin& w, UINT msg, WPARAM wp, LPARAM lp)
       RECT r{0, 0, Px(minW), Px(minH)};
       AdjustWindowRectEx(&r, static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_STYLE)), GetMenu(hwnd) != nullptr,
                          static_cast<DWORD>(GetWindowLongPtrA(hwnd, GWL_EXSTYLE)));
+      // Never more than the monitor's work area: at a large scale on a small screen the window
+      // must still fit on it, clipped, rather than stand off its edges.
+      MONITORINFO mi{};
+      mi.cbSize = sizeof mi;
+      LONG roomX = r.right - r.left, roomY = r.bottom - r.top;
+      if (GetMonitorInfoA(MonitorFromWindow(hwnd, MONITOR_DEFAULTTONEAREST), &mi)) {
+        roomX = std::min<LONG>(roomX, mi.rcWork.right - mi.rcWork.left);
+        roomY = std::min<LONG>(roomY, mi.rcWork.bottom - mi.rcWork.top);
+      }
       auto* mmi = reinterpret_cast<MINMAXINFO*>(lp);
-      if (minW > 0) mmi->ptMinTrackSize.x = std::max<LONG>(mmi->ptMinTrackSize.x, r.right - r.left);
-      if (minH > 0) mmi->ptMinTrackSize.y = std::max<LONG>(mmi->ptMinTrackSize.y, r.bottom - r.top);
+      if (minW > 0) mmi->ptMinTrackSize.x = std::max<LONG>(mmi->ptMinTrackSize.x, roomX);
+      if (minH > 0) mmi->ptMinTrackSize.y = std::max<LONG>(mmi->ptMinTrackSize.y, roomY);
       return 0;
     }
     case WM_CLOSE: w.form->BackendClosed(); return 0;
