@@ -2,6 +2,8 @@
 // program and its message loop until it ends.
 #include <windows.h>
 
+#include <exception>
+#include <memory>
 #include <string>
 
 #include "app/app.h"
@@ -16,7 +18,19 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
   kx::Log log(platform.clock, kx::win32::WriteDebugOutput);
   kx::win32::Win32Backend ui(&log);
   const std::string self = kx::win32::OwnModulePath();
-  kx::App app(platform, ui, kx::AppInfoFromVersionResource(kx::win32::ReadVersionResource(self), self), {}, &log);
+  std::unique_ptr<kx::App> owner;
+  try {
+    owner = std::make_unique<kx::App>(platform, ui,
+                                      kx::AppInfoFromVersionResource(kx::win32::ReadVersionResource(self), self), kx::Subsystems{},
+                                      &log);
+  } catch (const std::exception& e) {
+    // A build fault (a window without a control a feature drives): say so and stop,
+    // rather than run with that feature silently half-wired.
+    log.Write(std::string("start-up failed: ") + e.what());
+    MessageBoxA(nullptr, e.what(), "Kestrix", MB_OK | MB_ICONERROR);
+    return 1;
+  }
+  kx::App& app = *owner;
   app.onEnd = [] { PostQuitMessage(0); };
   app.Start();
   MSG m;

@@ -6,6 +6,7 @@
 #include "app/windows/frm_hidden.h"
 #include "app/windows/frm_language_host.h"
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_views.h"
 #include "app/tray/frm_menu_popup.h"
 #include "app/wiring/report_wiring.h"
 #include "app/tray/frm_signature_updated.h"
@@ -54,7 +55,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   }
   if (!subsystems_.removal) {
     if (ownScan_) {
-      ownRemoval_ = std::make_unique<RemovalWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      ownRemoval_ = std::make_unique<RemovalWiring>(*this, *ownScan_);
       subsystems_.removal = ownRemoval_.get();
     } else {
       subsystems_.removal = &idle_;
@@ -62,7 +63,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   }
   if (!subsystems_.report) {
     if (ownScan_) {
-      ownReport_ = std::make_unique<ReportWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      ownReport_ = std::make_unique<ReportWiring>(*this, *ownScan_);
       subsystems_.report = ownReport_.get();
     } else {
       subsystems_.report = &idle_;
@@ -72,7 +73,7 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   if (!subsystems_.tray) subsystems_.tray = (ownTray_ = std::make_unique<TrayWiring>(*this)).get();
   if (!subsystems_.submission) {
     if (ownScan_) {
-      ownSubmission_ = std::make_unique<SubmissionWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      ownSubmission_ = std::make_unique<SubmissionWiring>(*this, *ownScan_);
       subsystems_.submission = ownSubmission_.get();
     } else {
       subsystems_.submission = &idle_;
@@ -81,20 +82,20 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   if (!subsystems_.shields) {
     // The memory shield asks through the scan's process scanner: the program's own scan.
     if (ownScan_) {
-      ownShields_ = std::make_unique<ShieldsWiring>(*this, static_cast<ScanWiring&>(*ownScan_));
+      ownShields_ = std::make_unique<ShieldsWiring>(*this, *ownScan_);
       subsystems_.shields = ownShields_.get();
     } else {
       subsystems_.shields = &idle_;
     }
   }
   if (!subsystems_.schedule) {
-    // A scan supplied by the caller has no driver here to carry the auto-delete flag.
-    ownSchedule_ = std::make_unique<ScheduleWiring>(*this, static_cast<ScanWiring*>(ownScan_.get()));
+    ownSchedule_ = std::make_unique<ScheduleWiring>(*this);
     subsystems_.schedule = ownSchedule_.get();
   }
 
   splash_ = AddWindow<FrmSplash>(false, ui, *this);
   main_ = AddWindow<FrmMain>(false, ui, *this);
+  views_ = std::make_unique<MainWindowViews>(MainWindowViews::Of(*main_));
   // These go with the main window's unload, in this order.
   help_ = AddWindow<FrmHelp>(true, ui, *this);
   about_ = AddWindow<FrmAbout>(true, ui, *this);
@@ -217,6 +218,14 @@ void App::ChangeLanguage(const std::string& language) {
   if (!languages_) return;
   for (const Window& w : windows_)
     if (w.form->loaded()) languages_->ChangeLanguage(*w.form, language);
+}
+
+std::string App::Message(const std::string& key) {
+  return languages_ ? languages_->getMessages(key) : key;
+}
+
+std::function<std::string(const std::string&)> App::Messages() {
+  return [this](const std::string& key) { return Message(key); };
 }
 
 clsLanguages& App::CreateLanguages() {

@@ -30,6 +30,8 @@ namespace kx {
 class FrmMain;
 class FrmSplash;
 class FrmHelp;
+class ScanWiring;
+struct MainWindowViews;
 
 // What the program knows about itself, from its version resource.
 struct AppInfo {
@@ -79,6 +81,10 @@ class App {
   // The language engine exists from the main window's load on.
   clsLanguages* languages() { return languages_.get(); }
   clsLanguages& CreateLanguages();
+  // A message in the current language; before the language engine exists, its key, so a
+  // text shown too early names itself rather than showing nothing.
+  std::string Message(const std::string& key);
+  std::function<std::string(const std::string&)> Messages();
 
   // Every window of the program, in the order they are made. Unloading, stopping the
   // timers at the end and switching the language walk this list.
@@ -92,6 +98,8 @@ class App {
 
   FrmSplash& splash() { return *splash_; }
   FrmMain& main() { return *main_; }
+  // The main window's controls each feature drives, checked complete when it was built.
+  const MainWindowViews& views() const { return *views_; }
   FrmHelp& help() { return *help_; }
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
@@ -122,7 +130,7 @@ class App {
   struct Idle final : ScanFeature, RemovalFeature, ReportFeature, UpdateFeature, TrayFeature,
                       SubmissionFeature, ShieldsFeature, ScheduleFeature {};
   Idle idle_;
-  std::unique_ptr<ScanFeature> ownScan_;
+  std::unique_ptr<ScanWiring> ownScan_;
   std::unique_ptr<ShieldsFeature> ownShields_;
   std::unique_ptr<RemovalFeature> ownRemoval_;
   std::unique_ptr<ReportFeature> ownReport_;
@@ -140,6 +148,7 @@ class App {
   std::vector<Window> windows_;
   FrmSplash* splash_ = nullptr;
   FrmMain* main_ = nullptr;
+  std::unique_ptr<MainWindowViews> views_;
   FrmHelp* help_ = nullptr;
   FrmHomePageChangedAlert* homePageChangedAlert_ = nullptr;
   FrmSpywareFoundAlert* spywareFoundAlert_ = nullptr;

@@ -10,6 +10,8 @@ class ScanFeature {
  public:
   virtual ~ScanFeature() = default;
   virtual void StartScan() {}   // cmdScanNow
+  // The side bar's Start for a scheduled scan; autoDelete removes what it finds unasked.
+  virtual void StartScheduledScan(bool autoDelete) {}
   virtual void PauseScan() {}   // cmdPause, lblPause
   virtual void StopScan() {}    // cmdStop, lblStop
   // Threat list and exclusions.

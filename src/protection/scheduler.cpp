@@ -68,14 +68,6 @@ int Scheduler::PaceNow() {
 }
 
 void Scheduler::Tick() {
-  // Whatever happens below, the flag never outlives the tick.
-  struct ClearFlag {
-    const std::function<void(bool)>& set;
-    ~ClearFlag() {
-      if (set) set(false);
-    }
-  } clear{in_.setAutoDelete};
-
   // Within a second already compared nothing can fall due, and reading the local time is
   // the dearest part of a tick: after a second boundary has been seen between two ticks,
   // the clock is not read again until shortly before the next one.
@@ -98,8 +90,7 @@ void Scheduler::Tick() {
   if (!ScheduleDue(schedule_, now) || startedFor_ == second) return;
   startedFor_ = second;
   const std::optional<bool> ticked = in_.autoDeleteTicked ? in_.autoDeleteTicked() : std::nullopt;
-  if (in_.setAutoDelete) in_.setAutoDelete(ticked.value_or(true));
-  if (in_.startScan) in_.startScan();
+  if (in_.startScan) in_.startScan(ticked.value_or(true));
 }
 
 }  // namespace kx

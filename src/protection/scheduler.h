@@ -44,11 +44,9 @@ struct SchedulerInputs {
   // A value of the schedule's settings section.
   std::function<std::string(const std::string& key, const std::string& def)> readSetting;
   Clock& clock;
-  // The main window's start action: does nothing unless a scan may start; returns when
-  // the scan has ended.
-  std::function<void()> startScan;
-  // The scan driver's auto-delete flag.
-  std::function<void(bool)> setAutoDelete;
+  // The scan's start: does nothing unless a scan may start; returns when the scan has
+  // ended. autoDelete: remove what it finds without asking, for this scan only.
+  std::function<void(bool autoDelete)> startScan;
   // The "delete automatically" box: nullopt when it cannot be read.
   std::function<std::optional<bool>()> autoDeleteTicked;
 };

@@ -25,27 +25,6 @@ long CaptionNumber(const ui::Control* c) {
 }
 }  // namespace
 
-RemovalControls RemovalControls::FromForm(ui::Form& form) {
-  RemovalControls c;
-  c.lvwPicRemoveListOfSpywareFoundAndToBeRemoved = form.Find("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
-  c.pgbDeleteSpywaresFound = form.Find("pgbDeleteSpywaresFound");
-  c.lblDeletingPercentageCompleted = form.Find("lblDeletingPercentageCompleted");
-  c.lblDeletingCaption = form.Find("lblDeletingCaption");
-  c.lblSweepNow = form.Find("lblSweepNow");
-  c.lblOptions = form.Find("lblOptions");
-  c.lblResult = form.Find("lblResult");
-  c.lblExit = form.Find("lblExit");
-  c.lblRemove = form.Find("lblRemove");
-  c.lblRemovePicSoftwareFound = form.Find("lblRemovePicSoftwareFound");
-  c.lbltracesFound = form.Find("lbltracesFound");
-  c.lblSoftwareFound = form.Find("lblSoftwareFound");
-  c.chkSendData = form.Find("chkSendData");
-  c.cmdScanNow = form.Find("cmdScanNow");
-  c.cmdSelectAll = form.Find("cmdSelectAll");
-  c.cmdExclude = form.Find("cmdExclude");
-  c.Command4 = form.Find("Command4");
-  return c;
-}
 
 RemovalRun::RemovalRun(RemovalServices services, RemovalControls controls, ScanResults& results, RemovalHost& host,
                        FrmDelete& failures, ProcessScanner& processes)

@@ -37,7 +37,6 @@ struct RemovalControls {
   // Held disabled for the run, so that its rows cannot change under it.
   ui::Control *cmdScanNow = nullptr, *cmdSelectAll = nullptr, *cmdExclude = nullptr, *Command4 = nullptr;
 
-  static RemovalControls FromForm(ui::Form& form);
 };
 
 // What the run asks of the main window and of the subsystems beside it.

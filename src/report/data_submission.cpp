@@ -5,9 +5,6 @@
 
 namespace kx {
 
-SubmissionControls SubmissionControls::FromForm(ui::Form& main) {
-  return {main.Find("txtFilename"), main.Find("Label26"), main.Find("chkSendData")};
-}
 
 std::string DataSubmission::RequestUrl(const std::string& data) const {
   return s_.dataServer + "/asp/getData.asp?data=" + EncodeQueryValue(data);

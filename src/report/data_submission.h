@@ -25,7 +25,6 @@ struct SubmissionControls {
   ui::Control* txtFilename = nullptr;
   ui::Control* Label26 = nullptr;  // the outcome
   ui::Control* chkSendData = nullptr;
-  static SubmissionControls FromForm(ui::Form& main);
 };
 
 class DataSubmission {

@@ -16,11 +16,6 @@ std::string ReadIfPresent(FileSystem& files, const std::string& path) {
 
 }  // namespace
 
-ReportControls ReportControls::FromForm(ui::Form& form) {
-  ReportControls c;
-  c.lblViewLogFile = form.Find("lblViewLogFile");
-  return c;
-}
 
 ScanReport::ScanReport(ReportInputs inputs) : inputs_(std::move(inputs)) {
   inputs_.window.ReadLogFrom(inputs_.files, LogPath());

@@ -18,8 +18,6 @@ namespace kx {
 struct ReportControls {
   ui::Control* lblViewLogFile = nullptr;
 
-  // Every control of that name on the form (missing ones stay null).
-  static ReportControls FromForm(ui::Form& form);
 };
 
 struct ReportInputs {

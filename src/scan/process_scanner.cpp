@@ -8,7 +8,6 @@
 #include "definitions/codec.h"
 #include "definitions/definition_files.h"
 #include "definitions/records.h"
-#include "platform/forms/find_controls.h"
 #include "scan/company_name.h"
 
 namespace kx {
@@ -35,14 +34,6 @@ std::string ReducedName(const std::string& name) {
 
 }  // namespace
 
-ProcessScanControls ProcessScanControls::FromForm(ui::Form& f) {
-  ProcessScanControls c;
-  ui::FindControls(f, c, {
-      {"lblTotalNoOfRunningItems", &ProcessScanControls::lblTotalNoOfRunningItems},
-      {"cmdScan", &ProcessScanControls::cmdScan},
-  });
-  return c;
-}
 
 ProcessScanner::ProcessScanner(ProcessScanServices services, ProcessScanControls controls, ThreatList& threats,
                                ScanState& state)

@@ -53,7 +53,6 @@ struct ProcessScanControls {
   ui::Control* lblTotalNoOfRunningItems = nullptr;
   ui::Control* cmdScan = nullptr;  // disabled while a scan runs
 
-  static ProcessScanControls FromForm(ui::Form& form);
 };
 
 // The running processes as GetProcessList gives them (the arrays run from 0 here).

@@ -1,7 +1,5 @@
 #include "scan/scan_driver.h"
 
-#include "platform/forms/find_controls.h"
-
 #include <cstdlib>
 
 #include "core/paths.h"
@@ -21,26 +19,6 @@ bool SettingAsBoolean(const std::string& value) {
 
 long SettingAsNumber(const std::string& value) { return std::strtol(value.c_str(), nullptr, 10); }
 
-ScanView ScanView::FromForm(ui::Form& f) {
-  ScanView v;
-  v.form = &f;
-  v.progress = ProgressControls::FromForm(f);
-  v.lists = ThreatListControls::FromForm(f);
-  ui::FindControls(f, v, {
-      {"tmrScroll", &ScanView::tmrScroll}, {"shpCircle", &ScanView::shpCircle},
-      {"cmdRemove", &ScanView::cmdRemove}, {"cmdResults", &ScanView::cmdResults},
-      {"cmdSettings", &ScanView::cmdSettings}, {"cmdScanNow", &ScanView::cmdScanNow},
-      {"cmdScan", &ScanView::cmdScan}, {"cmdStop", &ScanView::cmdStop}, {"cmdPause", &ScanView::cmdPause},
-      {"cmdLog", &ScanView::cmdLog}, {"cmdUpdate", &ScanView::cmdUpdate}, {"cmdStatus", &ScanView::cmdStatus},
-      {"lblPercentageCompleted", &ScanView::lblPercentageCompleted},
-      {"lblTotalNoOfRunningItems", &ScanView::lblTotalNoOfRunningItems},
-      {"lblDefVersion", &ScanView::lblDefVersion}, {"lvwFileNotFounds", &ScanView::lvwFileNotFounds},
-      {"optScanAllSelectedHardDrive", &ScanView::optScanAllSelectedHardDrive}, {"chkMakeLog", &ScanView::chkMakeLog},
-      {"pbgMain", &ScanView::pbgMain}, {"Label4", &ScanView::Label4}, {"Label5", &ScanView::Label5},
-      {"lblPause", &ScanView::lblPause}, {"lblStop", &ScanView::lblStop}, {"lblStart", &ScanView::lblStart},
-  });
-  return v;
-}
 
 ScanSummary ScanDriver::Summary() const {
   const ScanState::Inspected& shown = state_.inspectedShown();
@@ -82,7 +60,13 @@ void ScanDriver::PlaceCircleBeside(ui::Control* label) {
   view_.shpCircle->set_top(label->top() + 11);
 }
 
-void ScanDriver::StartScan() {
+void ScanDriver::StartScan(bool autoDelete) {
+  // Asked for this one scan only: it must not carry over to the next one the user starts.
+  autoDelete_ = autoDelete;
+  struct Clear {
+    bool& flag;
+    ~Clear() { flag = false; }
+  } clear{autoDelete_};
   const ScanView& v = view_;
   Step([&] { Enable(v.tmrScroll, false); });
   Step([&] { host_.HideDeleteFailed(); });
@@ -164,7 +148,7 @@ void ScanDriver::StartScan() {
       Value(v.progress.pb1, 100);
       Value(v.progress.pb2, 100);
     });
-    if (autoDelete) {
+    if (autoDelete_) {
       Step([&] { host_.ShowResultsPanel(); });
       Step([&] { threats_.cmdSelectAll_Click(); });
       Step([&] { host_.RunAutomaticDeletion(); });
@@ -206,7 +190,7 @@ bool ScanDriver::RunScanPhases() {
     Range(v.progress.pb2, 100);
     Value(v.progress.pb2, 0);
   });
-  Step([&] { host_.ResetCookieScanResultCount(); });
+  cookieFiles_ = 0;
   const DefinitionCounts& d = state_.definitions;
 
   if (SettingAsNumber(host_.ReadSetting("OptionAndSettings", "chkScanCookies", "1")) == 1) {
@@ -215,7 +199,9 @@ bool ScanDriver::RunScanPhases() {
       Caption(v.lblPercentageCompleted, Msg("MSG_COOKIES"));
       state_.phaseCaption = Msg("MSG_COOKIES") + ": ";
     });
-    Step([&] { host_.ScanCookies(); });
+    Step([&] {
+      if (phases_.cookies) phases_.cookies(cookieFiles_);
+    });
     Frozen([&] {
       Value(v.progress.pb1, 100);
       Value(v.progress.pb2, Percentage(d.cookie, d.total));
@@ -228,7 +214,9 @@ bool ScanDriver::RunScanPhases() {
       Caption(v.lblPercentageCompleted, Msg("MSG_MEMORY"));
       state_.phaseCaption = Msg("MSG_MEMORY") + ": ";
     });
-    Step([&] { host_.ScanMemory(); });
+    Step([&] {
+      if (phases_.memory) phases_.memory();
+    });
   } else {
     state_.ShowMemoryInspected(Msg("MSG_NOTSELECED"));
   }

@@ -17,7 +17,7 @@
 
 namespace kx {
 
-// The main window's controls the driver works with, looked up by name.
+// The main window's controls the driver works with, found once when the window is built.
 struct ScanView {
   ui::Form* form = nullptr;
   ProgressControls progress;
@@ -33,8 +33,6 @@ struct ScanView {
   ui::Control *Label4 = nullptr, *Label5 = nullptr;
   ui::Control *lblPause = nullptr, *lblStop = nullptr, *lblStart = nullptr;
 
-  // Every control of that name on the form (missing ones stay null).
-  static ScanView FromForm(ui::Form& form);
 };
 
 // What the driver asks of the main window and of the other subsystems around a scan.
@@ -53,10 +51,6 @@ class ScanHost {
   // scan that deletes on its own.
   virtual void RunAutomaticDeletion() {}
   virtual void ShowStatusPanelValues() {}
-  // The cookie and memory phases.
-  virtual void ResetCookieScanResultCount() {}
-  virtual void ScanCookies() {}
-  virtual void ScanMemory() {}
 };
 
 struct ScanServices {
@@ -75,23 +69,34 @@ struct ScanOptions {
   bool cachePaths = true;
 };
 
+// The phases run by scanners of their own (the cookie phase counts its files into the
+// number given).
+struct ScanPhases {
+  std::function<void(long& cookieFiles)> cookies;
+  std::function<void()> memory;
+};
+
 class ScanDriver {
  public:
   ScanDriver(ScanView view, ScanServices services, ScanHost& host, ThreatList& threats, ScanState& state,
              ModRegistryRelated& registry);
 
-  void StartScan();  // cmdScanNow
+  // cmdScanNow; a scheduled scan may ask to delete what it finds without asking.
+  void StartScan(bool autoDelete = false);
+  void SetPhases(ScanPhases phases) { phases_ = std::move(phases); }
   bool CheckDefinitionsPresent();
   void DeleteDefinitionFiles();
 
-  void cmdScanNow_Click() { StartScan(); }
+  void cmdScanNow_Click() { StartScan(false); }
   void lblStart_Click();
   void cmdPause_Click();
   void lblPause_Click();
   void cmdStop_Click();
   void lblStop_Click();
 
-  bool autoDelete = false;  // set by a scheduled scan
+  // True only during a scan started to delete on its own.
+  bool autoDeleting() const { return autoDelete_; }
+  long cookieFiles() const { return cookieFiles_; }
   ScanOptions options;
   const std::string& scanStartTime() const { return startTime_; }
   const std::string& scanEndTime() const { return endTime_; }
@@ -117,6 +122,9 @@ class ScanDriver {
   ScanState& state_;
   ModRegistryRelated& registry_;
   std::string startTime_, endTime_;
+  ScanPhases phases_;
+  bool autoDelete_ = false;
+  long cookieFiles_ = 0;
 };
 
 // A setting read as a Boolean: "True"/"False" in any case, or a number (non-zero true).

@@ -3,26 +3,10 @@
 #include <cfenv>
 #include <cmath>
 
-#include "platform/forms/find_controls.h"
 #include "scan/status_filter.h"
 
 namespace kx {
 
-ProgressControls ProgressControls::FromForm(ui::Form& f) {
-  ProgressControls p;
-  p.form = &f;
-  ui::FindControls(f, p, {
-      {"lblMemoryInspected", &ProgressControls::lblMemoryInspected},
-      {"lblRegistryInspected", &ProgressControls::lblRegistryInspected},
-      {"lblFilesFolderInspected", &ProgressControls::lblFilesFolderInspected},
-      {"lblSoftwareFound", &ProgressControls::lblSoftwareFound},
-      {"lblStatus", &ProgressControls::lblStatus},
-      {"lblRemovePicSoftwareFound", &ProgressControls::lblRemovePicSoftwareFound},
-      {"pb1", &ProgressControls::pb1},
-      {"pb2", &ProgressControls::pb2},
-  });
-  return p;
-}
 
 int Percentage(double part, double whole) {
   if (whole == 0) return -1;

@@ -45,7 +45,6 @@ struct ProgressControls {
   ui::Control* pb1 = nullptr;
   ui::Control* pb2 = nullptr;
 
-  static ProgressControls FromForm(ui::Form& form);
 };
 
 // How the scan gives the message loop its turn. intervalMs 0 yields after every item;

@@ -2,8 +2,8 @@
 
 namespace kx {
 
-Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup)
-    : view(ScanView::FromForm(mainWindow)),
+Scanning::Scanning(ScanView view, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup)
+    : view(view),
       state(view.progress, [&ui] { ui.DoEvents(); }, platform.clock),
       binding(results, view.lists),
       threats(view.lists,
@@ -12,14 +12,16 @@ Scanning::Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, Sc
       registry(platform.registry),
       processes(ProcessScanServices{platform.processes, platform.system, platform.files, ui, setup.message,
                                     setup.productName, setup.dataFolder, setup.log},
-                ProcessScanControls::FromForm(mainWindow), threats, state),
+                ProcessScanControls{view.lblTotalNoOfRunningItems, view.cmdScan}, threats, state),
       cookies(CookieScanServices{platform.files, platform.system, setup.dataFolder, setup.log},
-              mainWindow.Find("cmdScan"), threats, state),
+              view.cmdScan, threats, state),
       driver(view,
              ScanServices{platform.files, platform.system, platform.clock, ui, setup.message, setup.productName,
                           setup.dataFolder, setup.log},
              host, threats, state, registry) {
   binding.onThreatTicked = [this](size_t row) { threats.PropagateCheck(row); };
+  driver.SetPhases({[this](long& cookieFiles) { cookies.ScanCookies(cookieFiles); },
+                    [this] { processes.ScanMemory(); }});
 }
 
 void Scanning::mnuQuarItem_Click(int index) {

@@ -28,10 +28,10 @@ struct ScanningSetup {
 
 class Scanning {
  public:
-  Scanning(ui::Form& mainWindow, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup);
+  Scanning(ScanView view, Platform& platform, ui::Backend& ui, ScanHost& host, ScanningSetup setup);
 
   // The window's commands.
-  void cmdScanNow_Click() { driver.StartScan(); }
+  void cmdScanNow_Click() { driver.StartScan(false); }
   void lblStart_Click() { driver.lblStart_Click(); }
   void cmdPause_Click() { driver.cmdPause_Click(); }
   void lblPause_Click() { driver.lblPause_Click(); }
@@ -48,7 +48,6 @@ class Scanning {
   ModRegistryRelated registry;
   ProcessScanner processes;
   CookieScanner cookies;
-  long cookieFiles = 0;  // the cookie phase's file count, reset before every scan
   ScanDriver driver;
 };
 

@@ -1,7 +1,5 @@
 #include "scan/threat_list.h"
 
-#include "platform/forms/find_controls.h"
-
 #include "core/paths.h"
 #include "definitions/definition_files.h"
 #include "core/text.h"
@@ -9,19 +7,6 @@
 namespace kx {
 
 
-ThreatListControls ThreatListControls::FromForm(ui::Form& f) {
-  ThreatListControls l;
-  ui::FindControls(f, l, {
-      {"lvwSpywareFound", &ThreatListControls::lvwSpywareFound},
-      {"lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &ThreatListControls::lvwPicRemoveListOfSpywareFoundAndToBeRemoved},
-      {"lvwFilesToBeDeleted", &ThreatListControls::lvwFilesToBeDeleted},
-      {"lvwRegistryToBeDeleted", &ThreatListControls::lvwRegistryToBeDeleted},
-      {"lvwCookiesToDelete", &ThreatListControls::lvwCookiesToDelete},
-      {"lbltracesFound", &ThreatListControls::lbltracesFound},
-      {"lblDeletingCaption", &ThreatListControls::lblDeletingCaption},
-  });
-  return l;
-}
 
 ThreatList::ThreatList(ThreatListControls lists, ThreatListServices services, ScanCounters& counters,
                        ScanResults& results)

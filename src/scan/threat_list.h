@@ -24,7 +24,6 @@ struct ThreatListControls {
   ui::Control* lbltracesFound = nullptr;
   ui::Control* lblDeletingCaption = nullptr;
 
-  static ThreatListControls FromForm(ui::Form& form);
 };
 
 // What the commands need beyond the lists.

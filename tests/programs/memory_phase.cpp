@@ -29,7 +29,7 @@ int main(int argc, char** argv) {
   rig.state.phaseCaption = "[MSG_MEMORY]: ";
   ProcessScanner scanner(ProcessScanServices{p.processes, p.system, p.files, rig.backend, scantest::KeyAsMessage,
                                              "Kestrix", data},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
+                         rig.views.processes, rig.threats, rig.state);
   rig.Get("cmdScan").set_enabled(false);  // a scan is running
   scanner.ScanMemory();
 

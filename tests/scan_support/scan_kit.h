@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "definitions/codec.h"
+#include "app/main_window/main_window_controls.h"
+#include "app/main_window/main_window_views.h"
 #include "platform/forms/form.h"
 #include "platform/forms/headless.h"
 #include "scan/registry_related.h"
@@ -19,35 +21,9 @@
 
 namespace kx::scantest {
 
-// Controls of the main window the scan touches, under their real names.
-class ScanTestForm : public ui::Form {
- public:
-  explicit ScanTestForm(ui::Backend& backend) : ui::Form("FrmMain", backend) {
-    using T = ui::ControlType;
-    Add(T::Timer, "tmrScroll");
-    Add(T::Shape, "shpCircle");
-    for (const char* b : {"cmdRemove", "cmdResults", "cmdSettings", "cmdScanNow", "cmdScan", "cmdStop", "cmdPause",
-                          "cmdLog", "cmdUpdate", "cmdStatus", "cmdSelectAll", "cmdExclude", "Command4"})
-      Add(T::CommandButton, b);
-    for (const char* l : {"lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected", "lblSoftwareFound",
-                          "lblRemovePicSoftwareFound", "lbltracesFound", "lblPercentageCompleted", "lblStatus",
-                          "lblTotalNoOfRunningItems", "lblDefVersion", "lblDeletingCaption", "lblPause", "lblStop",
-                          "lblStart", "lblDeletingPercentageCompleted", "lblSweepNow", "lblOptions", "lblResult",
-                          "lblExit", "lblRemove"})
-      Add(T::Label, l);
-    Add(T::Label, "Label4").Move(600, 2000, 2400, 255);
-    Add(T::Label, "Label5").Move(600, 2400, 2400, 255);
-    for (const char* v : {"lvwSpywareFound", "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", "lvwFilesToBeDeleted",
-                          "lvwFileNotFounds", "lvwRegistryToBeDeleted", "lvwCookiesToDelete"})
-      Add(T::ListView, v);
-    Add(T::OptionButton, "optScanAllSelectedHardDrive");
-    Add(T::OptionButton, "optQuickScan");
-    Add(T::CheckBox, "chkMakeLog");
-    Add(T::CheckBox, "chkSendData");
-    for (const char* p : {"pbgMain", "pb1", "pb2", "pgbDeleteSpywaresFound"}) Add(T::ProgressBar, p);
-    Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").set_checkboxes(true);
-  }
-};
+// The main window's own controls, without its handlers: what the scan, removal and report
+// drive, under the names the program gives them.
+using ScanTestForm = MainWindowControls;
 
 // Settings in memory, and a record of what the driver handed on.
 class RecordingHost : public ScanHost {
@@ -70,9 +46,6 @@ class RecordingHost : public ScanHost {
   void ShowResultsPanel() override { calls.push_back("ShowResultsPanel"); }
   void RunAutomaticDeletion() override { calls.push_back("RunAutomaticDeletion"); }
   void ShowStatusPanelValues() override { calls.push_back("ShowStatusPanelValues"); }
-  void ResetCookieScanResultCount() override { calls.push_back("ResetCookieScanResultCount"); }
-  void ScanCookies() override { calls.push_back("ScanCookies"); }
-  void ScanMemory() override { calls.push_back("ScanMemory"); }
 };
 
 // The message table as tests see it: the key in brackets, so each text names its message.
@@ -89,7 +62,8 @@ struct ScanRig {
   ScanRig(FileSystem& files, Registry& registry, SystemInfo& system, Shell& shell, Clock& clock,
           std::string dataFolder)
       : form(backend),
-        view(ScanView::FromForm(form)),
+        views(MainWindowViews::Of(form)),
+        view(views.scan),
         state(view.progress, [this] { backend.DoEvents(); }, clock),
         binding(results, view.lists),
         threats(view.lists, ThreatListServices{files, shell, backend, KeyAsMessage, "Kestrix", dataFolder},
@@ -97,11 +71,15 @@ struct ScanRig {
         registryRoutines(registry),
         driver(view, ScanServices{files, system, clock, backend, KeyAsMessage, "Kestrix", dataFolder}, host, threats,
                state, registryRoutines) {
+    // The phases as the host sees them, in order with the rest.
+    driver.SetPhases({[this](long&) { host.calls.push_back("ScanCookies"); },
+                      [this] { host.calls.push_back("ScanMemory"); }});
     form.Load();
   }
 
   ui::HeadlessBackend backend;
   ScanTestForm form;
+  MainWindowViews views;
   ScanView view;
   ScanState state;
   ScanResults results;

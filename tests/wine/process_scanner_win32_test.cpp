@@ -58,7 +58,7 @@ struct MemoryScan {
       : rig(wp.files, wp.registry, wp.system, wp.shell, wp.clock, data),
         scanner(ProcessScanServices{wp.processes, wp.system, wp.files, rig.backend, scantest::KeyAsMessage, "Kestrix",
                                     data},
-                ProcessScanControls::FromForm(rig.form), rig.threats, rig.state) {
+                rig.views.processes, rig.threats, rig.state) {
     rig.state.yield.intervalMs = 0;
     rig.Get("cmdScan").set_enabled(false);  // a scan runs
     scanner.ScanMemory();

@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
   rig.state.definitions = {0, 0, 0, lines, lines};
   ProcessScanner scanner(ProcessScanServices{p.processes, p.system, p.files, rig.backend, scantest::KeyAsMessage,
                                              "Kestrix", data},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
+                         rig.views.processes, rig.threats, rig.state);
 
   rig.Get("cmdScan").set_enabled(false);
   auto t0 = std::chrono::steady_clock::now();

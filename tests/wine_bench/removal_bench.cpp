@@ -82,8 +82,8 @@ int main(int argc, char** argv) {
   Host host;
   FrmDelete failed(rig.backend, p.shell);
   ProcessScanner processes({p.processes, p.system, p.files, rig.backend, scantest::KeyAsMessage, "Kestrix", data},
-                           ProcessScanControls::FromForm(rig.form), rig.threats, rig.state);
-  RemovalRun run({p.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", data}, RemovalControls::FromForm(rig.form),
+                           rig.views.processes, rig.threats, rig.state);
+  RemovalRun run({p.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", data}, rig.views.removal,
                  rig.results, host, failed, processes);
 
   auto pause = std::chrono::steady_clock::now();

@@ -14,6 +14,8 @@
 #include "platform/forms/headless.h"
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
+#include "app/main_window/main_window_controls.h"
+#include "app/main_window/main_window_views.h"
 #include "report/scan_report.h"
 
 using namespace kx;
@@ -22,16 +24,7 @@ using kx::bench::Seconds;
 
 namespace {
 
-class MainStandIn : public ui::Form {
- public:
-  explicit MainStandIn(ui::Backend& b) : Form("frmMain", b) {
-    Add(ui::ControlType::Label, "lblMemoryInspected").set_caption("152");
-    Add(ui::ControlType::Label, "lblRegistryInspected").set_caption("48211");
-    Add(ui::ControlType::Label, "lblFilesFolderInspected").set_caption("20417");
-    Add(ui::ControlType::Label, "lblViewLogFile");
-    Add(ui::ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
-  }
-};
+using MainStandIn = MainWindowControls;
 
 }  // namespace
 
@@ -66,7 +59,7 @@ int main(int argc, char** argv) {
   FrmReport window(backend, "Kestrix");
   ScanReport report({p.files, "Kestrix", 1, 0, data,
                      [] { return ScanSummary{"3/16/2006 10:15:02 AM", "3/16/2006 10:17:40 AM", "152", "48211", "20417"}; },
-                     ReportControls::FromForm(main), results, window});
+                     MainWindowViews::Of(main).report, results, window});
 
   int status = 0;
   for (int run = 1; run <= 3; ++run) {

@@ -9,6 +9,8 @@
 
 #include "platform/win32/services_win32.h"
 #include "platform/win32/ui_win32.h"
+#include "app/main_window/main_window_controls.h"
+#include "app/main_window/main_window_views.h"
 #include "report/scan_report.h"
 
 namespace kx {
@@ -20,16 +22,7 @@ std::string Text(HWND h) {
   return s;
 }
 
-class MainStandIn : public ui::Form {
- public:
-  explicit MainStandIn(ui::Backend& b) : Form("frmMain", b) {
-    set_caption("Kestrix report test");
-    for (const char* name : {"lblMemoryInspected", "lblRegistryInspected", "lblFilesFolderInspected"})
-      Add(ui::ControlType::Label, name).set_caption("12");
-    Add(ui::ControlType::Label, "lblViewLogFile").set_caption("Show Report");
-    Add(ui::ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
-  }
-};
+using MainStandIn = MainWindowControls;
 
 TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
   win32::Win32Platform p;
@@ -50,7 +43,7 @@ TEST(ReportGui, TheLogOnDiskShowsInAReadOnlyScrollingBox) {
   FrmReport window(backend, "Kestrix");
   ScanReport report({p.files, "Kestrix", 1, 0, data,
                      [] { return ScanSummary{"3/16/2006 10:15:02 AM", "3/16/2006 10:17:40 AM", "12", "12", "12"}; },
-                     ReportControls::FromForm(main), results, window});
+                     MainWindowViews::Of(main).report, results, window});
   ASSERT_TRUE(report.MakeReport());
   // Byte for byte what was built, the old log's tail gone.
   EXPECT_TRUE(p.files.ReadFile(log) == report.ReportText());

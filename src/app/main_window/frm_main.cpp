@@ -16,18 +16,7 @@ using namespace frm_main;
 
 // ------------------------------------------------------------------ building the window
 
-FrmMain::FrmMain(ui::Backend& backend, App& app) : Form("FrmMain", backend), app_(app) {
-  set_caption("Vuziva zav Uzavira Rizezov");
-  Move(0, 0, T(936), T(640));
-  set_min_client_size(T(kMinClientW), T(kMinClientH));
-  BuildMenus();
-  auto& banner = Add(ControlType::Label, "Label22");
-  banner.set_caption("Welcome");
-  banner.set_bold(true);
-  BuildSideBar();
-  BuildPanels();
-  BuildWorkingLists();
-  BuildTimers();
+FrmMain::FrmMain(ui::Backend& backend, App& app) : MainWindowControls(backend), app_(app) {
   Wire();
   LayoutPanels();
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "app/main_window/main_window_controls.h"
 #include "platform/forms/form.h"
 #include "platform/log.h"
 
@@ -11,7 +12,7 @@ namespace kx {
 
 class App;
 
-class FrmMain : public ui::Form {
+class FrmMain : public MainWindowControls {
  public:
   using Control = ui::Control;
 
@@ -24,6 +25,7 @@ class FrmMain : public ui::Form {
   static constexpr int kRestoreMenuItem = 2;  // mnuQuarItem
 
   // Panels and side bar.
+  void ShowScanPanel() { cmdScan_Click(); }
   void ShowPanels(bool startUp, bool options, bool results, bool sweepNow);
   void HidePanels();
   void LayoutPanels();
@@ -71,15 +73,6 @@ class FrmMain : public ui::Form {
   }
   kx::Log& DiagnosticsLog();
 
-  void BuildMenus();
-  void BuildPanels();
-  void BuildStatusPanel(Control& panel);
-  void BuildScanPanel(Control& panel);
-  void BuildResultsPanel(Control& panel);
-  void BuildOptionsPanel(Control& panel);
-  void BuildSideBar();
-  void BuildWorkingLists();
-  void BuildTimers();
   void Wire();
 
   void Form_Load();

@@ -1,6 +1,7 @@
 // The main window's controls and where they stand: the panels, the side bar, the menus,
 // the working lists and timers, their events, and the layout that stacks the panels.
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_controls.h"
 
 #include "app/app.h"
 #include "app/main_window/frm_main_parts.h"
@@ -14,7 +15,21 @@ using namespace frm_main;
 // ------------------------------------------------------------------ controls
 using ui::Place;
 
-void FrmMain::BuildMenus() {
+MainWindowControls::MainWindowControls(ui::Backend& backend) : Form("FrmMain", backend) {
+  set_caption("Vuziva zav Uzavira Rizezov");
+  Move(0, 0, T(936), T(640));
+  set_min_client_size(T(kMinClientW), T(kMinClientH));
+  BuildMenus();
+  auto& banner = Add(ControlType::Label, "Label22");
+  banner.set_caption("Welcome");
+  banner.set_bold(true);
+  BuildSideBar();
+  BuildPanels();
+  BuildWorkingLists();
+  BuildTimers();
+}
+
+void MainWindowControls::BuildMenus() {
   auto items = [this](const char* top, const char* caption, const char* item,
                       std::initializer_list<const char*> captions) {
     auto& menu = Add(ControlType::Menu, top);
@@ -44,7 +59,7 @@ void FrmMain::BuildMenus() {
         {"Show Homepage Changed", "Show SignatureUpdated", "Show SpywareFound"})->set_visible(false);
 }
 
-void FrmMain::BuildSideBar() {
+void MainWindowControls::BuildSideBar() {
   const char* buttons[][2] = {{"cmdScan", "Scan Now"},     {"cmdResults", "Results/Removal"},
                               {"cmdSettings", "Settings"}, {"cmdStatus", "Status"},
                               {"cmdUpdate", "Live Update"}, {"cmdLog", "View Log"},
@@ -80,7 +95,7 @@ void FrmMain::BuildSideBar() {
   }
 }
 
-void FrmMain::BuildPanels() {
+void MainWindowControls::BuildPanels() {
   auto& status = Add(ControlType::Frame, "frmStatus");
   status.set_caption("Status");
   BuildStatusPanel(status);
@@ -96,7 +111,7 @@ void FrmMain::BuildPanels() {
   for (Control* p : {&scan, &results, &options}) p->set_visible(false);
 }
 
-void FrmMain::BuildStatusPanel(Control& panel) {
+void MainWindowControls::BuildStatusPanel(Control& panel) {
   const char* rows[][3] = {
       {"Label10", "Your definitions were last updated:", "lblDefVersion"},
       {"Label11", "You are protected against this many Adware/Spyware traces:", "lblDefCount"},
@@ -117,7 +132,7 @@ void FrmMain::BuildStatusPanel(Control& panel) {
   unconfirmed.set_visible(false);
 }
 
-void FrmMain::BuildScanPanel(Control& panel) {
+void MainWindowControls::BuildScanPanel(Control& panel) {
   Place(Add(ControlType::CommandButton, "cmdScanNow", &panel), "Start", 16, 24, 96, 26);
   Place(Add(ControlType::CommandButton, "cmdPause", &panel), "Pause", 120, 24, 96, 26);
   Place(Add(ControlType::CommandButton, "cmdStop", &panel), "Stop", 224, 24, 96, 26);
@@ -146,7 +161,7 @@ void FrmMain::BuildScanPanel(Control& panel) {
   remove.set_visible(false);
 }
 
-void FrmMain::BuildResultsPanel(Control& panel) {
+void MainWindowControls::BuildResultsPanel(Control& panel) {
   Place(Add(ControlType::Label, "Label16", &panel),
         "Check each item you would like to work with, then press Exclude or Delete", 16, 20, 548, 28);
   Place(Add(ControlType::Label, "Label17", &panel), "Traces found :", 16, 52, 130, 18);
@@ -169,7 +184,7 @@ void FrmMain::BuildResultsPanel(Control& panel) {
       .set_tool_tip("Permanently delete selected items");
 }
 
-void FrmMain::BuildOptionsPanel(Control& panel) {
+void MainWindowControls::BuildOptionsPanel(Control& panel) {
   auto& tabs = Place(Add(ControlType::TabStrip, "TabStrip1", &panel), "", 8, 18, 564, 494);
   tabs.set_tabs({"Scan Options", "Proactive Protection", "Schedule", "Auto Update"});
   Control* view[4];
@@ -243,7 +258,7 @@ void FrmMain::BuildOptionsPanel(Control& panel) {
   Place(Add(ControlType::Label, "Label26", &submit), "", 12, 60, FW - 56, 36);
 }
 
-void FrmMain::BuildWorkingLists() {
+void MainWindowControls::BuildWorkingLists() {
   // Scanners and the removal run keep their tables here; the frame stays out of sight
   // beyond the right edge rather than hidden.
   auto& frame = Place(Add(ControlType::Frame, "fraWorkingLists"), "", 0, 0, 420, 300);
@@ -261,7 +276,7 @@ void FrmMain::BuildWorkingLists() {
   registry.set_columns({{"Main Key", 1400}, {"KeyValue", 1400}, {"Value", 1400}, {"SpywareName", 1400}});
 }
 
-void FrmMain::BuildTimers() {
+void MainWindowControls::BuildTimers() {
   const std::pair<const char*, int> timers[] = {{"tmrScroll", 200}, {"tmrCheckHomePage", 5000},
                                                 {"tmrMemoryInspected", 10000}, {"tmrScheduler", 10},
                                                 {"timUpdate", 1000}};

@@ -257,8 +257,7 @@ void FrmMain::ApplyTimerSettings(bool enable) {
 void FrmMain::SetTimer(const char* name, bool running) { Get(name).set_enabled(running); }
 
 std::string FrmMain::Message(const char* key) const {
-  clsLanguages* languages = app_.languages();
-  return languages ? languages->getMessages(key) : std::string();
+  return app_.Message(key);
 }
 
 }  // namespace kx

@@ -2,25 +2,22 @@
 
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_views.h"
 #include "app/wiring/scan_wiring.h"
 
 namespace kx {
 
 RemovalRun& RemovalWiring::Get() {
   if (run_) return *run_;
-  App* app = &app_;
   RemovalServices services{app_.platform(),
                            app_.ui(),
-                           [app](const std::string& key) {
-                             clsLanguages* l = app->languages();
-                             return l ? l->getMessages(key) : key;
-                           },
+                           app_.Messages(),
                            app_.info().branding.productName,
                            app_.DataFolder(),
                            &app_.log()};
   RemovalHost& host = *this;
   Scanning& scan = scan_.modules();
-  run_ = std::make_unique<RemovalRun>(std::move(services), RemovalControls::FromForm(app_.main()), scan.results, host,
+  run_ = std::make_unique<RemovalRun>(std::move(services), app_.views().removal, scan.results, host,
                                       app_.deleteFailed(), scan.processes);
   return *run_;
 }
@@ -38,7 +35,7 @@ void RemovalWiring::OpenRestore() {
 
 bool RemovalWiring::AutomaticDeletion() const {
   Scanning* s = scan_.scanning();
-  return s && s->driver.autoDelete;
+  return s && s->driver.autoDeleting();
 }
 void RemovalWiring::ShowResultsPanel() { app_.main().ShowPanels(false, false, true, false); }
 void RemovalWiring::ApplyTimerSettings(bool enable) { app_.main().ApplyTimerSettings(enable); }

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_views.h"
 #include "app/wiring/scan_wiring.h"
 
 namespace kx {
@@ -19,7 +20,7 @@ ScanReport& ReportWiring::Get() {
                                                       app_.info().minor,
                                                       app_.DataFolder(),
                                                       summary,
-                                                      ReportControls::FromForm(app_.main()),
+                                                      app_.views().report,
                                                       scan_.modules().results,
                                                       app_.report()});
   report_->set_messages([this](const char* key) {

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_views.h"
 
 namespace kx {
 
@@ -9,17 +10,12 @@ Scanning& ScanWiring::Get() {
   if (!scanning_) {
     FrmMain& main = app_.main();
     ScanningSetup setup;
-    App* app = &app_;
-    setup.message = [app](const std::string& key) {
-      clsLanguages* l = app->languages();
-      return l ? l->getMessages(key) : std::string();
-    };
+    setup.message = app_.Messages();
     setup.productName = app_.info().branding.productName;
     setup.dataFolder = app_.DataFolder();
     setup.log = &app_.log();
-    // The quarantine log takes these once it exists; until then nothing is recorded.
     ScanHost& host = *this;
-    scanning_ = std::make_unique<Scanning>(main, app_.platform(), app_.ui(), host, std::move(setup));
+    scanning_ = std::make_unique<Scanning>(app_.views().scan, app_.platform(), app_.ui(), host, std::move(setup));
     Scanning* s = scanning_.get();
     // The labels ask their own questions and disable themselves, not the buttons.
     main.Get("lblPause").onClick = [s] { s->lblPause_Click(); };
@@ -28,7 +24,16 @@ Scanning& ScanWiring::Get() {
   return *scanning_;
 }
 
-void ScanWiring::StartScan() {
+void ScanWiring::StartScan() { Start(false); }
+
+void ScanWiring::StartScheduledScan(bool autoDelete) {
+  // As the side bar's Start: nothing unless Start may be pressed, and on the Scan panel.
+  if (!app_.views().scan.cmdScanNow->enabled()) return;
+  app_.main().ShowScanPanel();
+  Start(autoDelete);
+}
+
+void ScanWiring::Start(bool autoDelete) {
   // A scan empties the lists a removal run is working through; it waits for the run. Nor
   // may it read the definition set while an update replaces it.
   if (app_.subsystems().removal->Busy() || app_.subsystems().update->Busy()) return;
@@ -36,7 +41,7 @@ void ScanWiring::StartScan() {
   FrmMain& main = app_.main();
   s.state.definitions = {main.fileCount(), main.registryCount(), main.cookieCount(), main.exeCount(),
                          main.definitionsCount()};
-  s.cmdScanNow_Click();
+  s.driver.StartScan(autoDelete);
 }
 
 void ScanWiring::PauseScan() { Get().cmdPause_Click(); }
@@ -63,11 +68,5 @@ void ScanWiring::WriteScanReport() { app_.main().MakeReport(); }
 void ScanWiring::ShowResultsPanel() { app_.main().Get("cmdRemove").Click(); }
 void ScanWiring::RunAutomaticDeletion() { app_.subsystems().removal->DeleteSelected(); }
 void ScanWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
-void ScanWiring::ResetCookieScanResultCount() { Get().cookieFiles = 0; }
-void ScanWiring::ScanCookies() {
-  Scanning& s = Get();
-  s.cookies.ScanCookies(s.cookieFiles);
-}
-void ScanWiring::ScanMemory() { Get().processes.ScanMemory(); }
 
 }  // namespace kx

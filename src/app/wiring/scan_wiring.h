@@ -17,6 +17,7 @@ class ScanWiring final : public ScanFeature, private ScanHost {
   explicit ScanWiring(App& app) : app_(app) {}
 
   void StartScan() override;
+  void StartScheduledScan(bool autoDelete) override;
   void PauseScan() override;
   void StopScan() override;
   void LoadExclusions() override;
@@ -31,6 +32,7 @@ class ScanWiring final : public ScanFeature, private ScanHost {
 
  private:
   Scanning& Get();
+  void Start(bool autoDelete);
 
   // ScanHost
   std::string ReadSetting(const std::string& section, const std::string& key, const std::string& def) override;
@@ -42,9 +44,6 @@ class ScanWiring final : public ScanFeature, private ScanHost {
   void ShowResultsPanel() override;
   void RunAutomaticDeletion() override;
   void ShowStatusPanelValues() override;
-  void ResetCookieScanResultCount() override;
-  void ScanCookies() override;
-  void ScanMemory() override;
 
   App& app_;
   std::unique_ptr<Scanning> scanning_;

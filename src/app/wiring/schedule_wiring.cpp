@@ -2,7 +2,6 @@
 
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
-#include "app/wiring/scan_wiring.h"
 #include "app/settings.h"
 
 namespace kx {
@@ -26,34 +25,21 @@ class Holding {
 
 }  // namespace
 
-ScheduleWiring::ScheduleWiring(App& app, ScanWiring* scan)
+ScheduleWiring::ScheduleWiring(App& app)
     : app_(app),
-      scan_(scan),
       scheduler_(SchedulerInputs{
           [&app](const std::string& key, const std::string& def) {
             return app.settings().ReadSetting(kScheduleSection, key, def);
           },
           app.platform().clock,
-          [&app, scan] {
-            // Not over an update replacing the definition set; the auto-delete asked for
-            // this scan must not carry over to the next one the user starts.
+          [&app](bool autoDelete) {
+            // Not over an update replacing the definition set.
             if (app.subsystems().update->Busy()) {
               app.log().Write("scheduled scan: not started, Live Update runs");
-              if (Scanning* s = scan ? scan->scanning() : nullptr) s->driver.autoDelete = false;
               return;
             }
-            // The side bar's Start: it does nothing unless Start may be pressed.
             app.log().Write("scheduled scan: starting");
-            ui::Control* start = app.main().Find("lblStart");
-            if (start && start->onClick) start->onClick();
-          },
-          [scan](bool on) {
-            if (!scan) return;
-            // Clearing must not build the scan's modules on every tick.
-            if (on)
-              scan->modules().driver.autoDelete = true;
-            else if (Scanning* s = scan->scanning())
-              s->driver.autoDelete = false;
+            app.subsystems().scan->StartScheduledScan(autoDelete);
           },
           [&app]() -> std::optional<bool> {
             const ui::Control* box = app.main().Find("chkAutoDel");
@@ -190,8 +176,7 @@ bool ScheduleWiring::SaveSchedule() {
   else if (enabled == 1 && day != kScheduleNever && !time)
     missing = "MSG_TIME";
   if (missing) {
-    clsLanguages* languages = app_.languages();
-    app_.ui().MsgBox(languages ? languages->getMessages(missing) : std::string(), ui::MB_ICON_INFORMATION,
+    app_.ui().MsgBox(app_.Message(missing), ui::MB_ICON_INFORMATION,
                      app_.info().branding.productName);
     // The page stays as the user left it, Apply enabled, so the value can still be picked.
     return false;

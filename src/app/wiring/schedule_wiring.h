@@ -12,13 +12,12 @@
 namespace kx {
 
 class App;
-class ScanWiring;
 
 class ScheduleWiring final : public ScheduleFeature {
  public:
   // scan: the program's own scan, whose driver carries the auto-delete flag; null when a
   // caller supplied another (the flag then has nowhere to go).
-  ScheduleWiring(App& app, ScanWiring* scan);
+  explicit ScheduleWiring(App& app);
 
   void LoadSchedule() override;           // start-up
   void SchedulerTick() override;          // tmrScheduler
@@ -53,7 +52,6 @@ class ScheduleWiring final : public ScheduleFeature {
   void PaceTimer();
 
   App& app_;
-  ScanWiring* scan_;
   Scheduler scheduler_;
   bool loaded_ = false;
   bool changing_ = false;  // the page's own changes raise no events of their own

@@ -15,11 +15,7 @@ ShieldsWiring::~ShieldsWiring() {
 void ShieldsWiring::Build() {
   if (memory_) return;
   Scanning& scanning = scan_.modules();
-  App* app = &app_;
-  MemoryShieldServices services{[app](const std::string& key) {
-                                  clsLanguages* l = app->languages();
-                                  return l ? l->getMessages(key) : std::string();
-                                },
+  MemoryShieldServices services{app_.Messages(),
                                 app_.info().branding.productName};
   ShieldHost& host = *this;
   memory_ = std::make_unique<MemoryShield>(std::move(services), host, scanning.processes, scanning.threats,

@@ -2,6 +2,7 @@
 
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
+#include "app/main_window/main_window_views.h"
 #include "app/wiring/scan_wiring.h"
 #include "app/vendor_servers.h"
 
@@ -16,15 +17,12 @@ DataSubmission& SubmissionWiring::Get() {
   SubmissionServices services{*fetch_,
                               app_.ui(),
                               servers.data,
-                              [app](const std::string& key) {
-                                clsLanguages* l = app->languages();
-                                return l ? l->getMessages(key) : key;
-                              },
+                              app_.Messages(),
                               [app](const std::string& value) {
                                 app->settings().WriteSetting("OptionAndSettings", "chkSendData", value);
                               },
                               [scan] { return scan->modules().processes.GetRunningProgramList(); }};
-  submission_ = std::make_unique<DataSubmission>(std::move(services), SubmissionControls::FromForm(app_.main()));
+  submission_ = std::make_unique<DataSubmission>(std::move(services), app_.views().submission);
   return *submission_;
 }
 

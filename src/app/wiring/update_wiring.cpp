@@ -119,10 +119,7 @@ void UpdateWiring::cmdUpdate_Click() {
     result = {UpdateOutcome::Failed, 0, e.what()};
     app_.log().Write(std::string("Live Update failed: ") + e.what());
   }
-  auto message = [this](const char* key) {
-    clsLanguages* l = app_.languages();
-    return l ? l->getMessages(key) : std::string(key);
-  };
+  auto message = [this](const char* key) { return app_.Message(key); };
   switch (result.outcome) {
     case UpdateOutcome::Failed: Notice(message("MSG_UPDATE_FAILED")); break;
     case UpdateOutcome::UpToDate: Notice(message("MSG_RECENT_DEFS")); break;

@@ -1,6 +1,6 @@
 // Scheduled scans through the real main window on fakes: the Schedule page stores the
 // schedule, tmrScheduler (driven by the headless clock) compares it with the fake wall clock,
-// and the scan starts through the window's Start action.
+// and the scan feature is asked to start.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -24,7 +24,7 @@ constexpr const char* kUser = "Software\\Kestrix Labs\\Kestrix\\";
 // A scan that only counts how often it was started.
 struct CountingScan : ScanFeature {
   int starts = 0;
-  void StartScan() override { ++starts; }
+  void StartScheduledScan(bool) override { ++starts; }
 };
 
 // A program that has run before; `scan` null runs the program's own scan.
@@ -99,11 +99,11 @@ TEST(ScheduledScan, DailyStartsOneScanInItsSecondAndDeletesWithoutAskingOnlyThen
   // The scan runs inside one tick; the flag holds during it and is gone after. An
   // unexpected question would fail the test in the headless backend.
   bool flagDuringScan = false;
-  r.ui.onDoEvents = [&] { flagDuringScan = flagDuringScan || (scan.scanning() && scan.scanning()->driver.autoDelete); };
+  r.ui.onDoEvents = [&] { flagDuringScan = flagDuringScan || (scan.scanning() && scan.scanning()->driver.autoDeleting()); };
   r.At(kMonday, 10);
   EXPECT_FALSE(r.fake.files.Exists(threat)) << "removed after the scheduled scan";
   EXPECT_TRUE(flagDuringScan);
-  EXPECT_FALSE(scan.scanning()->driver.autoDelete);
+  EXPECT_FALSE(scan.scanning()->driver.autoDeleting());
   EXPECT_TRUE(r.C("tmrScheduler").enabled()) << "re-armed after the scan";
 
   // The rest of that second, and the next seconds, start nothing more.
@@ -124,7 +124,7 @@ TEST(ScheduledScan, DailyStartsOneScanInItsSecondAndDeletesWithoutAskingOnlyThen
   r.At({2026, 12, 8, 14, 30, 0}, 1000);
   EXPECT_EQ(r.Stored("Settings", "lblLastScan").find("12/8/2026"), 0u) << r.Stored("Settings", "lblLastScan");
   EXPECT_TRUE(r.fake.files.Exists(threat));
-  EXPECT_FALSE(scan.scanning()->driver.autoDelete);
+  EXPECT_FALSE(scan.scanning()->driver.autoDeleting());
 }
 
 // Each case a schedule as stored, the program started on it in German (so no day name is
@@ -301,7 +301,7 @@ TEST(ScheduledScan, ReArmedAroundItsSecondTheTimerStillStartsTheScanOnceInIt) {
   struct Starts : ScanFeature {
     fakes::FakeClock* clock = nullptr;
     std::vector<DateTime> at;
-    void StartScan() override { at.push_back(clock->now); }
+    void StartScheduledScan(bool) override { at.push_back(clock->now); }
   };
   for (const Case& c : cases) {
     Rig r;

@@ -17,7 +17,7 @@ struct MemoryShieldTest : ::testing::Test {
   scantest::ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
   ProcessScanner scanner{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend, scantest::KeyAsMessage,
                                              "Kestrix", kData},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+                         rig.views.processes, rig.threats, rig.state};
   shieldtest::TestHost host{rig.backend};
   FrmSpywareFoundAlert alert{rig.backend};
   ShieldGate gate;

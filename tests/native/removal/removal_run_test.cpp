@@ -58,11 +58,11 @@ struct RemovalTest : ::testing::Test {
   scantest::ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
   ProcessScanner processes{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend, scantest::KeyAsMessage,
                                                "Kestrix", kData},
-                           ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+                           rig.views.processes, rig.threats, rig.state};
   Host host{rig.backend};
   FrmDelete failed{rig.backend, fp.shell};
   RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
-                 RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
+                 rig.views.removal, rig.results, host, failed, processes};
 
   void SetUp() override {
     rig.state.yield.intervalMs = 0;
@@ -341,7 +341,7 @@ TEST_F(RemovalTest, RowsTickedWhileTheRegistryIsExportedAreNeitherExportedNorDel
                     platform.web,   platform.restore, platform.com,     platform.shell,
                     platform.locks, platform.clock, platform.signatures, platform.notifyArea};
   RemovalRun hookedRun{RemovalServices{withHook, rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
-                       RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
+                       rig.views.removal, rig.results, host, failed, processes};
   int readsDuringRun = 0;
   hooked.onRead = [&] {
     if (!hookedRun.Busy()) return;
@@ -462,11 +462,11 @@ TEST(SystemRestoreRule, MeXpAndLaterOnly) {
     scantest::ScanRig rig{fp.files, fp.registry, fp.system, fp.shell, fp.clock, kData};
     ProcessScanner processes{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend,
                                                  scantest::KeyAsMessage, "Kestrix", kData},
-                             ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+                             rig.views.processes, rig.threats, rig.state};
     Host host{rig.backend};
     FrmDelete failed{rig.backend, fp.shell};
     RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
-                   RemovalControls::FromForm(rig.form), rig.results, host, failed, processes};
+                   rig.views.removal, rig.results, host, failed, processes};
     EXPECT_EQ(run.IsSystemRestoreAvailable(), c.available) << c.v.platformId << "." << c.v.major << "." << c.v.minor;
     if (c.available) {
       EXPECT_TRUE(run.StartRestorePoint("one", 6));

@@ -1,3 +1,5 @@
+#include "app/main_window/main_window_controls.h"
+#include "app/main_window/main_window_views.h"
 #include "report/scan_report.h"
 
 #include <gtest/gtest.h>
@@ -40,12 +42,10 @@ std::string Head(const std::string& title, const std::string& memory, const std:
                 " 3)Total Number of Files/Folders inspected: " + files, "", "", "", "[Threats Detected]", "", ""});
 }
 
-// The main window's label the report disables, and what the scan left: its summary and results.
-class MainStandIn : public ui::Form {
+// The main window, and what the scan left: its summary and results.
+class MainStandIn : public MainWindowControls {
  public:
-  explicit MainStandIn(ui::Backend& b) : Form("frmMain", b) {
-    Add(ui::ControlType::Label, "lblViewLogFile").set_caption("Show Report");
-  }
+  explicit MainStandIn(ui::Backend& b) : MainWindowControls(b) {}
   void AddThreat(const std::string& threat, const std::string& location) {
     results.Add(ThreatEntry{threat, KIND_FILE, location, "File"});
   }
@@ -62,7 +62,7 @@ struct ScanReportTest : ::testing::Test {
 
   ScanReport Make(FileSystem& fs, int major, int minor) {
     return ScanReport({fs, "Kestrix", major, minor, kData, [this] { return main.summary; },
-                       ReportControls::FromForm(main), main.results, window});
+                       MainWindowViews::Of(main).report, main.results, window});
   }
   void SetUp() override { files.AddFolder(kData); }
   std::string Log() { return files.ReadFile(kLog).value_or("<no log>"); }

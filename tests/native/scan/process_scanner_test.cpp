@@ -33,7 +33,7 @@ struct ProcessScannerTest : ::testing::Test {
   Log log{fp.clock, [this](const std::string& line) { logged.push_back(line); }};
   ProcessScanner scanner{ProcessScanServices{fp.processes, fp.system, fp.files, rig.backend, KeyAsMessage, "Kestrix",
                                              kData, &log},
-                         ProcessScanControls::FromForm(rig.form), rig.threats, rig.state};
+                         rig.views.processes, rig.threats, rig.state};
   RecordingPrompt prompt;
 
   void SetUp() override {

@@ -54,7 +54,7 @@ TEST_F(DriverTest, PhasesRunInOrderAndTheWindowIsRestoredAfterwards) {
   d.StartScan();
   EXPECT_TRUE(checkedDuringScan);
   EXPECT_EQ(rig.host.calls, (Rows{"HideDeleteFailed", "ShowOnlySweepNowPanel", "Timers off",
-                                  "ResetCookieScanResultCount", "ScanCookies", "ScanMemory", "Timers on",
+                                  "ScanCookies", "ScanMemory", "Timers on",
                                   "ShowStatusPanelValues"}));
   EXPECT_EQ(rig.Rows("lvwSpywareFound"), (Rows{"Bad - Found#3"}));
   EXPECT_EQ(rig.Get("lvwFileNotFounds").item_count(), 0u);
@@ -76,8 +76,9 @@ TEST_F(DriverTest, PhasesRunInOrderAndTheWindowIsRestoredAfterwards) {
   EXPECT_TRUE(rig.Get("cmdRemove").visible());
   EXPECT_TRUE(rig.Get("cmdResults").enabled());
   EXPECT_FALSE(rig.Get("shpCircle").visible());
-  EXPECT_EQ(rig.Get("shpCircle").left(), 600 - 250);  // beside Label5 for the file phase
-  EXPECT_EQ(rig.Get("shpCircle").top(), 2400 + 11);
+  // Beside Label5 for the file phase: 250 twips to its left, 11 below its top.
+  EXPECT_EQ(rig.Get("shpCircle").left(), rig.Get("Label5").left() - 250);
+  EXPECT_EQ(rig.Get("shpCircle").top(), rig.Get("Label5").top() + 11);
   EXPECT_EQ(rig.backend.freeze_depth(rig.form), 0);
   EXPECT_EQ(rig.host.settings.at("Settings/lblLastScan"), "3/16/2006 10:15:02 AM");
   EXPECT_EQ(rig.host.settings.count("Settings/lblLastFullScan"), 0u);
@@ -94,7 +95,7 @@ TEST_F(DriverTest, OptionsOffLeaveOnlyTheFilePhase) {
   rig.Get("chkMakeLog").set_value(1);
   d.StartScan();
   EXPECT_EQ(rig.host.calls, (Rows{"HideDeleteFailed", "ShowOnlySweepNowPanel", "Timers off",
-                                  "ResetCookieScanResultCount", "WriteScanReport", "Timers on",
+                                  "WriteScanReport", "Timers on",
                                   "ShowStatusPanelValues"}));
   EXPECT_EQ(rig.Get("lblMemoryInspected").caption(), "[MSG_NOTSELECED]");
   EXPECT_EQ(rig.Get("lblRegistryInspected").caption(), "[MSG_NOTSELECED]");
@@ -145,7 +146,6 @@ TEST_F(DriverTest, StopDuringTheRegistryPhaseSkipsTheRestAndTheAutomaticDeletion
   Definitions("RegistryDefinition.dat", reg);
   fp.files.AddFile("C:\\Windows\\bad.exe", "x");
   Definitions("FileDefinition.dat", {"bad.exe=Bad|[windir]"});
-  d.autoDelete = true;
   rig.Get("pbgMain").set_value(40);
   rig.backend.onDoEvents = [&] {
     if (rig.state.counters.registryInspected == 5 && rig.Get("cmdStop").enabled()) {
@@ -155,7 +155,7 @@ TEST_F(DriverTest, StopDuringTheRegistryPhaseSkipsTheRestAndTheAutomaticDeletion
     }
   };
   rig.Get("cmdStop").onClick = [&] { d.cmdStop_Click(); };
-  d.StartScan();
+  d.StartScan(/*autoDelete=*/true);
   EXPECT_EQ(rig.state.counters.registryInspected, 5);
   EXPECT_EQ(rig.state.counters.filesFoldersInspected, 0);
   EXPECT_EQ(rig.backend.MousePointer(), ui::POINTER_DEFAULT);
@@ -171,8 +171,11 @@ TEST_F(DriverTest, StopDuringTheRegistryPhaseSkipsTheRestAndTheAutomaticDeletion
 TEST_F(DriverTest, AutomaticDeletionSelectsEverythingAndHandsOver) {
   fp.files.AddFile("C:\\Windows\\bad.exe", "x");
   Definitions("FileDefinition.dat", {"bad.exe=Bad|[windir]"});
-  d.autoDelete = true;
-  d.StartScan();
+  bool flagDuringScan = false;
+  rig.backend.onDoEvents = [&] { flagDuringScan = flagDuringScan || d.autoDeleting(); };
+  d.StartScan(/*autoDelete=*/true);
+  EXPECT_TRUE(flagDuringScan);
+  EXPECT_FALSE(d.autoDeleting()) << "asked for that scan only";
   EXPECT_TRUE(rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").items().at(0).checked);
   EXPECT_TRUE(rig.Get("lvwFilesToBeDeleted").items().at(0).checked);
   Rows tail(rig.host.calls.end() - 5, rig.host.calls.end());
