@@ -101,8 +101,12 @@ void UpdateWiring::cmdUpdate_Click() {
         w.running_ = false;
         w.app_.main().ApplyTimerSettings(true);
         w.ShowUndoAvailable();
+      } catch (const std::exception& e) {
+        w.running_ = false;
+        w.app_.log().Write(std::string("Live Update: the window was not given back whole: ") + e.what());
       } catch (...) {
         w.running_ = false;
+        w.app_.log().Write("Live Update: the window was not given back whole: unknown exception");
       }
     }
   } giveBack{*this, scanNow, scanNow.enabled()};

@@ -6,6 +6,8 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <system_error>
 #include <thread>
 
 #include "platform/win32/services_win32.h"
@@ -106,7 +108,9 @@ WebResult Win32Web::Get(const std::string& url, const WebOptions& options,
   std::thread reader;
   try {
     reader = std::thread(Read, t, url, options, deadline);
-  } catch (...) {
+  } catch (const std::system_error& e) {
+    // No thread for the transfer: a failed request (ok stays false), said where it is seen.
+    OutputDebugStringA((std::string("web: no thread for the request: ") + e.what() + "\n").c_str());
     return result;
   }
   bool abandon = false;
