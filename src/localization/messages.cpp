@@ -111,6 +111,9 @@ constexpr BuiltInMessage kMessages[] = {
     {"MSG_UNDO_DEFS_SURE", "Put back the definitions as they were before the last Live Update?"},
     {"MSG_UNDO_DEFS_DONE", "The previous definitions are back. They are dated"},
     {"MSG_UNDO_DEFS_FAILED", "The previous definitions could not be put back; the definitions are unchanged."},
+    // The Results panel after a removal run: %1 removed, %2 failed, %3 the quarantine folder.
+    {"MSG_REMOVAL_SUMMARY", "%1 item(s) removed. Copies are kept in the quarantine: %3"},
+    {"MSG_REMOVAL_SUMMARY_FAILED", "%1 item(s) removed, %2 could not be removed (listed in the \"Delete Failed\" window). Copies are kept in the quarantine: %3"},
 };
 
 }  // namespace

@@ -78,6 +78,7 @@ void RemovalRun::lblRemove_Click() {
   failed_.clear();
   outcomes_.clear();
   keptThreats_.clear();
+  SetLabel(c_.lblRemovalSummary, "");
   quarantine_.CreateFolder();
   quarantine_.BeginRun();
   host_.ShowResultsPanel();
@@ -137,6 +138,7 @@ void RemovalRun::lblRemove_Click() {
   if (c_.lblRemove) c_.lblRemove->set_enabled(true);
 
   AddToRemovedTotal();
+  ShowSummary();
   if (c_.chkSendData && c_.chkSendData->value() == 1) host_.SendData();
   host_.ShowStatusPanelValues();
   ShowBar(false);
@@ -149,6 +151,35 @@ void RemovalRun::AddToRemovedTotal() {
            CaptionNumber(c_.lblSoftwareFound) -
            static_cast<long>(failed_.size() + 2 * keptThreats_.size());
   host_.WriteSetting("Settings", "lblDefRemoved", std::to_string(total));
+}
+
+void RemovalRun::ShowSummary() {
+  long removed = 0, failed = 0, traces = 0;
+  for (const RowOutcome& o : outcomes_) {
+    (o.removed ? removed : failed) += 1;
+    // Cookies are threats of their own, not traces.
+    if (o.removed && o.list != ResultList::Cookies) traces += 1;
+  }
+  long threats = 0;
+  for (size_t row : plan_.threatRows)
+    if (!keptThreats_.count(row)) threats += 1;
+  // What is left of what the scan counted.
+  auto less = [](ui::Control* c, long n) {
+    if (c) c->set_caption(std::to_string(std::max(0L, CaptionNumber(c) - n)));
+  };
+  less(c_.lbltracesFound, traces);
+  less(c_.lblRemovePicSoftwareFound, threats);
+
+  std::string text = Msg(failed ? "MSG_REMOVAL_SUMMARY_FAILED" : "MSG_REMOVAL_SUMMARY");
+  auto fill = [&text](const std::string& mark, const std::string& value) {
+    for (size_t at = text.find(mark); at != std::string::npos; at = text.find(mark, at + value.size()))
+      text.replace(at, mark.size(), value);
+  };
+  fill("%1", std::to_string(removed));
+  fill("%2", std::to_string(failed));
+  fill("%3", quarantine_.Folder());
+  SetLabel(c_.lblRemovalSummary, text);
+  if (c_.lblRemovalSummary) c_.lblRemovalSummary->set_visible(true);
 }
 
 void RemovalRun::RecordOutcomes() {

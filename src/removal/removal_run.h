@@ -36,6 +36,7 @@ struct RemovalControls {
   ui::Control* chkSendData = nullptr;
   // Held disabled for the run, so that its rows cannot change under it.
   ui::Control *cmdScanNow = nullptr, *cmdSelectAll = nullptr, *cmdExclude = nullptr, *Command4 = nullptr;
+  ui::Control* lblRemovalSummary = nullptr;  // what the last run removed, what failed, where the copies are
 
 };
 
@@ -111,6 +112,7 @@ class RemovalRun {
   bool StillThere(const std::string& path);
   bool StillThere(const RemovalPlan::Registry& entry);
   void AddToRemovedTotal();
+  void ShowSummary();
 
   RemovalServices s_;
   RemovalControls c_;

@@ -169,14 +169,16 @@ void MainWindowControls::BuildResultsPanel(Control& panel) {
   Place(Add(ControlType::Label, "Label18", &panel), "Spyware\\Adware found : ", 220, 52, 230, 18);
   Place(Add(ControlType::Label, "lblRemovePicSoftwareFound", &panel), "0", 454, 52, 60, 18).set_bold(true);
   auto& list = Place(Add(ControlType::ListView, "lvwPicRemoveListOfSpywareFoundAndToBeRemoved", &panel),
-                     "", 16, 76, 548, 314);
+                     "", 16, 76, 548, 294);
   list.set_checkboxes(true);
   // Until the user drags a column, the location takes what the name and type leave.
   list.set_columns({{"Spyware/Adware Found", T(180)}, {"Location", T(240)}, {"Type", T(110)}});
   list.set_fill_column(2);
-  Place(Add(ControlType::Label, "lblDeletingCaption", &panel), "", 16, 398, 420, 18);
-  Place(Add(ControlType::Label, "lblDeletingPercentageCompleted", &panel), "", 444, 398, 120, 18);
-  Place(Add(ControlType::ProgressBar, "pgbDeleteSpywaresFound", &panel), "", 16, 420, 548, 16);
+  Place(Add(ControlType::Label, "lblDeletingCaption", &panel), "", 16, 378, 420, 18);
+  Place(Add(ControlType::Label, "lblDeletingPercentageCompleted", &panel), "", 444, 378, 120, 18);
+  Place(Add(ControlType::ProgressBar, "pgbDeleteSpywaresFound", &panel), "", 16, 400, 548, 16);
+  // Filled by a removal run; two lines leave room for the quarantine's path.
+  Place(Add(ControlType::Label, "lblRemovalSummary", &panel), "", 16, 420, 548, 32);
   Place(Add(ControlType::CommandButton, "cmdSelectAll", &panel), "Select All", 16, 476, 120, 28);
   Place(Add(ControlType::CommandButton, "cmdExclude", &panel), "Exclude", 144, 476, 120, 28)
       .set_tool_tip("Exclude selected items from being detected in future scans");
@@ -424,10 +426,11 @@ void FrmMain::LayoutPanels() {
   Get("cmdRemove").Move(T(w - 196), T(h - 36), T(180), T(28));
 
   Get("Label16").set_width(T(w - 32));
-  Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").Move(T(16), T(76), T(w - 32), T(h - 76 - 110));
-  Get("lblDeletingCaption").Move(T(16), T(h - 102), T(w - 160), T(18));
-  Get("lblDeletingPercentageCompleted").Move(T(w - 136), T(h - 102), T(120), T(18));
-  Get("pgbDeleteSpywaresFound").Move(T(16), T(h - 80), T(w - 32), T(16));
+  Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").Move(T(16), T(76), T(w - 32), T(h - 76 - 130));
+  Get("lblDeletingCaption").Move(T(16), T(h - 122), T(w - 160), T(18));
+  Get("lblDeletingPercentageCompleted").Move(T(w - 136), T(h - 122), T(120), T(18));
+  Get("pgbDeleteSpywaresFound").Move(T(16), T(h - 100), T(w - 32), T(16));
+  Get("lblRemovalSummary").Move(T(16), T(h - 80), T(w - 32), T(32));
   int x = 16;
   for (const char* button : {"cmdSelectAll", "cmdExclude", "Command4"}) {
     Get(button).Move(T(x), T(h - 44), T(120), T(28));

@@ -56,7 +56,7 @@ MainWindowViews MainWindowViews::Of(ui::Form& f) {
       {"lbltracesFound", &RemovalControls::lbltracesFound}, {"lblSoftwareFound", &RemovalControls::lblSoftwareFound},
       {"chkSendData", &RemovalControls::chkSendData}, {"cmdScanNow", &RemovalControls::cmdScanNow},
       {"cmdSelectAll", &RemovalControls::cmdSelectAll}, {"cmdExclude", &RemovalControls::cmdExclude},
-      {"Command4", &RemovalControls::Command4},
+      {"Command4", &RemovalControls::Command4}, {"lblRemovalSummary", &RemovalControls::lblRemovalSummary},
   });
   RequireControls(f, v.report, {{"lblViewLogFile", &ReportControls::lblViewLogFile}});
   RequireControls(f, v.submission, {

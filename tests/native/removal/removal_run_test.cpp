@@ -61,7 +61,13 @@ struct RemovalTest : ::testing::Test {
                            rig.views.processes, rig.threats, rig.state};
   Host host{rig.backend};
   FrmDelete failed{rig.backend, fp.shell};
-  RemovalRun run{RemovalServices{fp.platform(), rig.backend, scantest::KeyAsMessage, "Kestrix", kData},
+  std::map<std::string, std::string> texts;  // messages a test gives a text of its own
+  RemovalRun run{RemovalServices{fp.platform(), rig.backend,
+                                 [this](const std::string& key) {
+                                   auto it = texts.find(key);
+                                   return it == texts.end() ? scantest::KeyAsMessage(key) : it->second;
+                                 },
+                                 "Kestrix", kData},
                  rig.views.removal, rig.results, host, failed, processes};
 
   void SetUp() override {
@@ -384,6 +390,7 @@ TEST_F(RemovalTest, EveryTickedRowIsRemovedOrListedAsFailed) {
   rig.threats.cmdSelectAll_Click();
   for (const char* count : {"lblRemovePicSoftwareFound", "lbltracesFound", "lblSoftwareFound"})
     rig.Get(count).set_caption("5");
+  texts["MSG_REMOVAL_SUMMARY_FAILED"] = "%1 gone, %2 failed (%2); copies: %3";
   host.onTurn = [&] {
     if (!run.quarantine().logging && fp.processes.Get(pid)) fp.processes.Get(pid)->killable = true;
   };
@@ -419,6 +426,10 @@ TEST_F(RemovalTest, EveryTickedRowIsRemovedOrListedAsFailed) {
   for (const auto& r : rig.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved").items()) left.push_back(r.text);
   EXPECT_EQ(left, (std::vector<std::string>{"Held Folder", "Unicode Key"}));
   EXPECT_EQ(host.settings["Settings/lblDefRemoved"], "9");
+  // The panel says what became of the five and shows what is left: two traces, two threats.
+  EXPECT_EQ(rig.Get("lblRemovalSummary").caption(), "3 gone, 2 failed (2); copies: " + kQ);
+  EXPECT_EQ(rig.Get("lbltracesFound").caption(), "2");
+  EXPECT_EQ(rig.Get("lblRemovePicSoftwareFound").caption(), "2");
 }
 
 TEST_F(RemovalTest, DeleteAsksOnlyWhenItShould) {
