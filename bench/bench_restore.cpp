@@ -1,6 +1,7 @@
 // Restoring what one removal run took: 1,000 files back to their folders, and listing the
 // quarantine that holds them, over the in-memory file system (the engine's own cost; the
 // system's file calls come on top under Windows).
+#include <stdexcept>
 #include <benchmark/benchmark.h>
 
 #include "fakes/fake_platform.h"
@@ -26,7 +27,7 @@ struct Machine {
       const std::string path =
           "C:\\Program Files\\Toolbar" + std::to_string(i % 50) + "\\part" + std::to_string(i) + ".dll";
       fp.files.AddFile(path, std::string(4096, static_cast<char>('a' + i % 26)));
-      q.QuarantineItem(path);
+      if (!q.QuarantineItem(path)) throw std::runtime_error("bench machine: " + path + " not quarantined");
     }
     q.EndRun();
   }
@@ -42,8 +43,14 @@ void BM_RestoreFiles(benchmark::State& state) {
     auto outcomes = m.restore.RestoreItems(items, false);
     benchmark::DoNotOptimize(outcomes);
     state.PauseTiming();
-    for (const auto* i : items) m.fp.files.DeleteFile(i->original);
+    bool cleared = true;
+    for (const auto* i : items) cleared = m.fp.files.DeleteFile(i->original).ok() && cleared;
     state.ResumeTiming();
+    // An original left in place would make the next pass time a different restore.
+    if (!cleared) {
+      state.SkipWithError("restored originals not cleared");
+      break;
+    }
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(items.size()));
 }

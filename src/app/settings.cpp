@@ -36,7 +36,8 @@ void Settings::WriteSetting(const std::string& section, const std::string& key, 
   if (section.empty() || key.empty()) return;
   const std::string path = UserKeyPath(section);
   if (registry_.CreateKey(Hive::CurrentUser, path) != RegStatus::Ok) return;
-  registry_.SetValue(Hive::CurrentUser, path, key, RegValue::String(value));
+  // A preference that does not stick keeps its default at the next start; there is no caller to tell.
+  (void)registry_.SetValue(Hive::CurrentUser, path, key, RegValue::String(value));
 }
 
 std::string Settings::ReadMachineSetting(const std::string& appName, const std::string& section,

@@ -43,7 +43,7 @@ class Settings {
   std::string MachineKeyPath(const std::string& appName, const std::string& section) const;
 
  private:
-  bool TryMachineWrite(const std::string& appName, const std::string& section,
+  [[nodiscard]] bool TryMachineWrite(const std::string& appName, const std::string& section,
                        const std::string& key, const std::string& value);
 
   Registry& registry_;

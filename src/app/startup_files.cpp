@@ -50,7 +50,12 @@ bool SeedDefinitionSet(FileSystem& files, const std::string& machineSet, const s
     }
   }
   // The date goes with a whole set only: with it, Live Update asks for what came since.
-  if (all) files.CopyFile(machineSet + "\\" + date, dataFolder + "\\" + date, false);
+  if (all) {
+    // Without the date Live Update asks for everything again, so only a note.
+    if (const IoStatus copied = files.CopyFile(machineSet + "\\" + date, dataFolder + "\\" + date, false);
+        !copied && log)
+      log->Write("definitions: " + date + " not copied in, error " + std::to_string(copied.error));
+  }
   return HasRequiredFiles(files, dataFolder);
 }
 

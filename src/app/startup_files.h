@@ -21,7 +21,7 @@ inline constexpr const char* kMachineDefinitionsFolder = "Definitions";
 // (the six files and date.dat, which belongs to them) is copied in over what is there, as a
 // scan would otherwise delete the rest. Nothing is copied from an incomplete machine set;
 // date.dat only when every definition file came. False when the folder still lacks a file.
-bool SeedDefinitionSet(FileSystem& files, const std::string& machineSet, const std::string& dataFolder,
+[[nodiscard]] bool SeedDefinitionSet(FileSystem& files, const std::string& machineSet, const std::string& dataFolder,
                        Log* log = nullptr);
 // Lines as Line Input reads them: every CR LF (or lone CR) ends one; a last line without
 // an end counts too. A missing file has 0.

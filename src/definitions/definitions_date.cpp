@@ -22,7 +22,7 @@ IoStatus WriteDefinitionsDate(FileSystem& files, const std::string& dataFolder, 
   const std::string beside = path + ".new";
   if (IoStatus s = files.WriteFile(beside, text + "\r\n"); !s) return s;
   IoStatus moved = files.MoveFile(beside, path, true);
-  if (!moved) files.DeleteFile(beside);
+  if (!moved) (void)files.DeleteFile(beside);  // best-effort clean-up of the scratch copy
   return moved;
 }
 

@@ -54,7 +54,7 @@ UpdateResult LiveUpdate::RunLiveUpdate() {
   const bool changed = merged.accepted && merged.mergeError.empty() && merged.changes > 0;
   if (!changed) previous.Discard();
   else if (!kept) previous.Forget();
-  else previous.Commit();
+  else if (!previous.Commit() && log_) log_->Write("Live Update: the replaced definitions could not be kept for undo");
   if (!merged.accepted) return Fail("the update package was refused: " + merged.reason);
   if (!merged.mergeError.empty()) return Fail("the definitions were left as they were: " + merged.mergeError);
   if (merged.changes <= 0) return {UpdateOutcome::UpToDate, 0, {}};

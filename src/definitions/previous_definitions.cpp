@@ -73,7 +73,7 @@ bool PreviousDefinitions::SameAsCurrent(const std::string& folder, const std::ve
 bool PreviousDefinitions::Stage() {
   Recover();
   const std::string staging = StagingFolder();
-  if (files_.FolderExists(staging)) files_.DeleteFolder(staging, true);
+  if (files_.FolderExists(staging)) (void)files_.DeleteFolder(staging, true);  // a leftover; CreateFolder below reports
   if (!files_.CreateFolder(staging)) {
     Note("the folder for the replaced set cannot be made");
     return false;
@@ -85,7 +85,7 @@ bool PreviousDefinitions::Stage() {
     const IoStatus st = bytes ? files_.WriteFileFlushed(staging + "\\" + n, *bytes) : IoStatus::Fail(ERR_ACCESS_DENIED);
     if (!st) {
       Note(n + " cannot be kept (error " + std::to_string(st.error) + ")");
-      files_.DeleteFolder(staging, true);
+      (void)files_.DeleteFolder(staging, true);  // already failing; an unfinished copy has no Set.txt
       return false;
     }
     manifest += n + "\r\n";
@@ -93,7 +93,7 @@ bool PreviousDefinitions::Stage() {
   // Written last: a folder without it is a copy that did not finish.
   if (const IoStatus st = files_.WriteFileFlushed(staging + "\\Set.txt", manifest); !st) {
     Note("the set's list cannot be written (error " + std::to_string(st.error) + ")");
-    files_.DeleteFolder(staging, true);
+    (void)files_.DeleteFolder(staging, true);  // already failing; an unfinished copy has no Set.txt
     return false;
   }
   return true;
@@ -102,7 +102,7 @@ bool PreviousDefinitions::Stage() {
 bool PreviousDefinitions::Commit() {
   const std::string old = Folder() + ".old";
   if (files_.FolderExists(Folder())) {
-    if (files_.FolderExists(old)) files_.DeleteFolder(old, true);
+    if (files_.FolderExists(old)) (void)files_.DeleteFolder(old, true);  // the move below reports
     if (!files_.MoveFile(Folder(), old)) {
       Note("the previous set cannot be replaced");
       Discard();
@@ -112,21 +112,21 @@ bool PreviousDefinitions::Commit() {
   }
   if (!files_.MoveFile(StagingFolder(), Folder())) {
     Note("the replaced set cannot be put in place");
-    if (files_.FolderExists(old)) files_.MoveFile(old, Folder());
+    if (files_.FolderExists(old)) (void)files_.MoveFile(old, Folder());  // already failing; Recover moves it back next time
     Discard();
     Forget();
     return false;
   }
-  if (files_.FolderExists(old)) files_.DeleteFolder(old, true);
+  if (files_.FolderExists(old)) (void)files_.DeleteFolder(old, true);  // the new set is in place; Recover drops a leftover .old
   return true;
 }
 
 void PreviousDefinitions::Discard() {
-  if (files_.FolderExists(StagingFolder())) files_.DeleteFolder(StagingFolder(), true);
+  if (files_.FolderExists(StagingFolder())) (void)files_.DeleteFolder(StagingFolder(), true);  // a staging folder without Set.txt is never used
 }
 
 void PreviousDefinitions::Forget() {
-  if (files_.FolderExists(Folder())) files_.DeleteFolder(Folder(), true);
+  if (files_.FolderExists(Folder())) (void)files_.DeleteFolder(Folder(), true);  // Available() rechecks the folder
 }
 
 bool PreviousDefinitions::Available() {
@@ -149,16 +149,16 @@ void PreviousDefinitions::RollBackUndo() {
     if (j.current) {
       if (IsFile(files_, cur)) {
         // What stands at the name now came from the previous set.
-        if (IsFile(files_, file)) files_.DeleteFile(file);
+        if (IsFile(files_, file)) (void)files_.DeleteFile(file);  // the move below reports
         clean = files_.MoveFile(cur, file).ok() && clean;
       }
     } else if (j.previous && IsFile(files_, file) && !IsFile(files_, undo)) {
       clean = files_.DeleteFile(file).ok() && clean;
     }
-    if (IsFile(files_, undo)) files_.DeleteFile(undo);
+    if (IsFile(files_, undo)) (void)files_.DeleteFile(undo);  // a stale .undo is cleared by Recover
   }
   // Kept until every file is back, so the next start finishes the job.
-  if (clean) files_.DeleteFile(JournalPath());
+  if (clean) (void)files_.DeleteFile(JournalPath());  // every file is back; a journal left over is replayed harmlessly
   else Note("an undo could not be taken back whole; the next start tries again");
 }
 
@@ -166,10 +166,10 @@ void PreviousDefinitions::Recover() {
   if (IsFile(files_, JournalPath())) RollBackUndo();
   bool leftovers = false;
   for (const std::string& n : SetFiles()) {
-    if (IsFile(files_, Data(n) + ".undo")) files_.DeleteFile(Data(n) + ".undo");
+    if (IsFile(files_, Data(n) + ".undo")) (void)files_.DeleteFile(Data(n) + ".undo");  // leftovers; Recover clears them again
     if (IsFile(files_, Data(n) + ".cur")) {
       leftovers = true;
-      files_.DeleteFile(Data(n) + ".cur");
+      (void)files_.DeleteFile(Data(n) + ".cur");  // leftovers; Recover clears them again
     }
   }
   // An undo that was done but not tidied: its previous set is the set in place now.
@@ -183,16 +183,16 @@ void PreviousDefinitions::Recover() {
       Discard();
     } else if (!files_.FolderExists(Folder()) && files_.FolderExists(old)) {
       // Stopped between the two renames of a commit.
-      if (files_.MoveFile(StagingFolder(), Folder())) files_.DeleteFolder(old, true);
+      if (files_.MoveFile(StagingFolder(), Folder())) (void)files_.DeleteFolder(old, true);  // the .old branch below retries
     } else if (SameAsCurrent(StagingFolder(), *m)) {
       Discard();  // the update it was kept for changed nothing
     } else {
-      Commit();  // the update went through; the program stopped before keeping its set
+      (void)Commit();  // the update went through; the program stopped before keeping its set
     }
   }
   if (files_.FolderExists(old)) {
-    if (files_.FolderExists(Folder())) files_.DeleteFolder(old, true);
-    else files_.MoveFile(old, Folder());
+    if (files_.FolderExists(Folder())) (void)files_.DeleteFolder(old, true);  // retried on the next Recover
+    else if (!files_.MoveFile(old, Folder())) Note("the previous set cannot be put back; the next start tries again");
   }
 }
 
@@ -211,7 +211,7 @@ PreviousDefinitions::UndoResult PreviousDefinitions::Undo() {
   };
   auto dropStaged = [&] {
     for (const std::string& n : SetFiles())
-      if (IsFile(files_, Data(n) + ".undo")) files_.DeleteFile(Data(n) + ".undo");
+      if (IsFile(files_, Data(n) + ".undo")) (void)files_.DeleteFile(Data(n) + ".undo");  // leftovers; Recover clears them again
   };
   std::string journal;
   for (const std::string& n : SetFiles()) {
@@ -248,7 +248,7 @@ PreviousDefinitions::UndoResult PreviousDefinitions::Undo() {
   if (const IoStatus st = files_.DeleteFile(JournalPath()); !st)
     return fail("the undo journal cannot be removed (error " + std::to_string(st.error) + ")");
   for (const std::string& n : SetFiles())
-    if (IsFile(files_, Data(n) + ".cur")) files_.DeleteFile(Data(n) + ".cur");
+    if (IsFile(files_, Data(n) + ".cur")) (void)files_.DeleteFile(Data(n) + ".cur");  // leftovers; Recover clears them again
   Forget();
   r.ok = true;
   r.date = ReadDefinitionsDate(files_, dataFolder_);

@@ -33,9 +33,9 @@ class PreviousDefinitions {
   std::string JournalPath() const { return dataFolder_ + "\\UndoDefinitions.dat"; }
 
   // Before an update: copies the current set aside. False when it could not be.
-  bool Stage();
+  [[nodiscard]] bool Stage();
   // The update changed the set: the staged copy becomes the one previous set.
-  bool Commit();
+  [[nodiscard]] bool Commit();
   // The update changed nothing: the staged copy goes.
   void Discard();
   // The update changed the set but nothing was staged: the previous set kept is no longer

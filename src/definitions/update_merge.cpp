@@ -159,35 +159,50 @@ void UpdateMerge::RecoverInterrupted() {
   // With the journal present, some files may be new and others old: the old ones come back,
   // and the files the merge created go. Without it the set is whole; only leftovers remain.
   if (std::optional<std::string> journal = files_.ReadFile(JournalPath())) {
+    bool allBack = true;
     for (DefinitionFile file : kMergeOrder) {
       const std::string name(DefinitionFileName(file));
+      IoStatus back;
       if (files_.Attributes(BackupPathOf(file))) {
-        files_.MoveFile(BackupPathOf(file), PathOf(file), true);
+        back = files_.MoveFile(BackupPathOf(file), PathOf(file), true);
       } else {
         for (const std::string& created : SplitTextLines(*journal))
-          if (created == name) files_.DeleteFile(PathOf(file));
+          if (created == name && files_.Attributes(PathOf(file))) back = files_.DeleteFile(PathOf(file));
+      }
+      if (!back) {
+        allBack = false;
+        host_.FileNotReplaced(file, back.error);
       }
     }
-    files_.DeleteFile(JournalPath());
+    // The journal and the old copies are all that can put the set back: both stay until it is.
+    if (!allBack) return;
+    (void)files_.DeleteFile(JournalPath());  // every file is back; a stale journal finds no backups
   }
   for (DefinitionFile file : kMergeOrder) {
-    if (files_.Attributes(ScratchPathOf(file))) files_.DeleteFile(ScratchPathOf(file));
-    if (files_.Attributes(BackupPathOf(file))) files_.DeleteFile(BackupPathOf(file));
+    if (files_.Attributes(ScratchPathOf(file))) (void)files_.DeleteFile(ScratchPathOf(file));  // scratch left over; never read
+    if (files_.Attributes(BackupPathOf(file))) (void)files_.DeleteFile(BackupPathOf(file));  // a leftover; the set is whole
   }
 }
 
 MergeResult UpdateMerge::MergeUpdatePackage(std::string_view package) {
   // A user's first update may find no data folder yet.
-  if (!files_.FolderExists(dataFolder_)) files_.CreateFolder(dataFolder_);
+  if (!files_.FolderExists(dataFolder_)) (void)files_.CreateFolder(dataFolder_);  // the writes into it fail and report
   RecoverInterrupted();
+  // A set still mixed from an interrupted merge is not merged into; its backups would be overwritten.
+  if (files_.ReadFile(JournalPath())) {
+    MergeResult mixed;
+    mixed.ok = false;
+    mixed.step = MergeResult::Step::Replace;
+    return mixed;
+  }
 
   const std::vector<Record> records = ParseRecords(package);
   std::vector<Staged> staged;
   MergeResult failed;
   failed.ok = false;
   auto fail = [&](DefinitionFile file, MergeResult::Step step, uint32_t error) {
-    for (const Staged& s : staged) files_.DeleteFile(ScratchPathOf(s.file));
-    files_.DeleteFile(ScratchPathOf(file));
+    for (const Staged& s : staged) (void)files_.DeleteFile(ScratchPathOf(s.file));  // already failing; scratch only
+    (void)files_.DeleteFile(ScratchPathOf(file));  // already failing; scratch only
     failed.failedFile = file;
     failed.step = step;
     failed.error = error;
@@ -261,8 +276,8 @@ MergeResult UpdateMerge::Replace(const std::vector<Staged>& staged, int32_t chan
   failed.ok = false;
   auto clear = [&] {
     for (const Staged& s : staged) {
-      files_.DeleteFile(ScratchPathOf(s.file));
-      files_.DeleteFile(BackupPathOf(s.file));
+      (void)files_.DeleteFile(ScratchPathOf(s.file));  // clean-up; leftovers go at the next merge
+      (void)files_.DeleteFile(BackupPathOf(s.file));  // clean-up; leftovers go at the next merge
     }
   };
   // The old contents are kept first; the journal then marks the moment from which the set
@@ -303,9 +318,9 @@ MergeResult UpdateMerge::Replace(const std::vector<Staged>& staged, int32_t chan
       }
       if (allBack) {
         clear();
-        files_.DeleteFile(JournalPath());
+        (void)files_.DeleteFile(JournalPath());  // every file is back and no backup is left to replay
       } else {  // the journal and the old copies stay, for the next merge to put back
-        for (const Staged& s : staged) files_.DeleteFile(ScratchPathOf(s.file));
+        for (const Staged& s : staged) (void)files_.DeleteFile(ScratchPathOf(s.file));  // scratch only
       }
       failed.failedFile = file;
       failed.step = MergeResult::Step::Replace;
@@ -316,7 +331,8 @@ MergeResult UpdateMerge::Replace(const std::vector<Staged>& staged, int32_t chan
     host_.FileReplaced(file);
   }
   // The set is new from here on.
-  files_.DeleteFile(JournalPath());
+  // Should the journal stay, the next merge would drop the files this one created: not yet handled.
+  (void)files_.DeleteFile(JournalPath());
   clear();
   return MergeResult{true, changes};
 }

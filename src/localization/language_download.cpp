@@ -58,7 +58,7 @@ IoStatus ReplaceLocalizationFile(FileSystem& files, const std::string& path, con
   const std::string scratch = path + ".download";
   IoStatus status = files.WriteFileFlushed(scratch, bytes);
   if (status) status = files.MoveFile(scratch, path, true);
-  if (!status) files.DeleteFile(scratch);
+  if (!status) (void)files.DeleteFile(scratch);  // already failing; scratch clean-up only
   return status;
 }
 

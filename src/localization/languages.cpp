@@ -109,7 +109,7 @@ std::string clsLanguages::MakeUserCopy() {
     return LocalizationPath();
   // An installed file may be read-only; the copy is there to be edited.
   if (auto attrs = files_.Attributes(UserLocalizationPath()); attrs && (*attrs & FA_READONLY))
-    files_.SetAttributes(UserLocalizationPath(), *attrs & ~static_cast<uint32_t>(FA_READONLY));
+    (void)files_.SetAttributes(UserLocalizationPath(), *attrs & ~static_cast<uint32_t>(FA_READONLY));  // a read-only copy is still read
   return UserLocalizationPath();
 }
 
@@ -204,7 +204,7 @@ bool clsLanguages::makeLocalizationFile(const std::vector<ui::Form*>& forms) {
   const std::string fresh = path + ".new";
   if (!files_.WriteFile(fresh, text)) return false;
   if (files_.MoveFile(fresh, path, true)) return true;
-  files_.DeleteFile(fresh);  // a leftover is rewritten next time
+  (void)files_.DeleteFile(fresh);  // a leftover is rewritten next time
   return false;
 }
 

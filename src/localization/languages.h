@@ -42,7 +42,7 @@ class clsLanguages {
   // Writes Localization.txt anew: one English block with the current captions of these
   // windows' controls (in the order given) and the current message texts. The caller
   // loads the windows it wants included. False when the file could not be written.
-  bool makeLocalizationFile(const std::vector<ui::Form*>& forms);
+  [[nodiscard]] bool makeLocalizationFile(const std::vector<ui::Form*>& forms);
 
   // The language names Localization.txt offers, in file order; empty without a file.
   std::vector<std::string> LanguageNames();

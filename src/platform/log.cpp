@@ -26,9 +26,9 @@ void Log::Write(const std::string& message) {
   if (!files_) return;
   if (size_ > 0 && size_ + line.size() > cap_) {
     const std::string old = path_ + ".old";
-    files_->DeleteFile(old);
+    (void)files_->DeleteFile(old);  // rotation is best effort; the log goes on
     // When the file cannot move away, start it afresh rather than let it grow.
-    if (!files_->MoveFile(path_, old)) files_->DeleteFile(path_);
+    if (!files_->MoveFile(path_, old)) (void)files_->DeleteFile(path_);  // rotation is best effort; the log goes on
     size_ = 0;
   }
   if (files_->AppendFile(path_, line)) size_ += line.size();

@@ -27,7 +27,7 @@ enum SysError : uint32_t {
 };
 
 // What a file change did: 0, or the system error code of the failure.
-struct IoStatus {
+struct [[nodiscard]] IoStatus {
   uint32_t error = ERR_SUCCESS;
   bool ok() const { return error == ERR_SUCCESS; }
   explicit operator bool() const { return ok(); }
@@ -59,7 +59,7 @@ enum RegAccess : uint32_t {
 enum class RegStatus { Ok, NotFound, AccessDenied, Failed };
 
 // A registry change's outcome: the status callers compare, and the system code behind it.
-struct RegResult {
+struct [[nodiscard]] RegResult {
   RegStatus status = RegStatus::Ok;
   uint32_t error = ERR_SUCCESS;
   RegResult() = default;

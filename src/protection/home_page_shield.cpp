@@ -83,7 +83,7 @@ void HomePageShield::RestoreHomePage() {
   // A user who never opened the browser has no key yet; a failed write leaves the
   // registry as it was, and the next tick finds the difference again.
   if (written == RegStatus::NotFound && registry_.CreateKey(Hive::CurrentUser, kIeMainKey) == RegStatus::Ok)
-    registry_.SetValue(Hive::CurrentUser, kIeMainKey, kStartPage, page);
+    (void)registry_.SetValue(Hive::CurrentUser, kIeMainKey, kStartPage, page);
 }
 
 void HomePageShield::AcceptHomePage() { host_.WriteSetting(kShieldSection, "Homepage", currentPage_); }

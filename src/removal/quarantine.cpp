@@ -36,7 +36,7 @@ std::optional<uint64_t> SizeOf(FileSystem& files, const std::string& path) {
 }  // namespace
 
 void Quarantine::CreateFolder() {
-  if (!s_.files.FolderExists(Folder())) s_.files.CreateFolder(Folder());
+  if (!s_.files.FolderExists(Folder())) (void)s_.files.CreateFolder(Folder());  // each copy into it fails and says so
 }
 
 std::string Quarantine::SlotName(const std::string& name, int n) {
@@ -76,8 +76,9 @@ std::optional<std::string> Quarantine::BackUpFile(const std::string& path, const
     Note("quarantine: no copy of " + path + " (error " + std::to_string(copied.error) + "); left in place");
     // A partial copy would pass for a backup next time.
     if (copied || s_.files.Attributes(target)) {
-      s_.files.SetAttributes(target, FA_NORMAL);
-      s_.files.DeleteFile(target);
+      // Already failing; a copy left in the slot never passes SameFile, so it is never taken as the backup.
+      (void)s_.files.SetAttributes(target, FA_NORMAL);
+      (void)s_.files.DeleteFile(target);
     }
     return std::nullopt;
   }
@@ -124,11 +125,11 @@ std::optional<std::string> Quarantine::BackUpFolder(const std::string& path, con
       if (SameTree(path, target)) return slot;
       continue;
     }
-    CopyTree(path, target);
+    (void)CopyTree(path, target);  // SameTree below decides
     if (SameTree(path, target)) return slot;
     // The folder stays where it is; a part copy would later pass for its backup.
     Note("quarantine: folder " + path + " not copied whole; left in place");
-    s_.files.DeleteFolder(target, true);
+    (void)s_.files.DeleteFolder(target, true);  // a part copy left behind is not listed
     return std::nullopt;
   }
   return std::nullopt;
@@ -142,15 +143,16 @@ void Quarantine::DeleteCopiedTree(const std::string& source, const std::string& 
     } else if (e.attributes & FA_DIRECTORY) {
       DeleteCopiedTree(src, dst, slot + "\\" + e.name);
     } else if (SameFile(src, dst)) {
-      if (e.attributes & FA_READONLY) s_.files.SetAttributes(src, e.attributes & ~FA_READONLY);
+      if (e.attributes & FA_READONLY) (void)s_.files.SetAttributes(src, e.attributes & ~FA_READONLY);  // the delete that follows decides
       if (s_.files.DeleteFile(src)) WriteQuarantineFileRecord(src, slot + "\\" + e.name);
     }
   }
   // Empty now unless something resisted; then the folder stays with it.
   if (s_.files.Find(source + "\\*").empty()) {
     if (const auto a = s_.files.Attributes(source); a && (*a & FA_READONLY))
-      s_.files.SetAttributes(source, *a & ~FA_READONLY);
-    s_.files.DeleteFolder(source, true);
+      (void)s_.files.SetAttributes(source, *a & ~FA_READONLY);
+    // The files inside are gone and recorded; an empty folder left behind is harmless.
+    (void)s_.files.DeleteFolder(source, true);
   }
 }
 
@@ -166,7 +168,7 @@ bool Quarantine::QuarantineFile(const std::string& path, const std::string& name
         if (!stored) return false;
         WriteQuarantineFileRecord(path, *stored);
       }
-      s_.files.DeleteFile(path);
+      (void)s_.files.DeleteFile(path);  // Listed() looks again on the next attempt
     }
     if (s_.yield) s_.yield();
   }
@@ -177,7 +179,7 @@ int Quarantine::QuarantineDll(const std::string& path) {
   if (path.find('\\') == std::string::npos) return 0;
   const std::string name = FileNameOfPath(path);
   if (!Listed(path, name)) return -1;
-  RegisterComServer(path);
+  (void)RegisterComServer(path);  // Listed below tells whether it went
   if (!Listed(path, name)) return 0;
   const auto stored = BackUpFile(path, name);
   // Unregistered as asked, but without a copy the library stays.
@@ -212,7 +214,7 @@ bool Quarantine::QuarantineItem(const std::string& path) {
     if (!stored) return true;
     WriteQuarantineFileRecord(path, *stored);
     for (int i = 0; i < kDeleteAttempts; ++i) {
-      s_.files.DeleteFile(path);
+      (void)s_.files.DeleteFile(path);  // retried; the caller looks again
       if (s_.yield) s_.yield();
     }
     return true;
@@ -225,7 +227,8 @@ void Quarantine::QuarantineCookie(const std::string& path) {
   const auto stored = BackUpFile(path, ItemName(path));
   if (!stored) return;
   WriteQuarantineFileRecord(path, *stored);
-  s_.files.DeleteFile(path);
+  if (const IoStatus gone = s_.files.DeleteFile(path); !gone)
+    Note("quarantine: cookie " + path + " backed up but not deleted, error " + std::to_string(gone.error));
 }
 
 bool Quarantine::RegisterComServer(const std::string& path) {

@@ -47,15 +47,15 @@ class Quarantine {
 
   // name is the text after the last "\" of path. True when the file was present and was
   // backed up (it is then deleted, with retries).
-  bool QuarantineFile(const std::string& path, const std::string& name);
+  [[nodiscard]] bool QuarantineFile(const std::string& path, const std::string& name);
   // -1 when the file is not present, 1 when it was backed up and deleted, 0 otherwise.
   int QuarantineDll(const std::string& path);
   // A file or a whole folder. True when path named a present file or an existing folder.
-  bool QuarantineItem(const std::string& path);
+  [[nodiscard]] bool QuarantineItem(const std::string& path);
   // A cookie file: backed up, recorded and deleted once.
   void QuarantineCookie(const std::string& path);
   // Only unregistration is ever asked for, so there is no register flag. Always true.
-  bool RegisterComServer(const std::string& path);
+  [[nodiscard]] bool RegisterComServer(const std::string& path);
 
   void WriteQuarantineFileRecord(const std::string& path, const std::string& name);
   void WriteQuarantineRegistryRecord(const std::string& fullKey, const std::string& valueName);
@@ -74,7 +74,7 @@ class Quarantine {
  private:
   bool SameFile(const std::string& a, const std::string& b);
   bool SameTree(const std::string& source, const std::string& copy);
-  bool CopyTree(const std::string& from, const std::string& to);
+  [[nodiscard]] bool CopyTree(const std::string& from, const std::string& to);
   // Deletes what the copy holds the same bytes of, read-only entries included, each file
   // with its record (named by its place below the slot); the rest stays. Links inside are
   // removed, never followed.

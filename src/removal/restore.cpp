@@ -502,7 +502,7 @@ std::vector<ItemOutcome> Restore::DeleteCopies(const std::vector<const RestoreIt
         st = s_.files.DeleteFolder(copy, true);
       } else {
         if (const auto a = s_.files.Attributes(copy); a && (*a & FA_READONLY))
-          s_.files.SetAttributes(copy, *a & ~FA_READONLY);
+          (void)s_.files.SetAttributes(copy, *a & ~FA_READONLY);  // the delete that follows reports
         st = s_.files.DeleteFile(copy);
       }
       if (st) o.status = RestoreStatus::Restored;

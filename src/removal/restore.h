@@ -80,7 +80,7 @@ class Restore {
  private:
   RestoreOutcome RestoreFile(const std::string& copy, const std::string& target);
   std::vector<RestoreOutcome> ImportExport(const RestoreItem& item);
-  bool MakeFolders(const std::string& folder, std::string& cause);
+  [[nodiscard]] bool MakeFolders(const std::string& folder, std::string& cause);
   void Record(const RestoreOutcome& o, const char* action);
 
   RestoreServices s_;

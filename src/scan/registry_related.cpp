@@ -60,14 +60,12 @@ bool AsNumber(const std::string& s, uint32_t& out) {
 }
 }  // namespace
 
-void ModRegistryRelated::WriteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName,
-                                            const std::string& value) {
-  if (registry_.CreateKey(ToHive(hive), key) != RegStatus::Ok) return;
+RegResult ModRegistryRelated::WriteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName,
+                                                 const std::string& value) {
+  if (RegResult made = registry_.CreateKey(ToHive(hive), key); !made.ok()) return made;
   uint32_t n = 0;
-  if (AsNumber(value, n))
-    registry_.SetValue(ToHive(hive), key, valueName, RegValue::Dword(n));
-  else
-    registry_.SetValue(ToHive(hive), key, valueName, RegValue::String(Trim(value)));
+  if (AsNumber(value, n)) return registry_.SetValue(ToHive(hive), key, valueName, RegValue::Dword(n));
+  return registry_.SetValue(ToHive(hive), key, valueName, RegValue::String(Trim(value)));
 }
 
 }  // namespace kx

@@ -18,8 +18,8 @@ class ModRegistryRelated {
   bool RegistryKeyExists(int64_t hive, const std::string& key);
   // Only string, expandable string and 32-bit number values; value is "" on failure.
   bool ReadRegistryValue(int64_t hive, const std::string& key, const std::string& valueName, std::string& value);
-  void WriteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName,
-                          const std::string& value);
+  RegResult WriteRegistryValue(int64_t hive, const std::string& key, const std::string& valueName,
+                               const std::string& value);
 
   // "HKEY_LOCAL_MACHINE" for -2147483646; "" for anything else.
   static std::string HiveName(int64_t hive);

@@ -182,7 +182,7 @@ void ThreatList::cmdExclude_Click() {
 
 void ThreatList::ViewQuarantine() {
   std::string folder = services_.dataFolder + "\\quarantine";
-  if (!services_.files.FolderExists(folder)) services_.files.CreateFolder(folder);
+  if (!services_.files.FolderExists(folder)) (void)services_.files.CreateFolder(folder);  // Explorer shows the failure itself
   services_.shell.Start("explorer", folder);
 }
 

@@ -198,7 +198,7 @@ TEST_F(RegistryContract, RealKeyNamesNameTheHiveAndEveryKeyOnTheWay) {
   std::string machine = "Software\\KestrixContract" + key.substr(key.find_last_of('\\') + 1);
   ASSERT_EQ(reg().CreateKey(Hive::LocalMachine, machine), RegStatus::Ok);
   name = reg().RealKeyName(Hive::LocalMachine, machine);
-  reg().DeleteTree(Hive::LocalMachine, machine);
+  ASSERT_TRUE(reg().DeleteTree(Hive::LocalMachine, machine).ok());
   ASSERT_TRUE(name);
   const std::string leaf = machine.substr(machine.find('\\'));
   const std::string software = "HKEY_LOCAL_MACHINE\\Software\\";

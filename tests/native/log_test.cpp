@@ -36,8 +36,8 @@ TEST_F(LogTest, LinesCarryTheTimeAndReachBothSinks) {
 TEST_F(LogTest, AFullFileRollsToOldAndTheNewOneStartsEmpty) {
   const std::string path = "C:\\Data\\Kestrix.log";
   // A file left from the last run counts toward the cap from the start.
-  files.WriteFile(path, std::string(80, 'x'));
-  files.WriteFile(path + ".old", "older still");
+  ASSERT_TRUE(files.WriteFile(path, std::string(80, 'x')).ok());
+  ASSERT_TRUE(files.WriteFile(path + ".old", "older still").ok());
   log.SetFile(files, path, 100);
   log.Write("0123456789");  // 20 + 10 + 2 bytes: 112 would pass the cap
   EXPECT_EQ(files.ReadFile(path + ".old"), std::optional<std::string>(std::string(80, 'x')));

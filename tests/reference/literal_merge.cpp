@@ -4,6 +4,7 @@
 
 #include "core/text.h"
 #include "definitions/codec.h"
+#include "../scan_support/must.h"
 
 namespace kx::reference {
 
@@ -62,7 +63,7 @@ std::string BuildLine(const std::string& fileName, const std::string& kind, cons
 }
 
 void AppendLine(FileSystem& files, const std::string& path, const std::string& line) {
-  files.AppendFile(path, line + "\r\n");
+  test_support::Must(files.AppendFile(path, line + "\r\n"), "AppendFile");
 }
 
 }  // namespace
@@ -75,7 +76,7 @@ int32_t LiteralMergeUpdatePackage(FileSystem& files, const std::string& dataFold
                                "BlockedCookies.dat", "DirectoryDefinition.dat", "Safety.dat"}) {
     const std::string path = dataFolder + "\\" + fileName;
     std::vector<std::string> deletions;
-    files.AppendFile(path, "");  // open for appending: created when missing
+    test_support::Must(files.AppendFile(path, ""), "AppendFile");  // open for appending: created when missing
     for (const std::string& raw : records) {
       try {
         std::string rec = Trim(raw);
@@ -91,7 +92,7 @@ int32_t LiteralMergeUpdatePackage(FileSystem& files, const std::string& dataFold
           // ended first, or the added line would be joined to it.
           const std::string line = BuildLine(fileName, kind, body);
           const std::string now = files.ReadFile(path).value_or("");
-          if (!now.empty() && now.back() != '\n' && now.back() != '\r') files.AppendFile(path, "\r\n");
+          if (!now.empty() && now.back() != '\n' && now.back() != '\r') test_support::Must(files.AppendFile(path, "\r\n"), "AppendFile");
           AppendLine(files, path, line);
           ++count;
           std::string name = BodyName(body);
@@ -109,7 +110,7 @@ int32_t LiteralMergeUpdatePackage(FileSystem& files, const std::string& dataFold
     if (deletions.empty()) continue;
     ++count;
     const std::string temp = dataFolder + "\\temp.dat";
-    files.AppendFile(temp, "");
+    test_support::Must(files.AppendFile(temp, ""), "AppendFile");
     std::vector<std::string> lines = SplitTextLines(files.ReadFile(path).value_or(""));
     for (size_t i = 0; i < lines.size(); ++i) {
       size_t number = i + 1;
@@ -125,11 +126,11 @@ int32_t LiteralMergeUpdatePackage(FileSystem& files, const std::string& dataFold
         if (EqualsNoCase(d, name)) listed = true;
       if (!listed) AppendLine(files, temp, lines[i]);
     }
-    files.DeleteFile(path);
-    files.WriteFile(path, "");
+    test_support::Must(files.DeleteFile(path), "DeleteFile");
+    test_support::Must(files.WriteFile(path, ""), "WriteFile");
     for (const std::string& l : SplitTextLines(files.ReadFile(temp).value_or("")))
       if (!l.empty()) AppendLine(files, path, l);
-    files.DeleteFile(temp);
+    test_support::Must(files.DeleteFile(temp), "DeleteFile");
   }
   return count;
 }

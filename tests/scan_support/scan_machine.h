@@ -14,6 +14,7 @@
 #include "definitions/codec.h"
 #include "definitions/records.h"
 #include "platform/services.h"
+#include "must.h"
 #include "scan/scan_state.h"
 
 namespace kx::scanbench {
@@ -45,9 +46,10 @@ inline std::string Encode(const std::string& text) { return EncodeDefinitionLine
 
 inline void MakeFolders(FileSystem& fs, const std::string& path) {
   for (size_t at = path.find('\\', 3); ; at = path.find('\\', at + 1)) {
-    fs.CreateFolder(path.substr(0, at));
+    (void)fs.CreateFolder(path.substr(0, at));  // a parent may be there already
     if (at == std::string::npos) break;
   }
+  if (!fs.FolderExists(path)) throw std::runtime_error("folder " + path + " not made");
 }
 
 inline std::string Wide(const std::string& s) {
@@ -92,7 +94,7 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
   for (const std::string& f : folders) {
     std::string real = expanded(f);
     detail::MakeFolders(fs, real);
-    for (int d = 0; d < spec.decoysPerFolder; ++d) fs.WriteFile(real + "\\" + T + Num("decoy%03ld.txt", d), "decoy");
+    for (int d = 0; d < spec.decoysPerFolder; ++d) test_support::Must(fs.WriteFile(real + "\\" + T + Num("decoy%03ld.txt", d), "decoy"), "WriteFile");
   }
 
   const long n = spec.definitionLines;
@@ -121,16 +123,18 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
       long k = m.plantedFiles++;
       // Upper case on disk: names compare without regard to case.
       if (k % 7 == 0) path = path.substr(0, path.rfind('\\') + 1) + UpperAnsi(name);
-      fs.WriteFile(path, k % 10 == 1 ? detail::SignedBytes(k % 20 == 1 ? " MICROSOFT corporation " : "Microsoft Corporation")
-                                     : "MZ plain " + name);
-      if (k % 15 == 2) fs.SetAttributes(path, FA_HIDDEN);
-      if (k % 15 == 4) fs.SetAttributes(path, FA_SYSTEM);
+      test_support::Must(
+          fs.WriteFile(path, k % 10 == 1 ? detail::SignedBytes(k % 20 == 1 ? " MICROSOFT corporation " : "Microsoft Corporation")
+                                         : "MZ plain " + name),
+          "WriteFile");
+      if (k % 15 == 2) test_support::Must(fs.SetAttributes(path, FA_HIDDEN), "SetAttributes");
+      if (k % 15 == 4) test_support::Must(fs.SetAttributes(path, FA_SYSTEM), "SetAttributes");
       if (k % 50 == 5) safety.push_back("SFILE|" + name + "|" + folder + "\\" + name + "|x");
       if (k % 50 == 6) exclusions.push_back(path);
       if (k % 50 == 8) exclusions.push_back(T + Num("Threat%04ld", i % 2500));  // a name excludes nothing here
     }
   }
-  fs.WriteFile(dataFolder + "\\FileDefinition.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\FileDefinition.dat", out), "WriteFile");
 
   // DirectoryDefinition.dat
   out.clear();
@@ -148,12 +152,12 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
       std::string path = expanded(folder);
       long k = m.plantedFolders++;
       detail::MakeFolders(fs, path);
-      if (k % 3 == 0) fs.WriteFile(path + "\\inside.dat", "x");
+      if (k % 3 == 0) test_support::Must(fs.WriteFile(path + "\\inside.dat", "x"), "WriteFile");
       if (k % 10 == 2) safety.push_back("SDIR|d|" + folder + "|");
       if (k % 10 == 3) exclusions.push_back(path + "\\inside.dat");  // an exclusion inside the folder
     }
   }
-  fs.WriteFile(dataFolder + "\\DirectoryDefinition.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\DirectoryDefinition.dat", out), "WriteFile");
 
   // RegistryDefinition.dat
   out.clear();
@@ -174,37 +178,37 @@ inline Machine BuildScanMachine(FileSystem& fs, Registry& reg, SystemInfo& sys, 
     if (regStride > 0 && i % regStride == 2 && m.plantedRegistry < spec.plantedRegistry) {
       long k = m.plantedRegistry++;
       Hive h = hive == 1 ? Hive::CurrentUser : Hive::LocalMachine;
-      reg.CreateKey(h, key);
+      test_support::Must(reg.CreateKey(h, key), "CreateKey");
       if (!isKey) {
         if (k % 9 == 4)
-          reg.SetValue(h, key, value, RegValue{REGT_BINARY, "\x01\x02"});  // never a find
+          test_support::Must(reg.SetValue(h, key, value, RegValue{REGT_BINARY, "\x01\x02"}), "SetValue");  // never a find
         else if (k % 2)
-          reg.SetValue(h, key, value, RegValue::Dword(uint32_t(k)));
+          test_support::Must(reg.SetValue(h, key, value, RegValue::Dword(uint32_t(k))), "SetValue");
         else
-          reg.SetValue(h, key, value, RegValue::String("planted"));
+          test_support::Must(reg.SetValue(h, key, value, RegValue::String("planted")), "SetValue");
       }
       const char* hiveName = hive == 1 ? "HKEY_CURRENT_USER\\" : "HKEY_LOCAL_MACHINE\\";
       if (k % 25 == 6) exclusions.push_back(hiveName + key);
       if (k % 25 == 7 && isKey) safety.push_back("SREG|r|" + std::to_string(hive) + "^" + key + "|");
     }
   }
-  fs.WriteFile(dataFolder + "\\RegistryDefinition.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\RegistryDefinition.dat", out), "WriteFile");
 
   out.clear();
   for (long i = 0; i < exeLines; ++i)
     out += detail::Encode(T + Num("p%05ld.exe", i) + "=" + T + "ExeThreat|[progfil]\\" + T + "Exe") + "\r\n";
-  fs.WriteFile(dataFolder + "\\ExeDefinition.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\ExeDefinition.dat", out), "WriteFile");
   out.clear();
   for (long i = 0; i < cookieLines; ++i) out += detail::Encode(Num("tracker%05ld.example", i)) + "\r\n";
-  fs.WriteFile(dataFolder + "\\BlockedCookies.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\BlockedCookies.dat", out), "WriteFile");
 
   out.clear();
   for (const std::string& s : safety) out += detail::Encode(s) + "\r\n";
   out += detail::Encode("sfile|lower case kinds add nothing|[system]|") + "\r\n";
-  fs.WriteFile(dataFolder + "\\Safety.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\Safety.dat", out), "WriteFile");
   out.clear();
   for (const std::string& e : exclusions) out += e + "\r\n";
-  fs.WriteFile(dataFolder + "\\ENoSignature.dat", out);
+  test_support::Must(fs.WriteFile(dataFolder + "\\ENoSignature.dat", out), "WriteFile");
 
   m.counts.file = fileLines + dirLines;
   m.counts.registry = regLines;

@@ -10,6 +10,7 @@
 #include <mutex>
 #include <thread>
 
+#include "../scan_support/must.h"
 #include "contract/contract_env.h"
 #include "platform/win32/services_win32.h"
 
@@ -161,7 +162,7 @@ class Win32Env final : public Env {
     for (const auto& k : restricted_) Grant(k, KEY_ALL_ACCESS);
     // The system's own tree deletion, which also reaches names the ANSI calls cannot give.
     for (const auto& k : keys_) RegDeleteTreeA(HKEY_CURRENT_USER, k.c_str());
-    for (const auto& f : folders_) p_.files.DeleteFolder(f, true);
+    for (const auto& f : folders_) (void)p_.files.DeleteFolder(f, true);  // clean-up; what stays is only a leftover folder
   }
 
   Registry& registry() override { return p_.registry; }
@@ -192,7 +193,7 @@ class Win32Env final : public Env {
     std::string base = tmp;
     if (!base.empty() && base.back() == '\\') base.pop_back();
     std::string path = base + "\\kxc" + std::to_string(GetCurrentProcessId()) + "_" + std::to_string(++counter);
-    p_.files.DeleteFolder(path, true);
+    (void)p_.files.DeleteFolder(path, true);  // it may not be there yet
     CreateDirectoryA(path.c_str(), nullptr);
     folders_.push_back(path);
     return path;
@@ -201,7 +202,7 @@ class Win32Env final : public Env {
   std::string ScratchKey() override {
     std::string path = "Software\\KestrixContract\\k" + std::to_string(GetCurrentProcessId()) + "_" +
                        std::to_string(++counter);
-    p_.registry.CreateKey(Hive::CurrentUser, path);
+    test_support::Must(p_.registry.CreateKey(Hive::CurrentUser, path), "CreateKey");
     keys_.push_back(path);
     return path;
   }

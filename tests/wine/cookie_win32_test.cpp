@@ -18,7 +18,7 @@ TEST(CookieWin32, HiddenFilesCountSubfoldersDoNotAndALockedCookieReadsAsFalse) {
   ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
   const std::string root = std::string(temp) + "KestrixCookieTest";
   const std::string folder = root + "\\Cookies", data = root + "\\Data";
-  p.files.DeleteFolder(root, true);
+  (void)p.files.DeleteFolder(root, true);  // it may not be there yet
   scanbench::CreateFolders(p.files, folder + "\\Low");
   scanbench::CreateFolders(p.files, data);
   const std::string body = "id\n7f3a\nwww.tracker.com/\n1536\n*\n";
@@ -44,7 +44,7 @@ TEST(CookieWin32, HiddenFilesCountSubfoldersDoNotAndALockedCookieReadsAsFalse) {
   EXPECT_EQ(rig.Rows("lvwCookiesToDelete"), (std::vector<std::string>{folder + "\\kx@tracker[1].txt#0"}));
   EXPECT_EQ(rig.state.counters.threatsFound, 1);
   EXPECT_NE(Trim(scanner.GetSpecialFolder(kCsidlCookies)), "");
-  p.files.DeleteFolder(root, true);
+  (void)p.files.DeleteFolder(root, true);  // clean-up
 }
 
 }  // namespace

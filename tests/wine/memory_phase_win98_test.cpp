@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "definitions/codec.h"
 #include "platform/win32/services_win32.h"
 
@@ -119,7 +120,7 @@ struct MemoryPhaseWin98 : ::testing::Test {
   }
   void TearDown() override {
     ReportWindows98(false);
-    wp.files.DeleteFolder(root, true);
+    (void)wp.files.DeleteFolder(root, true);  // it may not be there yet
   }
 
   // Wine reads the per-program version when the program starts; the prefix stays Windows 7.
@@ -139,7 +140,7 @@ struct MemoryPhaseWin98 : ::testing::Test {
   }
 
   std::string Plant(const std::string& folder, const std::string& name) {
-    wp.files.CreateFolder(root + "\\" + folder);
+    test_support::Must(wp.files.CreateFolder(root + "\\" + folder), "CreateFolder");
     const std::string path = root + "\\" + folder + "\\" + name;
     EXPECT_TRUE(CopyFileA((TestFolder() + "\\kestrix_sleeper.exe").c_str(), path.c_str(), FALSE)) << path;
     return path;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../scan_support/must.h"
 #include "core/text.h"
 #include "definitions/codec.h"
 #include "platform/win32/services_win32.h"
@@ -79,12 +80,12 @@ struct ProcessScannerWin32 : ::testing::Test {
     ASSERT_TRUE(wp.files.CreateFolder(root));
     ASSERT_TRUE(wp.files.CreateFolder(data));
   }
-  void TearDown() override { wp.files.DeleteFolder(root, true); }
+  void TearDown() override { (void)wp.files.DeleteFolder(root, true); }  // clean-up
 
   // The sleeper copied to root\folder\name.
   std::string Plant(const std::string& folder, const std::string& name) {
     const std::string dir = root + "\\" + folder;
-    wp.files.CreateFolder(dir);
+    test_support::Must(wp.files.CreateFolder(dir), "CreateFolder");
     const std::string path = dir + "\\" + name;
     EXPECT_TRUE(CopyFileA((TestFolder() + "\\kestrix_sleeper.exe").c_str(), path.c_str(), FALSE)) << path;
     return path;
@@ -94,8 +95,8 @@ struct ProcessScannerWin32 : ::testing::Test {
 TEST_F(ProcessScannerWin32, OnlyTheMatchedOneOfTwoSameNamedProcessesIsStopped) {
   const std::string innocent = Plant("Editor", "updater.exe");
   const std::string threat = Plant("Adware", "updater.exe");
-  wp.files.WriteFile(data + "\\ExeDefinition.dat",
-                     EncodeDefinitionLine("updater.exe=Adware Updater|" + root + "\\Adware\\") + "\r\n");
+  test_support::Must(wp.files.WriteFile(data + "\\ExeDefinition.dat",
+                     EncodeDefinitionLine("updater.exe=Adware Updater|" + root + "\\Adware\\") + "\r\n"), "WriteFile");
   const std::string innocent2 = Plant("Other", "UPDATER.EXE");
   Children children;
   // Innocent ones started before and after: whichever way the system orders its list, a

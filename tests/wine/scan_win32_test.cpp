@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../scan_support/must.h"
 #include "platform/win32/services_win32.h"
 #include "scan/company_name.h"
 #include "scan/registry_related.h"
@@ -21,13 +22,13 @@ TEST(ScanWin32, RegistryRoutinesOnTheRealRegistry) {
   ModRegistryRelated r(reg);
   RegistryDeletion del(reg, [&](const std::string& k, const std::string& v) { records.push_back({k, v}); });
   const std::string key = "Software\\KestrixScanTest";
-  reg.DeleteTree(Hive::CurrentUser, key);
+  (void)reg.DeleteTree(Hive::CurrentUser, key);  // it may not be there yet
   EXPECT_FALSE(r.RegistryKeyExists(kCurrentUser, key));
-  r.WriteRegistryValue(kCurrentUser, key, "Text", "  some text  ");
-  r.WriteRegistryValue(kCurrentUser, key, "Number", "42");
-  reg.SetValue(Hive::CurrentUser, key, "Expand", RegValue::String("%TEMP%\\x", REGT_EXPAND_SZ));
-  reg.SetValue(Hive::CurrentUser, key, "Binary", RegValue{REGT_BINARY, "\x01\x02"});
-  reg.SetValue(Hive::CurrentUser, key, "Multi", RegValue{REGT_MULTI_SZ, std::string("a\0b\0\0", 5)});
+  ASSERT_TRUE(r.WriteRegistryValue(kCurrentUser, key, "Text", "  some text  ").ok());
+  ASSERT_TRUE(r.WriteRegistryValue(kCurrentUser, key, "Number", "42").ok());
+  test_support::Must(reg.SetValue(Hive::CurrentUser, key, "Expand", RegValue::String("%TEMP%\\x", REGT_EXPAND_SZ)), "SetValue");
+  test_support::Must(reg.SetValue(Hive::CurrentUser, key, "Binary", RegValue{REGT_BINARY, "\x01\x02"}), "SetValue");
+  test_support::Must(reg.SetValue(Hive::CurrentUser, key, "Multi", RegValue{REGT_MULTI_SZ, std::string("a\0b\0\0", 5)}), "SetValue");
   EXPECT_TRUE(r.RegistryKeyExists(kCurrentUser, key));
 
   std::string v = "stale";
@@ -170,8 +171,8 @@ TEST(ScanWin32, CachedAndLiteralScansAgreeOnNamesTheListingCannotAnswer) {
                              "kxrecycled.exe=Recycled|[recycle]"});
   put("DirectoryDefinition.dat", {"Folder=ShortFolder|[appdata]KxOdd\\" + shortFolder});
   for (const char* f : {"RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat"}) put(f, {"x"});
-  p.files.DeleteFile(data + "\\Safety.dat");
-  p.files.DeleteFile(data + "\\ENoSignature.dat");
+  (void)p.files.DeleteFile(data + "\\Safety.dat");  // it may not be there
+  (void)p.files.DeleteFile(data + "\\ENoSignature.dat");  // it may not be there
 
   auto scan = [&](bool cached) {
     scantest::ScanRig rig(p.files, p.registry, p.system, p.shell, p.clock, data);

@@ -33,7 +33,7 @@ class MergeKillTest : public ::testing::Test {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     root = std::string(temp) + "kx_merge_kill_" + std::to_string(GetCurrentProcessId());
-    files.DeleteFolder(root, true);
+    (void)files.DeleteFolder(root, true);  // it may not be there yet
     ASSERT_TRUE(files.CreateFolder(root));
     // 3,000 lines and 400 records: rewrites long enough to stop inside one.
     work = reference::MakeMergeWorkload(3000, 400);
@@ -48,7 +48,7 @@ class MergeKillTest : public ::testing::Test {
       after[i] = files.ReadFile(expected + "\\" + name).value();
     }
   }
-  void TearDown() override { files.DeleteFolder(root, true); }
+  void TearDown() override { (void)files.DeleteFolder(root, true); }  // clean-up
 
   std::string Folder(const std::string& name) {
     std::string folder = root + "\\" + name;
@@ -75,7 +75,7 @@ class MergeKillTest : public ::testing::Test {
     WaitForSingleObject(pi.hProcess, 10000);
     CloseHandle(pi.hThread);
     CloseHandle(pi.hProcess);
-    files.DeleteFile(folder + "\\stopped");
+    (void)files.DeleteFile(folder + "\\stopped");  // it may not be there
     return stopped;
   }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "core/paths.h"
 #include "definitions/codec.h"
 #include "bench_support.h"
@@ -28,10 +29,10 @@ int main(int argc, char** argv) {
   win32::Win32Platform p;
   PlaceholderCache folders(p.system);
   const std::string data = DataFolder(folders);
-  p.files.CreateFolder(data.substr(0, data.find_last_of('\\')));
-  p.files.CreateFolder(data);
+  (void)p.files.CreateFolder(data.substr(0, data.find_last_of('\\')));  // it may be there already
+  (void)p.files.CreateFolder(data);  // it may be there already
   const std::string root = "C:\\MemoryBench";
-  p.files.CreateFolder(root);
+  (void)p.files.CreateFolder(root);  // it may be there already
 
   // Every tenth process is named by a definition and excluded, so the phase follows a match
   // all the way (company name read, exclusion checked) without stopping anything.
@@ -57,8 +58,8 @@ int main(int argc, char** argv) {
     defs += EncodeDefinitionLine("prog" + std::to_string(i) + ".exe=Threat " + std::to_string(i) + "|[progfil]Vendor" +
                                  std::to_string(i % 500) + "\\") +
             "\r\n";
-  p.files.WriteFile(data + "\\ExeDefinition.dat", defs);
-  p.files.WriteFile(data + "\\ENoSignature.dat", exclusions);
+  test_support::Must(p.files.WriteFile(data + "\\ExeDefinition.dat", defs), "WriteFile");
+  test_support::Must(p.files.WriteFile(data + "\\ENoSignature.dat", exclusions), "WriteFile");
   Sleep(1000);  // let the sleepers get going
 
   scantest::ScanRig rig(p.files, p.registry, p.system, p.shell, p.clock, data);

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "bench_support.h"
 #include "definitions/records.h"
 #include "platform/win32/services_win32.h"
@@ -261,7 +262,7 @@ int main(int argc, char** argv) {
       planted &= sleepers.Plant(idleFolder + "\\" + scanbench::detail::Num("idle%02ld.exe", i), false);
     }
   }
-  p.files.WriteFile(data + "\\ENoSignature.dat", exclusions);
+  test_support::Must(p.files.WriteFile(data + "\\ENoSignature.dat", exclusions), "WriteFile");
   std::printf("machine: %ld definition lines (%ld executable, %ld blocked cookies), %ld files, %ld folders, "
               "%ld registry entries, %ld cookie files (%ld blocked), %zu sleepers (%ld named, %ld of them excluded) "
               "planted (%.1f s)\n",

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
 #include "core/paths.h"
@@ -46,12 +47,12 @@ TEST(AppInProcess, MinimisingDuringAScanLeavesTheProtectionTimersStopped) {
   for (const char* f : {"RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat", "DirectoryDefinition.dat"})
     ASSERT_TRUE(platform.files.WriteFile(data + "\\" + f, scantest::EncodeFile({"x"})));
   const std::string key = "Software\\Kestrix Labs\\Kestrix\\";
-  platform.registry.CreateKey(Hive::CurrentUser, key + "Settings");
-  platform.registry.SetValue(Hive::CurrentUser, key + "Settings", "Language", RegValue::String("English"));
-  platform.registry.SetValue(Hive::CurrentUser, key + "Settings", "showHelp", RegValue::String("0"));
-  platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings");
-  platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
-                             RegValue::String("Yes"));
+  test_support::Must(platform.registry.CreateKey(Hive::CurrentUser, key + "Settings"), "CreateKey");
+  test_support::Must(platform.registry.SetValue(Hive::CurrentUser, key + "Settings", "Language", RegValue::String("English")), "SetValue");
+  test_support::Must(platform.registry.SetValue(Hive::CurrentUser, key + "Settings", "showHelp", RegValue::String("0")), "SetValue");
+  test_support::Must(platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings"), "CreateKey");
+  test_support::Must(platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
+                             RegValue::String("Yes")), "SetValue");
 
   win32::Win32Backend ui;
   App app(platform, ui, AppInfo{});

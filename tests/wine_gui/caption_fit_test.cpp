@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
 #include "core/paths.h"
@@ -35,17 +36,17 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
   PlaceholderCache folders(platform.system);
   CreateDirectoryA(DataFolder(folders).c_str(), nullptr);
   const std::string key = "Software\\Kestrix Labs\\Kestrix\\Settings";
-  platform.registry.CreateKey(Hive::CurrentUser, key);
+  test_support::Must(platform.registry.CreateKey(Hive::CurrentUser, key), "CreateKey");
   for (auto [name, value] : {std::pair{"Language", "English"}, {"showHelp", "0"}, {"lblLastScan", "Never"}})
-    platform.registry.SetValue(Hive::CurrentUser, key, name, RegValue::String(value));
+    test_support::Must(platform.registry.SetValue(Hive::CurrentUser, key, name, RegValue::String(value)), "SetValue");
   // No signed current date since long ago: the Status panel shows its warning.
   const std::string options = "Software\\Kestrix Labs\\Kestrix\\OptionAndSettings";
-  platform.registry.CreateKey(Hive::CurrentUser, options);
-  platform.registry.SetValue(Hive::CurrentUser, options, "DateCheckSince", RegValue::String("1000000000"));
-  platform.registry.DeleteValue(Hive::CurrentUser, options, "DateConfirmed");
-  platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings");
-  platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
-                             RegValue::String("Yes"));
+  test_support::Must(platform.registry.CreateKey(Hive::CurrentUser, options), "CreateKey");
+  test_support::Must(platform.registry.SetValue(Hive::CurrentUser, options, "DateCheckSince", RegValue::String("1000000000")), "SetValue");
+  (void)platform.registry.DeleteValue(Hive::CurrentUser, options, "DateConfirmed");  // it may not be there
+  test_support::Must(platform.registry.CreateKey(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings"), "CreateKey");
+  test_support::Must(platform.registry.SetValue(Hive::LocalMachine, "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings", "FirstTime",
+                             RegValue::String("Yes")), "SetValue");
 
   win32::Win32Backend ui;
   App app(platform, ui, AppInfo{});
@@ -83,7 +84,7 @@ TEST(CaptionsFit, EveryLanguageOnEveryPanelAndTab) {
   }
   language.Unload();
   main.Unload();
-  platform.registry.DeleteValue(Hive::CurrentUser, options, "DateCheckSince");
+  (void)platform.registry.DeleteValue(Hive::CurrentUser, options, "DateCheckSince");  // clean-up
   DeleteFileA(file.c_str());
 }
 

@@ -15,6 +15,7 @@
 #include <tuple>
 #include <vector>
 
+#include "../scan_support/must.h"
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
 #include "app/tray/frm_menu_popup.h"
@@ -171,11 +172,11 @@ TEST(DisplayScale, TheTrayAndTheSlideUpsWorkAndEveryCaptionFits) {
        {std::tuple{"Settings", "Language", "English"}, {"Settings", "showHelp", "0"}, {"Settings", "lblLastScan", "Never"},
         {"Settings", "Minimized", "No"}, {"OptionAndSettings", "optMemorySheildOn", "False"},
         {"OptionAndSettings", "optIEHomePageSheildOn", "False"}}) {
-    platform.registry.CreateKey(Hive::CurrentUser, user + section);
-    platform.registry.SetValue(Hive::CurrentUser, user + section, name, RegValue::String(value));
+    test_support::Must(platform.registry.CreateKey(Hive::CurrentUser, user + section), "CreateKey");
+    test_support::Must(platform.registry.SetValue(Hive::CurrentUser, user + section, name, RegValue::String(value)), "SetValue");
   }
-  platform.registry.CreateKey(Hive::LocalMachine, machine);
-  platform.registry.SetValue(Hive::LocalMachine, machine, "FirstTime", RegValue::String("Yes"));
+  test_support::Must(platform.registry.CreateKey(Hive::LocalMachine, machine), "CreateKey");
+  test_support::Must(platform.registry.SetValue(Hive::LocalMachine, machine, "FirstTime", RegValue::String("Yes")), "SetValue");
 
   win32::Win32Backend ui;
   App app(platform, ui, AppInfo{});

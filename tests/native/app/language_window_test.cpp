@@ -239,7 +239,7 @@ TEST_F(LanguageWindowTest, OlderFilesAndThePromptEntryLeaveCaptionsAlone) {
   EXPECT_EQ(app->languages()->getMessages("MSG_SURE"), "Sicher?");
 
   // Without a file the list is empty and Translate does nothing.
-  fake.files.DeleteFile(Path());
+  ASSERT_TRUE(fake.files.DeleteFile(Path()).ok());
   app->language().FillLanguageList();
   EXPECT_TRUE(L("Combo1").list().empty());
   L("Command3").Click();

@@ -320,7 +320,7 @@ TEST_F(LiveUpdateApp, NoScanStartsWhileItRunsAndEveryWayOutGivesTheWindowBack) {
   EXPECT_TRUE(main().Get("cmdScanNow").enabled());
 
   // An exception out of the update: reported as a failure, and nothing stays held.
-  fake.files.DeleteFile(data + "\\date.dat");
+  ASSERT_TRUE(fake.files.DeleteFile(data + "\\date.dat").ok());
   ui.onDoEvents = [] { throw std::runtime_error("out of memory"); };
   main().Get("cmdUpdate").Click();
   ui.onDoEvents = nullptr;

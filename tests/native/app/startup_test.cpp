@@ -92,8 +92,10 @@ TEST_F(AppTest, EachUsersDataFolderGetsTheMachinesDefinitionSetWhenItLacksOne) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    fake.files.DeleteFolder(dataFolder, true);
-    fake.files.DeleteFolder(machine, true);
+    // The first case finds neither folder yet; each case starts from neither.
+    (void)fake.files.DeleteFolder(dataFolder, true);
+    (void)fake.files.DeleteFolder(machine, true);
+    ASSERT_FALSE(fake.files.FolderExists(dataFolder) || fake.files.FolderExists(machine));
     fake.files.AddFolder(machine);
     for (const std::string& name : c.machineHas) fake.files.AddFile(machine + "\\" + name, machineBytes(name));
     if (c.dataFolder) fake.files.AddFolder(dataFolder);

@@ -142,11 +142,11 @@ TEST(RestoreTest, EachItemComesBackOrSaysWhyAndTheQuarantineKeepsItsCopies) {
       {"a file in the way stays as it is", [&](RestoreFixture& f) { f.fp.files.AddFile(bad, "the user's new file"); },
        K::File, bad, true, {{bad, S::InTheWay}}, "a file is in the way",
        [&](RestoreFixture& f) { EXPECT_EQ(f.fp.files.ReadFile(bad), "the user's new file"); }, {}},
-      {"missing folders are made again", [](RestoreFixture& f) { f.fp.files.DeleteFolder("C:\\Prog", true); },
+      {"missing folders are made again", [](RestoreFixture& f) { ASSERT_TRUE(f.fp.files.DeleteFolder("C:\\Prog", true).ok()); },
        K::File, bad, false, {{bad, S::Restored}}, "", nullptr, {}},
       {"a folder that cannot be made: a file holds its name",
        [](RestoreFixture& f) {
-         f.fp.files.DeleteFolder("C:\\Prog\\Bad", true);
+         ASSERT_TRUE(f.fp.files.DeleteFolder("C:\\Prog\\Bad", true).ok());
          f.fp.files.AddFile("C:\\Prog\\Bad", "a file now");
        },
        K::File, bad, true, {{bad, S::Failed}}, "the folder C:\\Prog\\Bad cannot be created",

@@ -316,7 +316,7 @@ TEST_F(ProcessScannerTest, OnTheWindows95FamilyTheToolhelpVariantAsksThroughAQue
 
   // The list is kept: a second run reads no file but counts its lines, and now lists the
   // allowed program as excluded.
-  fp.files.DeleteFile(kData + "\\ExeDefinition.dat");
+  ASSERT_TRUE(fp.files.DeleteFile(kData + "\\ExeDefinition.dat").ok());
   ScanIsRunning(true);
   scanner.ScanMemory();
   EXPECT_EQ(rig.state.counters.memoryInspected, 6);

@@ -54,9 +54,9 @@ TEST_F(RegistryRelatedTest, DeletionsAreRecordedForTheQuarantineLog) {
 }
 
 TEST_F(RegistryRelatedTest, WritesNumbersAsDwordsAndTextTrimmed) {
-  r.WriteRegistryValue(kMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Kestrix", "  C:\\k.exe  ");
-  r.WriteRegistryValue(kUser, "Software\\K", "N", " 12 ");
-  r.WriteRegistryValue(kUser, "Software\\K", "Hex", "0x10");
+  ASSERT_TRUE(r.WriteRegistryValue(kMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Kestrix", "  C:\\k.exe  ").ok());
+  ASSERT_TRUE(r.WriteRegistryValue(kUser, "Software\\K", "N", " 12 ").ok());
+  ASSERT_TRUE(r.WriteRegistryValue(kUser, "Software\\K", "Hex", "0x10").ok());
   auto s = reg.Get(Hive::LocalMachine, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Kestrix");
   ASSERT_TRUE(s);
   EXPECT_EQ(s->type, REGT_SZ);

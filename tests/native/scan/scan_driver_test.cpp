@@ -31,7 +31,7 @@ struct DriverTest : ::testing::Test {
     rig.Get("cmdPause").set_enabled(false);
   }
   void Definitions(const std::string& file, const std::vector<std::string>& lines) {
-    fp.files.WriteFile(kData + "\\" + file, EncodeFile(lines));
+    ASSERT_TRUE(fp.files.WriteFile(kData + "\\" + file, EncodeFile(lines)).ok());
   }
 };
 
@@ -104,7 +104,7 @@ TEST_F(DriverTest, OptionsOffLeaveOnlyTheFilePhase) {
 }
 
 TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndTheScanIsRefused) {
-  fp.files.DeleteFile(kData + "\\BlockedCookies.dat");
+  ASSERT_TRUE(fp.files.DeleteFile(kData + "\\BlockedCookies.dat").ok());
   rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_MISSING]");
   rig.Get("chkMakeLog").set_value(1);
   d.StartScan();
@@ -125,15 +125,15 @@ TEST_F(DriverTest, MissingDefinitionsDeleteTheSetAndTheScanIsRefused) {
 }
 
 TEST_F(DriverTest, HiddenAndSystemDefinitionFilesArePresent) {
-  fp.files.SetAttributes(kData + "\\FileDefinition.dat", FA_HIDDEN);
-  fp.files.SetAttributes(kData + "\\BlockedCookies.dat", FA_SYSTEM | FA_READONLY);
+  ASSERT_TRUE(fp.files.SetAttributes(kData + "\\FileDefinition.dat", FA_HIDDEN).ok());
+  ASSERT_TRUE(fp.files.SetAttributes(kData + "\\BlockedCookies.dat", FA_SYSTEM | FA_READONLY).ok());
   d.StartScan();
   EXPECT_NE(rig.Get("lblDefVersion").caption(), "[MSG_MISSINGFILES]");
   for (const char* f : {"FileDefinition.dat", "RegistryDefinition.dat", "ExeDefinition.dat", "BlockedCookies.dat",
                         "DirectoryDefinition.dat", "date.dat"})
     EXPECT_TRUE(fp.files.Exists(kData + "\\" + f)) << f;
   // A folder of that name is no file.
-  fp.files.DeleteFile(kData + "\\ExeDefinition.dat");
+  ASSERT_TRUE(fp.files.DeleteFile(kData + "\\ExeDefinition.dat").ok());
   fp.files.AddFolder(kData + "\\ExeDefinition.dat");
   rig.backend.ExpectMsgBox(ui::MsgResult::Ok, "[MSG_MISSING]");
   d.StartScan();
