@@ -40,6 +40,7 @@ W* App::AddWindow(bool unloadsWithMain, Args&&... args) {
 
 App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Log* log)
     : platform_(platform),
+      startedAtMs_(platform.clock.TickMs()),
       ui_(ui),
       info_(std::move(info)),
       settings_(platform.registry, ui, info_.branding.companyName, info_.branding.productName),
@@ -168,7 +169,11 @@ App::~App() {
   ownScan_.reset();
 }
 
-void App::Start() { splash_->Show(); }
+void App::Start() {
+  log_->Write("start-up: windows built at " + std::to_string(SinceStartMs()) + " ms");
+  splash_->Show();
+  log_->Write("start-up: splash shown at " + std::to_string(SinceStartMs()) + " ms");
+}
 
 void App::End() {
   if (ended_) return;

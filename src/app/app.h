@@ -57,6 +57,8 @@ class App {
 
   // Shows the splash window; its timer loads the main window.
   void Start();
+  // Milliseconds since this object began, for the start-up steps' log lines.
+  uint64_t SinceStartMs() const { return platform_.clock.TickMs() - startedAtMs_; }
   // Ends the program: nothing else runs afterwards.
   void End();
   bool ended() const { return ended_; }
@@ -118,6 +120,7 @@ class App {
 
  private:
   Platform& platform_;
+  uint64_t startedAtMs_;
   ui::Backend& ui_;
   AppInfo info_;
   Settings settings_;

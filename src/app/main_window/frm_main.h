@@ -30,7 +30,6 @@ class FrmMain : public MainWindowControls {
   void HidePanels();
   void LayoutPanels();
   void showitem(int index) {}
-  void MakeReport();
 
   // Start-up pieces, in the order the load runs them.
   long CountDefinitions();

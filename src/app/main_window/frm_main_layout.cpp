@@ -457,6 +457,5 @@ void FrmMain::HidePanels() {
     Get(name).set_visible(false);
 }
 
-void FrmMain::MakeReport() { app_.subsystems().report->MakeReport(); }
 
 }  // namespace kx

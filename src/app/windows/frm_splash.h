@@ -1,5 +1,8 @@
-// The splash window: the program's entry. Its timer loads and shows the main window.
+// The splash window: the program's entry. Its timer loads the main window behind it and
+// shows it when the splash has had its time.
 #pragma once
+
+#include <cstdint>
 
 #include "platform/forms/form.h"
 
@@ -19,6 +22,8 @@ class FrmSplash : public ui::Form {
 
   App& app_;
   int counter_ = 0;
+  uint64_t lastTickMs_ = 0;
+  bool mainLoaded_ = false;
 };
 
 }  // namespace kx

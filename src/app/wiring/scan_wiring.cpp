@@ -64,7 +64,7 @@ void ScanWiring::WriteSetting(const std::string& section, const std::string& key
 void ScanWiring::HideDeleteFailed() { app_.deleteFailed().Hide(); }
 void ScanWiring::ShowOnlySweepNowPanel() { app_.main().ShowPanels(false, false, false, true); }
 void ScanWiring::ApplyTimerSettings(bool enable) { app_.main().ApplyTimerSettings(enable); }
-void ScanWiring::WriteScanReport() { app_.main().MakeReport(); }
+void ScanWiring::WriteScanReport() { app_.subsystems().report->MakeReport(); }
 void ScanWiring::ShowResultsPanel() { app_.main().Get("cmdRemove").Click(); }
 void ScanWiring::RunAutomaticDeletion() { app_.subsystems().removal->DeleteSelected(); }
 void ScanWiring::ShowStatusPanelValues() { app_.main().ShowStatusPanelValues(); }
