@@ -46,20 +46,9 @@ const char* const kPhaseKeys[] = {"MSG_COOKIES", "MSG_MEMORY", "MSG_REGISTRY", "
 const char* const kPhaseNames[] = {"safe list", "cookies", "memory", "registry", "files"};
 constexpr int kPhases = 5;
 
-// The program's scan host as far as the phases go: the cookie and memory phases are the
-// real ones of the window's Scanning, as the program wires them.
-class PhaseHost : public scantest::RecordingHost {
- public:
-  Scanning* scanning = nullptr;
-  void ResetCookieScanResultCount() override { scanning->cookieFiles = 0; }
-  void ScanCookies() override { scanning->cookies.ScanCookies(scanning->cookieFiles); }
-  void ScanMemory() override { scanning->processes.ScanMemory(); }
-};
-
 struct WholeScanRig {
   WholeScanRig(Platform& platform, const std::string& data, Steady::time_point* marks)
-      : form(backend), scanning(form, platform, backend, host, Setup(data, marks)) {
-    host.scanning = &scanning;
+      : form(backend), scanning(MainWindowViews::Of(form).scan, platform, backend, host, Setup(data, marks)) {
     form.Load();
   }
 
@@ -77,7 +66,7 @@ struct WholeScanRig {
 
   ui::HeadlessBackend backend;
   scantest::ScanTestForm form;
-  PhaseHost host;
+  scantest::RecordingHost host;  // the cookie and memory phases are the Scanning's own
   Scanning scanning;
 
   std::vector<std::string> Rows(const std::string& list) {

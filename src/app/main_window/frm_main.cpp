@@ -189,6 +189,15 @@ void FrmMain::Form_Resize() {
 
 kx::Log& FrmMain::DiagnosticsLog() { return app_.log(); }
 
+uint64_t FrmMain::NowMs() { return app_.platform().clock.TickMs(); }
+
+void FrmMain::NoteSlowStep(uint64_t beganMs, const char* function, int line) {
+  const uint64_t took = NowMs() - beganMs;
+  if (took >= 50)
+    app_.log().Write("start-up: " + std::string(function) + " step at line " + std::to_string(line) + " took " +
+                     std::to_string(took) + " ms");
+}
+
 // ------------------------------------------------------------------ ways out
 
 void FrmMain::BeforeUnload() {

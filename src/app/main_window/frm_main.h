@@ -2,6 +2,7 @@
 // buttons, the side bar, the menus, the working lists and the window's timers.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "app/main_window/main_window_controls.h"
@@ -66,11 +67,16 @@ class FrmMain : public MainWindowControls {
  private:
   // One step of a handler that goes on whatever happens to it: what it throws is logged
   // with where the step stands, and the next step runs.
+  // A step that takes long is logged with its time, so a slow start can be told apart.
   template <typename F>
   void Step(F&& f, const char* function = __builtin_FUNCTION(), int line = __builtin_LINE()) {
+    const uint64_t began = NowMs();
     GuardedStepHere(&DiagnosticsLog(), std::forward<F>(f), function, line);
+    NoteSlowStep(began, function, line);
   }
   kx::Log& DiagnosticsLog();
+  uint64_t NowMs();
+  void NoteSlowStep(uint64_t beganMs, const char* function, int line);
 
   void Wire();
 
