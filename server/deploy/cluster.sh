@@ -46,14 +46,15 @@ start_instance() {  # N
   local n=$1 sock="$state/signer-$1.sock"
   "$server" signer --signer "$sock" --db "$db" --key "$key" >>"$state/signer-$n.log" 2>&1 &
   echo $! >"$state/signer-$n.pid"
-  for _ in $(seq 100); do [ -S "$sock" ] && break; sleep 0.05; done
+  # Generous waits: a loaded machine (or a sanitizer build) starts slowly.
+  for _ in $(seq 300); do [ -S "$sock" ] && break; sleep 0.05; done
   "$server" serve --port "$(front_port "$n")" --db "$db" --signer "$sock" --trust-proxy 127.0.0.1 \
     >>"$state/front-$n.log" 2>&1 &
   echo $! >"$state/front-$n.pid"
 }
 
 wait_http() {  # port path
-  for _ in $(seq 100); do curl -sf -o /dev/null "http://127.0.0.1:$1$2" && return 0; sleep 0.1; done
+  for _ in $(seq 300); do curl -sf -o /dev/null "http://127.0.0.1:$1$2" && return 0; sleep 0.1; done
   echo "nothing answers on 127.0.0.1:$1$2" >&2
   return 1
 }
