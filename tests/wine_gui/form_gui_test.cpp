@@ -194,6 +194,15 @@ TEST_F(FormGuiTest, MenusFollowTheModel) {
   EXPECT_EQ(exits, 1);
   form->Get("mnuFileItem", 0).set_visible(false);
   EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(top), 0)), 2);
+  // Changed while the window is hidden, the bar shows the change when the window shows again.
+  form->Hide();
+  form->Get("mnuFileItem", 2).set_caption("&Quit");
+  form->Get("mnuFileItem", 0).set_visible(true);
+  form->Show();
+  char text[32] = {};
+  GetMenuStringA(GetSubMenu(GetMenu(top), 0), 2, text, sizeof text, MF_BYPOSITION);
+  EXPECT_STREQ(text, "&Quit");
+  EXPECT_EQ(GetMenuItemCount(GetSubMenu(GetMenu(top), 0)), 3);
 }
 
 TEST_F(FormGuiTest, TimerFiresWhilePumping) {

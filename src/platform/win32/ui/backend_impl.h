@@ -40,6 +40,7 @@ struct FormWin {
   bool frozen = false;  // drawing switched off by FreezeRedraw
   bool iconSet = false;
   bool placed = false;  // its start-up position taken, at its first show
+  bool menuStale = false;  // menu items changed while the window was hidden
   HWND lastFocus = nullptr;  // the control that had the focus when the window was left
   int syncing = 0;      // our own updates of a control must not come back as user events
   std::map<uint32_t, HBRUSH> brushes;
@@ -114,6 +115,7 @@ struct Win32Backend::Impl {
   void CreateWindowFor(Form& form);
   void CreateControl(FormWin& w, Control& c);
   void DestroyWin(Form& form);
+  RECT PlaceOf(const Control& c) const;  // where the control's window goes, in client pixels
   void Place(FormWin& w, Control& c);
   void UpdateStates(FormWin& w);
   void UpdateTimer(FormWin& w, Control& c);

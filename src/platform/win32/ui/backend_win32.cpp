@@ -74,6 +74,15 @@ void SetTaskbarButton(HWND hwnd, bool shown) {
   if (SUCCEEDED(init)) CoUninitialize();
 }
 
+namespace {
+// Whether c lies in container, however deep.
+bool Inside(const Control& c, const Control& container) {
+  for (const Control* p = c.container(); p; p = p->container())
+    if (p == &container) return true;
+  return false;
+}
+}  // namespace
+
 bool HasOwnTaskbarButton(HWND hwnd) {
   return !GetWindow(hwnd, GW_OWNER) && !(GetWindowLongPtrA(hwnd, GWL_EXSTYLE) & WS_EX_TOOLWINDOW);
 }
@@ -153,6 +162,7 @@ void Win32Backend::FormShown(Form& form, bool modal) {
   impl_->CreateWindowFor(form);
   FormWin* w = impl_->Win(form);
   if (!w) return;
+  if (w->menuStale) impl_->RebuildMenu(*w);
   impl_->ApplyIcon(*w);
   impl_->PlaceAtFirstShow(*w);
   int cmd = SW_SHOW;
@@ -216,7 +226,10 @@ void Win32Backend::ControlChanged(Control& c, Prop what) {
   FormWin* w = impl_->Win(c.form());
   if (!w) return;
   if (c.type() == ControlType::Menu) {
-    impl_->RebuildMenu(*w);
+    // A hidden window's bar is built again once, when it shows: the load sets every
+    // caption of it, one at a time.
+    if (IsWindowVisible(w->hwnd)) impl_->RebuildMenu(*w);
+    else w->menuStale = true;
     return;
   }
   if (c.type() == ControlType::Timer) {
@@ -246,8 +259,11 @@ void Win32Backend::ControlChanged(Control& c, Prop what) {
     case Prop::Enabled:
     case Prop::Visible: impl_->UpdateStates(*w); break;
     case Prop::Bounds:
-      // Moving a container moves everything inside it.
-      for (const auto& other : c.form().controls()) impl_->Place(*w, *other);
+      // Moving a container moves everything inside it, and nothing else: each placing is a
+      // round trip to the window server, and a form holds a few hundred controls.
+      impl_->Place(*w, c);
+      for (const auto& other : c.form().controls())
+        if (Inside(*other, c)) impl_->Place(*w, *other);
       break;
     case Prop::Font:
       SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(impl_->Font(c.bold(), c.italic())), TRUE);

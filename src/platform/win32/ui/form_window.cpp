@@ -136,8 +136,6 @@ void Win32Backend::Impl::CreateWindowFor(Form& form) {
   }
   wp->hwnd = hwnd;
   form.native = hwnd;
-  wp->tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
-                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd, nullptr, inst, nullptr);
   {
     Syncing s(*wp);
     for (const auto& c : form.controls()) CreateControl(*wp, *c);
@@ -173,7 +171,11 @@ void Win32Backend::Impl::CreateControl(FormWin& w, Control& c) {
   if (!kind.windowClass) return;
   DWORD style = WS_CHILD | WS_CLIPSIBLINGS | kind.style | GroupStyle(c);
   if (kind.extraStyle) style |= kind.extraStyle(c);
-  HWND h = CreateWindowExA(kind.exStyle, kind.windowClass, c.caption().c_str(), style, 0, 0, 0, 0, w.hwnd,
+  // Made where it belongs: placing it afterwards costs another round trip to the window
+  // server for each of a form's few hundred controls.
+  const RECT r = PlaceOf(c);
+  HWND h = CreateWindowExA(kind.exStyle, kind.windowClass, c.caption().c_str(), style, r.left, r.top,
+                           r.right - r.left, r.bottom - r.top, w.hwnd,
                            reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), GetModuleHandleA(nullptr), nullptr);
   if (!h) return;
   c.native = h;
@@ -184,7 +186,6 @@ void Win32Backend::Impl::CreateControl(FormWin& w, Control& c) {
     SetWindowLongPtrA(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ControlSubclass));
     if (kind.created) kind.created(*this, w, c);
   }
-  Place(w, c);
   UpdateToolTip(w, c);
 }
 
@@ -229,9 +230,7 @@ void Win32Backend::Impl::DestroyWin(Form& form) {
   Reap();
 }
 
-void Win32Backend::Impl::Place(FormWin& w, Control& c) {
-  HWND h = H(c);
-  if (!h) return;
+RECT Win32Backend::Impl::PlaceOf(const Control& c) const {
   int left = 0, top = 0;
   for (const Control* p = &c; p; p = p->container()) {
     left += p->left();
@@ -239,7 +238,14 @@ void Win32Backend::Impl::Place(FormWin& w, Control& c) {
   }
   int height = c.height();
   if (c.type() == ControlType::ComboBox) height += 3000;  // room for the drop-down list
-  SetWindowPos(h, nullptr, Px(left), Px(top), Px(c.width()), Px(height), SWP_NOZORDER | SWP_NOACTIVATE);
+  return {Px(left), Px(top), Px(left) + Px(c.width()), Px(top) + Px(height)};
+}
+
+void Win32Backend::Impl::Place(FormWin& w, Control& c) {
+  HWND h = H(c);
+  if (!h) return;
+  const RECT r = PlaceOf(c);
+  SetWindowPos(h, nullptr, r.left, r.top, r.right - r.left, r.bottom - r.top, SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void Win32Backend::Impl::UpdateStates(FormWin& w) {
@@ -266,7 +272,15 @@ void Win32Backend::Impl::UpdateTimer(FormWin& w, Control& c) {
 
 void Win32Backend::Impl::UpdateToolTip(FormWin& w, Control& c) {
   HWND h = H(c);
-  if (!h || !w.tooltip) return;
+  if (!h) return;
+  if (!w.tooltip) {
+    // Made with the first tip: most windows have none, and each window costs start-up time.
+    if (c.tool_tip().empty()) return;
+    w.tooltip = CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr, WS_POPUP | TTS_ALWAYSTIP, CW_USEDEFAULT,
+                                CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, w.hwnd, nullptr, GetModuleHandleA(nullptr),
+                                nullptr);
+    if (!w.tooltip) return;
+  }
   TOOLINFOA ti = {};
   ti.cbSize = TTTOOLINFOA_V2_SIZE;
   ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;

@@ -33,6 +33,7 @@ HMENU Win32Backend::Impl::BuildPopup(FormWin& w, const Control* parent) {
 }
 
 void Win32Backend::Impl::RebuildMenu(FormWin& w) {
+  w.menuStale = false;
   // Top menus are the Menu controls on the form itself; hidden ones only pop up.
   HMENU bar = nullptr;
   for (Control* top : w.form->Children(nullptr)) {
