@@ -12,10 +12,25 @@
 #include "platform/win32/ui_win32.h"
 #include "platform/win32/version_win32.h"
 
+namespace {
+
+// How long Windows took to start the process and load what it imports, before any of ours ran.
+std::string MsSinceProcessBegan() {
+  FILETIME created, exited, kernel, user, now;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return "?";
+  GetSystemTimeAsFileTime(&now);
+  auto ticks = [](FILETIME f) { return (static_cast<unsigned long long>(f.dwHighDateTime) << 32) | f.dwLowDateTime; };
+  return ticks(now) >= ticks(created) ? std::to_string((ticks(now) - ticks(created)) / 10000) : "?";
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  const std::string entered = MsSinceProcessBegan();
   kx::win32::Win32Platform services;
   kx::Platform platform = services.platform();
   kx::Log log(platform.clock, kx::win32::WriteDebugOutput);
+  log.Write("start-up: the program ran " + entered + " ms after its process began");
   kx::win32::Win32Backend ui(&log);
   const std::string self = kx::win32::OwnModulePath();
   std::unique_ptr<kx::App> owner;

@@ -159,7 +159,7 @@ Result Scan(Platform& platform, const std::string& data, const DefinitionCounts&
   s.driver.options.cachePaths = cached;
   s.state.yield.intervalMs = cached ? 10 : 0;
   rig.backend.onDoEvents = PumpMessages;
-  rig.form.Get("optQuickScan").set_value(1);
+  rig.form.Get("optScanOnlyKnownSoftwares").set_value(1);
   s.threats.LoadExclusions();
   const Steady::time_point t0 = Steady::now();
   marks[0] = t0;

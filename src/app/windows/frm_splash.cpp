@@ -63,7 +63,8 @@ void FrmSplash::Timer2_Timer() {
     if (app_.ended()) return;
     const uint64_t took = clock.TickMs() - now;
     app_.log().Write("start-up: main window loaded in " + std::to_string(took) + " ms, at " +
-                     std::to_string(app_.SinceStartMs()) + " ms");
+                     std::to_string(app_.SinceStartMs()) + " ms; the splash ticks every " + std::to_string(period) +
+                     " ms");
     if (period > 0) counter_ += 2 * static_cast<int>(took / period);
     timer.set_enabled(true);
     return;
