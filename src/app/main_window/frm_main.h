@@ -120,6 +120,7 @@ class FrmMain : public MainWindowControls {
   void lvwHardDrives_ItemCheck(size_t item);
   void cmdDefaultSetting_Click();
   void chkRunAtStartup_Click();
+  void PutRunAtStartupBack(int value);
 
 
   void SetTimer(const char* name, bool running);
@@ -127,6 +128,7 @@ class FrmMain : public MainWindowControls {
 
   App& app_;
   std::string dataFolder_;
+  bool puttingRunAtStartupBack_ = false;  // the tick's own click, as the option is put back
   long cookieCount_ = 0, exeCount_ = 0, registryCount_ = 0, fileCount_ = 0, definitionsCount_ = 0;
 };
 

@@ -131,33 +131,36 @@ void FrmMain::chkRunAtStartup_Click() {
   const OsVersion os = p.system.Version();
   Settings& s = app_.settings();
   StoreOption("chkRunAtStartup");
+  if (puttingRunAtStartupBack_) return;
   const std::string& product = app_.info().branding.productName;
   const bool on = ParseSettingInt(s.ReadSetting(kOptions, "chkRunAtStartup", "1")) == 1;
-  if (os.platformId == 2 && os.major > 5) {
-    // Under UAC a standard user cannot write the machine's Run key, but the user's own
-    // Run key needs no rights and starts the program at this user's logon.
-    if (on) {
-      const std::string exe = p.system.ProgramFolder() + "\\" + app_.info().exeName + ".exe";
-      const bool set = p.registry.CreateKey(Hive::CurrentUser, kRunKey) == RegStatus::Ok &&
-                       p.registry.SetValue(Hive::CurrentUser, kRunKey, product, RegValue::String("\"" + exe + "\"")) ==
-                           RegStatus::Ok;
-      if (!set) {
-        app_.log().Write("Run at Startup: the user's Run key could not be written");
-        Get("chkRunAtStartup").set_value(0);
-        StoreOption("chkRunAtStartup");
-      }
-    } else {
-      p.registry.DeleteValue(Hive::CurrentUser, kRunKey, product);
-    }
+  // Under UAC a standard user cannot write the machine's Run key, but the user's own Run key
+  // needs no rights and starts the program at this user's logon.
+  const bool uac = os.platformId == 2 && os.major > 5;
+  const Hive hive = uac ? Hive::CurrentUser : Hive::LocalMachine;
+  if (!on) {
+    const RegResult gone = p.registry.DeleteValue(hive, kRunKey, product);
+    if (gone == RegStatus::Ok || gone == RegStatus::NotFound) return;
+    // Left unticked, the option would deny a start that still happens.
+    app_.log().Write(std::string("Run at Startup: the ") + (uac ? "user's" : "machine's") + " Run value could not be removed");
+    PutRunAtStartupBack(1);
     return;
   }
-  if (on) {
-    p.registry.CreateKey(Hive::LocalMachine, kRunKey);
-    p.registry.SetValue(Hive::LocalMachine, kRunKey, product,
-                        RegValue::String(p.system.ProgramFolder() + "\\" + app_.info().exeName));
-  } else {
-    p.registry.DeleteValue(Hive::LocalMachine, kRunKey, product);
-  }
+  const std::string exe = p.system.ProgramFolder() + "\\" + app_.info().exeName;
+  const RegValue command = RegValue::String(uac ? "\"" + exe + ".exe\"" : exe);
+  const bool set = p.registry.CreateKey(hive, kRunKey) == RegStatus::Ok &&
+                   p.registry.SetValue(hive, kRunKey, product, command) == RegStatus::Ok;
+  if (set) return;
+  // Left ticked, the option would claim a start that will not happen.
+  app_.log().Write(std::string("Run at Startup: the ") + (uac ? "user's" : "machine's") + " Run key could not be written");
+  PutRunAtStartupBack(0);
+}
+
+void FrmMain::PutRunAtStartupBack(int value) {
+  puttingRunAtStartupBack_ = true;
+  Get("chkRunAtStartup").set_value(value);  // clicks, and the click stores it
+  puttingRunAtStartupBack_ = false;
+  StoreOption("chkRunAtStartup");
 }
 
 void FrmMain::LoadSettingsIntoWindow() {

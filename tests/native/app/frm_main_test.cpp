@@ -254,6 +254,34 @@ TEST_F(MainWindowTest, RunAtStartupWritesTheMachinesRunValueBeforeVistaAndTheUse
   }
 }
 
+// A Run key the user may not write leaves the option as it was, before Vista (the machine's
+// key) as from Vista on (the user's): unticked when the value cannot be set, ticked when it
+// cannot be removed.
+TEST_F(MainWindowTest, RunAtStartupThatCannotBeChangedKeepsTheOptionAsItWas) {
+  for (const auto& [version, hive] : {std::pair{OsVersion{2, 5, 1}, Hive::LocalMachine},
+                                      std::pair{OsVersion{2, 6, 1}, Hive::CurrentUser}}) {
+    SCOPED_TRACE(std::to_string(version.major) + "." + std::to_string(version.minor));
+    fake.system.version = version;
+    fake.registry.Restrict(hive, kRun, REGA_READ);
+    ASSERT_EQ(C("chkRunAtStartup").value(), 0);
+    C("chkRunAtStartup").Click();
+    EXPECT_EQ(C("chkRunAtStartup").value(), 0);
+    EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "0");
+    EXPECT_FALSE(fake.registry.Get(hive, kRun, "Kestrix"));
+    // And a value that cannot be removed leaves the option ticked.
+    fake.registry.Restrict(hive, kRun, REGA_ALL_ACCESS);
+    C("chkRunAtStartup").Click();
+    ASSERT_TRUE(fake.registry.Get(hive, kRun, "Kestrix"));
+    fake.registry.Restrict(hive, kRun, REGA_READ);
+    C("chkRunAtStartup").Click();
+    EXPECT_EQ(C("chkRunAtStartup").value(), 1);
+    EXPECT_EQ(User("OptionAndSettings", "chkRunAtStartup"), "1");
+    EXPECT_TRUE(fake.registry.Get(hive, kRun, "Kestrix"));
+    fake.registry.Restrict(hive, kRun, REGA_ALL_ACCESS);
+    C("chkRunAtStartup").Click();
+  }
+}
+
 TEST_F(MainWindowTest, BrowseKeepsTheNameAfterTheLastBackslash) {
   ui.ExpectOpenFile(std::string("C:\\Windows\\system32\\bad.dll"));
   C("Command2").Click();
