@@ -179,7 +179,7 @@ int Quarantine::QuarantineDll(const std::string& path) {
   if (path.find('\\') == std::string::npos) return 0;
   const std::string name = FileNameOfPath(path);
   if (!Listed(path, name)) return -1;
-  (void)RegisterComServer(path);  // Listed below tells whether it went
+  RegisterComServer(path);
   if (!Listed(path, name)) return 0;
   const auto stored = BackUpFile(path, name);
   // Unregistered as asked, but without a copy the library stays.
@@ -231,10 +231,7 @@ void Quarantine::QuarantineCookie(const std::string& path) {
     Note("quarantine: cookie " + path + " backed up but not deleted, error " + std::to_string(gone.error));
 }
 
-bool Quarantine::RegisterComServer(const std::string& path) {
-  s_.com.Unregister(path);
-  return true;
-}
+void Quarantine::RegisterComServer(const std::string& path) { s_.com.Unregister(path); }
 
 void Quarantine::BeginRun() {
   inRun_ = true;

@@ -54,8 +54,9 @@ class Quarantine {
   [[nodiscard]] bool QuarantineItem(const std::string& path);
   // A cookie file: backed up, recorded and deleted once.
   void QuarantineCookie(const std::string& path);
-  // Only unregistration is ever asked for, so there is no register flag. Always true.
-  [[nodiscard]] bool RegisterComServer(const std::string& path);
+  // Only unregistration is ever asked for, so there is no register flag. Whether it took
+  // shows in the library's copy and deletion that follow.
+  void RegisterComServer(const std::string& path);
 
   void WriteQuarantineFileRecord(const std::string& path, const std::string& name);
   void WriteQuarantineRegistryRecord(const std::string& fullKey, const std::string& valueName);

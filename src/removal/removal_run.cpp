@@ -309,11 +309,12 @@ void RemovalRun::FilesPass(bool second, long& failures) {
     if (ext == "DLL" || ext == "OCX") {
       quarantine_.RegisterComServer(path);
       quarantine_.QuarantineDll(path);
-      quarantine_.QuarantineItem(path);
+      // What could not be copied or deleted is still there: the second pass names it.
+      (void)quarantine_.QuarantineItem(path);
     } else if (ext == "EXE") {
       RemoveExecutable(path);
     } else {
-      quarantine_.QuarantineItem(path);
+      (void)quarantine_.QuarantineItem(path);
     }
     Turn();
     if (!second || !StillThere(path)) continue;

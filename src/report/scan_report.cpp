@@ -101,7 +101,7 @@ bool ScanReport::MakeReport() {
   const std::string text = ReportText();
   if (inputs_.files.WriteFile(path, text)) return true;
   // Whatever part of it reached the disk is no report.
-  if (gone) inputs_.files.DeleteFile(path);
+  if (gone) (void)inputs_.files.DeleteFile(path);  // best effort; the failure is reported either way
   return false;
 }
 

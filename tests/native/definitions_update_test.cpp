@@ -244,6 +244,20 @@ TEST(UpdateMergeAtomicity, ASetLeftMixedIsPutBackByTheNextMerge) {
   files.real.AddFile(kData + "\\Safety.dat", "");                               // created
   files.real.AddFile(kData + "\\update.pending", "Safety.dat\r\n");
   RecordingHost host;
+  // An old copy that cannot be put back: the journal and every copy stay, and no merge goes
+  // into the mixed set, whose copies it would overwrite.
+  files.failMovesTo = {kData + "\\FileDefinition.dat"};
+  const size_t mixedFiles = files.real.Find(kData + "\\*").size();
+  const MergeResult refused = UpdateMerge(files, kData, host).MergeUpdatePackage(Rec("EXE", "ADD", "x=9"));
+  EXPECT_FALSE(refused.ok);
+  EXPECT_EQ(refused.changes, 0);
+  EXPECT_EQ(host.notReplaced, (std::vector<std::pair<DefinitionFile, uint32_t>>{{DefinitionFile::File, ERR_ACCESS_DENIED}}));
+  EXPECT_EQ(files.real.ReadFile(kData + "\\FileDefinition.dat.old"), fileOld);
+  EXPECT_TRUE(files.real.ReadFile(kData + "\\update.pending"));
+  EXPECT_EQ(files.real.Find(kData + "\\*").size(), mixedFiles - 2) << "only what was put back may go";
+
+  // Once the file can be replaced, the next merge puts the set back first.
+  files.failMovesTo.clear();
   UpdateMerge(files, kData, host).RecoverInterrupted();
   EXPECT_EQ(files.real.ReadFile(kData + "\\FileDefinition.dat"), fileOld);
   EXPECT_EQ(files.real.ReadFile(kData + "\\ExeDefinition.dat"), exeOld);
