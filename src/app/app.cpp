@@ -221,8 +221,8 @@ std::string App::DataFolder() const {
 
 void App::ChangeLanguage(const std::string& language) {
   if (!languages_) return;
-  for (const Window& w : windows_)
-    if (w.form->loaded()) languages_->ChangeLanguage(*w.form, language);
+  // Windows not loaded yet too: they show these captions when they load.
+  for (const Window& w : windows_) languages_->ChangeLanguage(*w.form, language);
 }
 
 std::string App::Message(const std::string& key) {

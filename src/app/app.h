@@ -95,7 +95,7 @@ class App {
     bool unloadsWithMain = false;  // unloaded by the main window's unload steps, in list order
   };
   const std::vector<Window>& windows() const { return windows_; }
-  // Applies the language to every loaded window.
+  // Applies the language to every window, loaded or not.
   void ChangeLanguage(const std::string& language);
 
   FrmSplash& splash() { return *splash_; }
