@@ -103,6 +103,8 @@ class App {
   // The main window's controls each feature drives, checked complete when it was built.
   const MainWindowViews& views() const { return *views_; }
   FrmHelp& help() { return *help_; }
+  // The help file at one of its pages ("" its first page).
+  void OpenHelp(const std::string& page);
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
   FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }
