@@ -16,6 +16,7 @@
 #include <functional>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "app/app.h"
@@ -557,8 +558,11 @@ TEST(WindowFrames, PopUpsAboutBoxMinimumSizeRepaintAndResultColumns) {
     summaryShown[lang.index] = DrawnIn(mainWindow, summary).pixels;
     Screenshot(main, std::string("frames_") + lang.tag + "_removed.bmp");
   }
-  for (auto* shown : {&loadingShown, &statusShown, &noticeShown, &summaryShown, &menuShown})
-    EXPECT_NE((*shown)[0], (*shown)[1]) << "English and German look the same";
+  const std::pair<const char*, std::vector<uint32_t>*> compared[] = {
+      {"splash", loadingShown}, {"Status frame", statusShown}, {"notice", noticeShown},
+      {"removal summary", summaryShown}, {"tray menu", menuShown}};
+  for (const auto& [what, shown] : compared)
+    EXPECT_TRUE(shown[0] != shown[1]) << what << ": English and German look the same";
 
   // Widths the user drags stay as they are when the window is sized, and are kept for the
   // next start.
