@@ -1,5 +1,7 @@
 #include "app/app.h"
 
+#include <utility>
+
 #include "app/windows/frm_about.h"
 #include "app/windows/frm_download.h"
 #include "app/windows/frm_help.h"
@@ -153,6 +155,18 @@ App::App(Platform& platform, ui::Backend& ui, AppInfo info, Subsystems given, Lo
   website_->onUnload = [this](int&) {
     if (endWithWebsite_) End();
   };
+  // F1 in the windows the help has a page for, as in the main window.
+  const std::pair<ui::Form*, const char*> helped[] = {
+      {report_, "report.html"}, {restore_, "quarantine.html"}, {delete_, "removal.html"}, {language_, "languages.html"}};
+  for (const auto& [form, page] : helped) form->onHelp = [this, page = std::string(page)] { OpenHelp(page); };
+}
+
+void App::OpenHelp(const std::string& page) {
+  help_->set_page(page);
+  help_->Load();
+  help_->Show();
+  ui_.DoEvents();
+  help_->Unload();
 }
 
 App::~App() {
@@ -221,8 +235,8 @@ std::string App::DataFolder() const {
 
 void App::ChangeLanguage(const std::string& language) {
   if (!languages_) return;
-  for (const Window& w : windows_)
-    if (w.form->loaded()) languages_->ChangeLanguage(*w.form, language);
+  // Windows not loaded yet too: they show these captions when they load.
+  for (const Window& w : windows_) languages_->ChangeLanguage(*w.form, language);
 }
 
 std::string App::Message(const std::string& key) {

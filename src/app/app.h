@@ -95,7 +95,7 @@ class App {
     bool unloadsWithMain = false;  // unloaded by the main window's unload steps, in list order
   };
   const std::vector<Window>& windows() const { return windows_; }
-  // Applies the language to every loaded window.
+  // Applies the language to every window, loaded or not.
   void ChangeLanguage(const std::string& language);
 
   FrmSplash& splash() { return *splash_; }
@@ -103,6 +103,8 @@ class App {
   // The main window's controls each feature drives, checked complete when it was built.
   const MainWindowViews& views() const { return *views_; }
   FrmHelp& help() { return *help_; }
+  // The help file at one of its pages ("" its first page).
+  void OpenHelp(const std::string& page);
   ui::Form& about() { return *about_; }
   ui::Form& download() { return *download_; }
   FrmHomePageChangedAlert& homePageChangedAlert() { return *homePageChangedAlert_; }

@@ -96,6 +96,8 @@ void ScanDriver::StartScan(bool autoDelete) {
                            v.progress.lblSoftwareFound, v.progress.lblRemovePicSoftwareFound, v.lists.lbltracesFound,
                            v.lblPercentageCompleted, v.progress.lblStatus, v.lblTotalNoOfRunningItems})
       Caption(c, "0");
+    Caption(v.lblRemovalSummary, "");
+    Visible(v.lblRemovalSummary, false);
     state_.Reset();
     threats_.ClearAll();
     if (v.lvwFileNotFounds) v.lvwFileNotFounds->ClearItems();

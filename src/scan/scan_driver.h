@@ -32,7 +32,8 @@ struct ScanView {
   ui::Control *pbgMain = nullptr;
   ui::Control *Label4 = nullptr, *Label5 = nullptr;
   ui::Control *lblPause = nullptr, *lblStop = nullptr, *lblStart = nullptr;
-
+  // A removal run's line about its outcome; it speaks of finds a new scan replaces.
+  ui::Control* lblRemovalSummary = nullptr;
 };
 
 // What the driver asks of the main window and of the other subsystems around a scan.

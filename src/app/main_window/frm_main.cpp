@@ -5,7 +5,6 @@
 #include "app/main_window/frm_main_parts.h"
 #include "protection/frm_home_page_changed_alert.h"
 #include "protection/frm_spyware_found_alert.h"
-#include "app/windows/frm_help.h"
 #include "definitions/definitions_date.h"
 
 namespace kx {
@@ -114,17 +113,10 @@ void FrmMain::Form_Help() {
     const int tab = Get("TabStrip1").selected_tab();
     page = tab >= 1 && tab <= 4 ? kTabPages[tab - 1] : "options.html";
   }
-  app_.help().set_page(page);
-  mnuViewHelp_Click();
+  app_.OpenHelp(page);
 }
 
-void FrmMain::mnuViewHelp_Click() {
-  FrmHelp& help = app_.help();
-  help.Load();
-  help.Show();
-  backend().DoEvents();
-  help.Unload();
-}
+void FrmMain::mnuViewHelp_Click() { app_.OpenHelp(""); }
 
 void FrmMain::mnuAboutItem_Click() {
   app_.about().Load();

@@ -107,7 +107,8 @@ void FrmMain::Form_Load() {
   Step([&] {
     clsLanguages& languages = app_.CreateLanguages();
     languages.LoadBuiltInMessages();
-    languages.ChangeLanguage(*this, s.ReadSetting(kSettings, "Language", "English"));
+    // Every window, so one opened later (the tray's menu, Delete Failed) is in it too.
+    app_.ChangeLanguage(s.ReadSetting(kSettings, "Language", "English"));
   });
   if (firstStart) {
     Step([&] {

@@ -42,6 +42,7 @@ MainWindowViews MainWindowViews::Of(ui::Form& f) {
       {"optScanAllSelectedHardDrive", &ScanView::optScanAllSelectedHardDrive}, {"chkMakeLog", &ScanView::chkMakeLog},
       {"pbgMain", &ScanView::pbgMain}, {"Label4", &ScanView::Label4}, {"Label5", &ScanView::Label5},
       {"lblPause", &ScanView::lblPause}, {"lblStop", &ScanView::lblStop}, {"lblStart", &ScanView::lblStart},
+      {"lblRemovalSummary", &ScanView::lblRemovalSummary},
   });
   v.processes = {scan.lblTotalNoOfRunningItems, scan.cmdScan};
   RequireControls(f, v.removal, {

@@ -1,5 +1,9 @@
 #include "app/windows/frm_language_host.h"
 
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
 #include "app/vendor_servers.h"
@@ -16,16 +20,25 @@ void LanguageWiring::StoreLanguage(const std::string& language) {
 }
 
 void LanguageWiring::ApplyLanguage(const std::string& language) {
-  app_.ChangeLanguage(language);
-  clsLanguages* languages = app_.languages();
   FrmMain& main = app_.main();
+  // What a scan or a removal counted is data: the file's "0" for these labels must not
+  // replace it.
+  std::vector<std::pair<ui::Control*, std::string>> counts;
+  if (main.loaded())
+    for (const char* name : {"lblSoftwareFound", "lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected",
+                             "lblTotalNoOfRunningItems", "lbltracesFound", "lblRemovePicSoftwareFound"})
+      if (ui::Control* c = main.Find(name)) counts.emplace_back(c, c->caption());
+  app_.ChangeLanguage(language);
+  for (const auto& [control, caption] : counts) control->set_caption(caption);
+  clsLanguages* languages = app_.languages();
   if (!languages || !main.loaded()) return;
   // The captions the load takes from the message table follow the switch too, rather
   // than waiting for the next start.
   main.set_caption(languages->getMessages("MSG_CAPTION"));
   main.Get("cmdWebsite").set_caption(languages->getMessages("MSG_WEBSITE"));
   main.Get("Label22").set_caption(languages->getMessages("MSG_CAPTION2"));
-  main.Get("frmStatus").set_caption(app_.info().branding.productName + " Status");
+  const std::string status = languages->getMessages("MSG_STATUS_TITLE");
+  main.Get("frmStatus").set_caption(status.empty() ? app_.info().branding.productName + " Status" : status);
   main.ShowStatusPanelValues();
   main.ShowLastUpdate();
 }

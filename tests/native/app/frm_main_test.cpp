@@ -342,15 +342,27 @@ TEST_F(MainWindowTest, F1OpensTheHelpPageOfThePanelInView) {
       {[&] { C("mnuSettingsItem", 2).Click(); }, "options_schedule.html"},
       {[&] { C("mnuSettingsItem", 3).Click(); }, "options_update.html"},
   };
+  // The other windows that have a page of their own.
+  const struct {
+    ui::Form& window;
+    const char* page;
+  } windows[] = {{app->report(), "report.html"},
+                 {app->restoreWindow(), "quarantine.html"},
+                 {app->deleteFailed(), "removal.html"},
+                 {app->language(), "languages.html"}};
+  auto expectPage = [&](ui::Form& window, const char* page) {
+    fake.shell.started.clear();
+    window.PressHelp();
+    ASSERT_EQ(fake.shell.started.size(), 1u) << page;
+    EXPECT_EQ(fake.shell.started[0].first, "hh.exe");
+    EXPECT_EQ(fake.shell.started[0].second, "\"" + chm + "::/" + page + "\"");
+    EXPECT_FALSE(app->help().loaded());
+  };
   for (const auto& c : cases) {
     c.show();
-    fake.shell.started.clear();
-    main().PressHelp();
-    ASSERT_EQ(fake.shell.started.size(), 1u) << c.page;
-    EXPECT_EQ(fake.shell.started[0].first, "hh.exe");
-    EXPECT_EQ(fake.shell.started[0].second, "\"" + chm + "::/" + c.page + "\"");
-    EXPECT_FALSE(app->help().loaded());
+    expectPage(main(), c.page);
   }
+  for (const auto& w : windows) expectPage(w.window, w.page);
   // The menu's View Help still opens the help's own first page.
   fake.shell.opened.clear();
   C("mnuViewHelp").Click();

@@ -79,6 +79,13 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   // Start-up found the block whatever the case.
   EXPECT_EQ(C("cmdScan").caption(), "Jetzt pr\xFC" "fen");
   EXPECT_EQ(C("lblLastScan").caption(), "Nie");
+  EXPECT_EQ(C("frmStatus").caption(), "Kestrix-Status");
+  // Windows that open later speak it too.
+  ui::Control& menuClose = app->menuPopUp().Get("lblMenuClose");
+  ui::Control& copyList = app->deleteFailed().Get("Command2");
+  EXPECT_FALSE(app->menuPopUp().loaded());
+  EXPECT_EQ(menuClose.caption(), "Men\xFC schlie\xDF" "en");
+  EXPECT_EQ(copyList.caption(), "Liste kopieren");
 
   FrmLanguage& w = Open();
   EXPECT_EQ(L("Combo1").list(), (std::vector<std::string>{"English", "Deutsch", "Fran\xE7" "ais"}));
@@ -87,7 +94,12 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   EXPECT_EQ(L("Command1").caption(), "Nach Sprachaktualisierungen suchen");
   EXPECT_EQ(User("Settings", "Language"), "deutsch");  // opening the window chose nothing
 
+  // What the last scan counted stays through the switch.
+  const char* counts[] = {"lblSoftwareFound", "lblRegistryInspected", "lblFilesFolderInspected", "lblMemoryInspected",
+                          "lblTotalNoOfRunningItems", "lbltracesFound", "lblRemovePicSoftwareFound"};
+  for (const char* count : counts) C(count).set_caption("7");
   Choose("Fran\xE7" "ais");
+  for (const char* count : counts) EXPECT_EQ(C(count).caption(), "7") << count;
   EXPECT_EQ(User("Settings", "Language"), "Fran\xE7" "ais");
   // The main window, the option buttons outside arrays, the message-made captions and this window.
   EXPECT_EQ(C("cmdScan").caption(), "Analyser");
@@ -96,6 +108,9 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   EXPECT_EQ(C("fraDriveSelection").caption(), "Choix des lecteurs");
   EXPECT_EQ(main().caption(), "Kestrix par Kestrix Labs");
   EXPECT_EQ(C("lblLastScan").caption(), "Jamais");
+  EXPECT_EQ(C("frmStatus").caption(), "\xC9tat de Kestrix");
+  EXPECT_EQ(menuClose.caption(), "Fermer ce menu");
+  EXPECT_EQ(copyList.caption(), "Copier la liste");
   EXPECT_EQ(L("Command2").caption(), "OK");
   EXPECT_EQ(L("Command3").caption(), "Traduire ce programme");
   EXPECT_EQ(w.caption(), "Choix de la langue");
@@ -108,6 +123,8 @@ TEST_F(LanguageWindowTest, ListsTheFileLanguagesAndAChoiceReCaptionsTheWindows) 
   EXPECT_EQ(C("optMemorySheildOff").caption(), "Disabled");
   EXPECT_EQ(main().caption(), "Kestrix by Kestrix Labs");
   EXPECT_EQ(C("lblLastScan").caption(), "Never");
+  EXPECT_EQ(C("frmStatus").caption(), "Kestrix Status");
+  EXPECT_EQ(menuClose.caption(), "Close This Menu");
   EXPECT_EQ(L("Command3").caption(), "Translate this program");
 
   // Translate this program opens a copy in the data folder, which a standard user can save.

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "app/app.h"
 #include "app/main_window/frm_main.h"
 #include "fakes/fake_platform.h"
@@ -73,6 +75,55 @@ TEST(ScanWiring, TheMainWindowScansAndItsListCommandsReachTheQueues) {
   ui.ExpectMsgBox(ui::MsgResult::No);
   main.Get("cmdStop").Click();
   EXPECT_EQ(ui.msgboxes().back().text, "Are you sure you want to stop the scan?");
+}
+
+// After Delete the results panel says what the run did and its counters show what is left;
+// that line speaks of the previous finds, so whichever way the next scan starts, it goes.
+TEST(ScanWiring, TheRemovalSummaryStaysUntilTheNextScanStarts) {
+  WiredApp w({"bad.exe=Bad|[windir]"}, {"1^Software\\BadCo^=BadKey"});
+  auto& [fake, platform, ui, key, data] = w;
+  fake.registry.PutString(Hive::CurrentUser, key + "OptionAndSettings", "chkScanCookies", "0");
+  App app(platform, ui, AppInfo{});
+  app.Start();
+  ui.Advance(400);
+  FrmMain& main = app.main();
+  ui::Control& summary = main.Get("lblRemovalSummary");
+  ui::Control& threats = main.Get("lvwPicRemoveListOfSpywareFoundAndToBeRemoved");
+
+  struct NextScan {
+    const char* how;
+    std::function<void()> start;
+  };
+  const NextScan ways[] = {
+      {"Scan Now", [&] { main.Get("cmdScanNow").Click(); }},
+      {"scheduled", [&] { app.subsystems().scan->StartScheduledScan(false); }},
+  };
+  for (const NextScan& next : ways) {
+    SCOPED_TRACE(next.how);
+    fake.files.AddFile("C:\\Windows\\bad.exe", "MZ");
+    fake.registry.AddKey(Hive::CurrentUser, "Software\\BadCo");
+    main.Get("cmdScanNow").Click();
+    ASSERT_EQ(threats.item_count(), 2u);
+    ASSERT_EQ(main.Get("lbltracesFound").caption(), "2");
+    main.Get("cmdSelectAll").Click();
+    ui.ExpectMsgBox(ui::MsgResult::Yes);
+    main.Get("Command4").Click();
+
+    EXPECT_EQ(threats.item_count(), 0u);
+    EXPECT_FALSE(fake.files.Exists("C:\\Windows\\bad.exe"));
+    EXPECT_TRUE(summary.visible());
+    EXPECT_EQ(summary.caption().rfind("2 item(s) removed.", 0), 0u) << summary.caption();
+    EXPECT_NE(summary.caption().find(data + "\\quarantine"), std::string::npos) << summary.caption();
+    EXPECT_EQ(main.Get("lbltracesFound").caption(), "0");
+    EXPECT_EQ(main.Get("lblRemovePicSoftwareFound").caption(), "0");
+
+    // Nothing is left to find: only the start of the scan can have cleared the line.
+    next.start();
+    EXPECT_EQ(main.Get("lblStatus").caption(), "Scanning complete.");
+    EXPECT_EQ(threats.item_count(), 0u);
+    EXPECT_EQ(summary.caption(), "");
+    EXPECT_FALSE(summary.visible());
+  }
 }
 
 // Minimising the window during a scan must not start the shields inside the scan's
