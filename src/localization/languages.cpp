@@ -115,19 +115,29 @@ std::string clsLanguages::MakeUserCopy() {
 
 void clsLanguages::LoadLanguage(const std::string& strLang) {
   currentLanguage_ = strLang;
-  const std::string text = ReadLocalizationText();
+  std::string text = ReadLocalizationText();
   if (text.empty()) return;
-  if (auto lines = FindLanguageItems(text, strLang)) itemLines_ = std::move(*lines);
+  if (text != readText_) {
+    readText_ = std::move(text);
+    parsed_.clear();
+  }
+  auto found = parsed_.find(LowerAnsi(strLang));
+  if (found == parsed_.end()) {
+    std::optional<ItemTable> table;
+    if (auto lines = FindLanguageItems(readText_, strLang)) table.emplace(std::move(*lines));
+    found = parsed_.emplace(LowerAnsi(strLang), std::move(table)).first;
+  }
+  if (found->second) items_ = *found->second;
 }
 
 std::string clsLanguages::GetTranslation(const std::string& key) const {
-  return UpperFirst(ExpandBranding(LookupItem(itemLines_, key)));
+  return UpperFirst(ExpandBranding(items_.Lookup(key)));
 }
 
 void clsLanguages::Translate(ui::Form& myForm, const std::string& strLang, bool lowerCaseTypes) {
   LoadLanguage(strLang);
   // An items section of one line holds no items; the English block is the fallback.
-  if (itemLines_.size() <= 1) LoadLanguage("English");
+  if (items_.lines().size() <= 1) LoadLanguage("English");
 
   for (const auto& control : myForm.controls()) {
     std::vector<std::string> list = control->list();
@@ -156,7 +166,7 @@ void clsLanguages::Translate(ui::Form& myForm, const std::string& strLang, bool 
     if (!slot.used) break;
     // Kept with its placeholders: getMessages fills them, and a file written later
     // stays translatable.
-    std::string text = LookupItem(itemLines_, slot.key);
+    std::string text = items_.Lookup(slot.key);
     if (!text.empty()) slot.text = std::move(text);
   }
 }

@@ -3,11 +3,13 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/branding.h"
+#include "localization/localization_file.h"
 #include "platform/forms/form.h"
 #include "platform/services.h"
 
@@ -63,7 +65,7 @@ class clsLanguages {
 
   const std::string& CurrentLanguage() const { return currentLanguage_; }
   const Branding& branding() const { return branding_; }
-  size_t itemLineCount() const { return itemLines_.size(); }
+  size_t itemLineCount() const { return items_.lines().size(); }
 
  private:
   void LoadLanguage(const std::string& strLang);
@@ -82,7 +84,11 @@ class clsLanguages {
   Branding branding_;
   std::string userFolder_;
   std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
-  std::vector<std::string> itemLines_;  // ANSI
+  ItemTable items_;  // ANSI
+  // The file's text last read and its languages' items as found in it: every window takes
+  // the language in turn, and the file is parsed again only when it changed.
+  std::string readText_;
+  std::map<std::string, std::optional<ItemTable>> parsed_;
   std::string currentLanguage_ = "English";
 };
 

@@ -1,10 +1,11 @@
 #include "localization/localization_file.h"
 
-#include "core/paths.h"
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <utility>
+
+#include "core/paths.h"
 
 namespace kx {
 
@@ -88,6 +89,19 @@ std::optional<std::string> ItemKey(const std::string& line) {
   const size_t lt = head.find('<');
   if (lt == std::string::npos) return std::nullopt;
   return head.substr(lt + 1);
+}
+
+ItemTable::ItemTable(std::vector<std::string> lines) : lines_(std::move(lines)) {
+  for (size_t i = 0; i < lines_.size(); ++i) {
+    if (lines_[i].empty()) continue;
+    if (auto k = ItemKey(lines_[i])) first_.emplace(LowerAnsi(*k), i);  // the first stays
+  }
+}
+
+std::string ItemTable::Lookup(const std::string& key) const {
+  const auto it = first_.find(LowerAnsi(key));
+  if (it == first_.end()) return {};
+  return Between(lines_[it->second], "<" + key + ">", "</" + key + ">").value_or("");
 }
 
 std::string LookupItem(const std::vector<std::string>& lines, const std::string& key) {

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "core/text.h"
@@ -42,6 +43,20 @@ std::optional<std::string> ItemKey(const std::string& line);
 // The text between "<key>" and "</key>" of the first line whose key is key (ignoring
 // case); "" when no line has it or its text is empty.
 std::string LookupItem(const std::vector<std::string>& lines, const std::string& key);
+
+// One language's item lines with each key's first line found once: LookupItem's answers,
+// without reading every line for every key (a window asks for hundreds).
+class ItemTable {
+ public:
+  ItemTable() = default;
+  explicit ItemTable(std::vector<std::string> lines);
+  const std::vector<std::string>& lines() const { return lines_; }
+  std::string Lookup(const std::string& key) const;
+
+ private:
+  std::vector<std::string> lines_;
+  std::unordered_map<std::string, size_t> first_;  // key in lower case -> its first line
+};
 
 // ---------------------------------------------------------------- keys of controls
 

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+
 #include "fakes/fake_signatures.h"
 #include "fakes/package_signing.h"
 #include "localization/language_download.h"
@@ -42,6 +45,28 @@ TEST(LocalizationBlocks, TagsInAnyCaseAndEveryBlockInFileOrder) {
   EXPECT_EQ(LookupItem(*english, "FrmMain_cmdScan"), "Scan Now");
   EXPECT_EQ(LookupItem(*english, "MSG_SURE"), "");
   EXPECT_FALSE(FindLanguageItems(kTwoLanguages, "Fran\xE7" "ais"));
+}
+
+// The table a language is looked up in answers every key as reading the lines one by one
+// does: the first line of a key wins whatever its case, a closing tag in another case or
+// missing gives "", and lines without a key are passed over.
+TEST(LocalizationBlocks, ItemTableAnswersAsTheLinesReadInOrder) {
+  const Lines odd = {"", "no key here", "<>", "\t\t<Dup>first</Dup>", "<DUP>second</DUP>", "<Mixed>x</MIXED>",
+                     "<Open>never closed", "<\xC4nderung>\xE4</\xC4nderung>", "  <Spaced> padded </Spaced>", "<A>1</A><B>2</B>"};
+  std::ifstream in(std::string(KESTRIX_SOURCE_DIR) + "/packaging/Localization.txt", std::ios::binary);
+  const std::string shipped((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::vector<Lines> sets = {odd};
+  for (const std::string& language : LanguageNames(shipped))
+    if (auto lines = FindLanguageItems(shipped, language)) sets.push_back(*lines);
+  ASSERT_GE(sets.size(), 4u) << "the shipped file's three languages";
+  for (const Lines& lines : sets) {
+    const ItemTable table(lines);
+    std::vector<std::string> keys = {"dup", "DUP", "Dup", "mixed", "Mixed", "open", "\xE4nderung", "spaced", "a", "b",
+                                     "missing", ""};
+    for (const std::string& line : lines)
+      if (auto k = ItemKey(line)) keys.insert(keys.end(), {*k, LowerAnsi(*k), UpperAnsi(*k)});
+    for (const std::string& key : keys) EXPECT_EQ(table.Lookup(key), LookupItem(lines, key)) << key;
+  }
 }
 
 TEST(LocalizationBlocks, MalformedBlocksAreSkippedAndTheRestStillRead) {

@@ -226,14 +226,15 @@ struct Machine {
           {"OptionAndSettings", "chkSweepMemory", "1"}, {"OptionAndSettings", "chkScanCookies", "0"},
           {"OptionAndSettings", "optIEHomePageSheildOn", "False"}, {"OptionAndSettings", "optMemorySheildOn", "False"},
           {"OptionAndSettings", "chkSendData", "0"}, {"OptionAndSettings", "chkMakeLog", "1"}}) {
-      platform.registry.CreateKey(Hive::CurrentUser, user + section);
-      platform.registry.SetValue(Hive::CurrentUser, user + section, name, RegValue::String(value));
+      EXPECT_EQ(platform.registry.CreateKey(Hive::CurrentUser, user + section), RegStatus::Ok);
+      EXPECT_EQ(platform.registry.SetValue(Hive::CurrentUser, user + section, name, RegValue::String(value)),
+                RegStatus::Ok);
     }
-    for (int n = 1; n <= 3; ++n)
-      platform.registry.DeleteValue(Hive::CurrentUser, user + "Settings", "FoundCol2" + std::to_string(n));
+    for (int n = 1; n <= 3; ++n)  // the user's dragged widths, when a run left any
+      (void)platform.registry.DeleteValue(Hive::CurrentUser, user + "Settings", "FoundCol2" + std::to_string(n));
     const std::string machine = "SOFTWARE\\Kestrix Labs\\Kestrix\\Settings";
-    platform.registry.CreateKey(Hive::LocalMachine, machine);
-    platform.registry.SetValue(Hive::LocalMachine, machine, "FirstTime", RegValue::String("Yes"));
+    EXPECT_EQ(platform.registry.CreateKey(Hive::LocalMachine, machine), RegStatus::Ok);
+    EXPECT_EQ(platform.registry.SetValue(Hive::LocalMachine, machine, "FirstTime", RegValue::String("Yes")), RegStatus::Ok);
     // The shipped languages beside the program, for the German screenshots.
     char exe[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, exe, MAX_PATH);
@@ -244,14 +245,15 @@ struct Machine {
   // Again after a Delete took them.
   void Plant() {
     EXPECT_TRUE(platform.files.WriteFile(planted, "MZ"));
-    platform.registry.CreateKey(Hive::CurrentUser, threatKey);
+    EXPECT_EQ(platform.registry.CreateKey(Hive::CurrentUser, threatKey), RegStatus::Ok);
     EXPECT_EQ(platform.registry.OpenKey(Hive::CurrentUser, threatKey, KEY_READ), RegStatus::Ok);
   }
   ~Machine() {
+    // Clean-up: what is already gone is fine.
     for (int n = 1; n <= 3; ++n)
-      platform.registry.DeleteValue(Hive::CurrentUser, user + "Settings", "FoundCol2" + std::to_string(n));
+      (void)platform.registry.DeleteValue(Hive::CurrentUser, user + "Settings", "FoundCol2" + std::to_string(n));
     DeleteFileA(planted.c_str());
-    platform.registry.DeleteTree(Hive::CurrentUser, threatKey);
+    (void)platform.registry.DeleteTree(Hive::CurrentUser, threatKey);
     DeleteFileA(localization.c_str());
   }
 };
@@ -375,8 +377,9 @@ TEST(WindowFrames, PopUpsAboutBoxMinimumSizeRepaintAndResultColumns) {
     // The counters stay with the rows the last scan left.
     main.Get("cmdResults").Click();
     Pump(100);
-    if (const int rows = ListView_GetItemCount(Hwnd(results)); rows > 0)
+    if (const int rows = ListView_GetItemCount(Hwnd(results)); rows > 0) {
       EXPECT_EQ(TextOf(Hwnd(main.Get("lblRemovePicSoftwareFound"))), std::to_string(rows)) << "after the switch";
+    }
 
     // A scan in this language: its report is written in it, and the counters count its rows.
     machine.Plant();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "fakes/fake_platform.h"
 #include "scan_support/scan_kit.h"
 #include "scan_support/scan_machine.h"
@@ -38,7 +40,9 @@ struct DriverTest : ::testing::Test {
 TEST_F(DriverTest, PhasesRunInOrderAndTheWindowIsRestoredAfterwards) {
   fp.files.AddFile("C:\\Windows\\bad.exe", "x");
   Definitions("FileDefinition.dat", {"bad.exe=Bad|[windir]"});
-  rig.Get("lvwFileNotFounds").AddItem(ui::ListItem{"old"});
+  ui::ListItem old;
+  old.text = "old";
+  rig.Get("lvwFileNotFounds").AddItem(std::move(old));
   rig.Get("lbltracesFound").set_caption("7");
   bool checkedDuringScan = false;
   rig.backend.onDoEvents = [&] {
