@@ -226,9 +226,10 @@ void Win32Backend::ControlChanged(Control& c, Prop what) {
   FormWin* w = impl_->Win(c.form());
   if (!w) return;
   if (c.type() == ControlType::Menu) {
-    // A hidden window's bar is built again once, when it shows: the load sets every
-    // caption of it, one at a time.
-    if (IsWindowVisible(w->hwnd)) impl_->RebuildMenu(*w);
+    // A hidden window's bar is built again once, when it shows: the load sets every caption
+    // of it, one at a time. Hidden as the form knows it: frozen for drawing, Windows calls it
+    // hidden too.
+    if (c.form().visible()) impl_->RebuildMenu(*w);
     else w->menuStale = true;
     return;
   }
