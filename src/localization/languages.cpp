@@ -123,21 +123,21 @@ void clsLanguages::LoadLanguage(const std::string& strLang) {
   }
   auto found = parsed_.find(LowerAnsi(strLang));
   if (found == parsed_.end()) {
-    std::optional<ItemTable> table;
-    if (auto lines = FindLanguageItems(readText_, strLang)) table.emplace(std::move(*lines));
+    std::shared_ptr<const ItemTable> table;
+    if (auto lines = FindLanguageItems(readText_, strLang)) table = std::make_shared<const ItemTable>(std::move(*lines));
     found = parsed_.emplace(LowerAnsi(strLang), std::move(table)).first;
   }
-  if (found->second) items_ = *found->second;
+  if (found->second) items_ = found->second;
 }
 
 std::string clsLanguages::GetTranslation(const std::string& key) const {
-  return UpperFirst(ExpandBranding(items_.Lookup(key)));
+  return UpperFirst(ExpandBranding(items_->Lookup(key)));
 }
 
 void clsLanguages::Translate(ui::Form& myForm, const std::string& strLang, bool lowerCaseTypes) {
   LoadLanguage(strLang);
   // An items section of one line holds no items; the English block is the fallback.
-  if (items_.lines().size() <= 1) LoadLanguage("English");
+  if (items_->lines().size() <= 1) LoadLanguage("English");
 
   for (const auto& control : myForm.controls()) {
     std::vector<std::string> list = control->list();
@@ -166,7 +166,7 @@ void clsLanguages::Translate(ui::Form& myForm, const std::string& strLang, bool 
     if (!slot.used) break;
     // Kept with its placeholders: getMessages fills them, and a file written later
     // stays translatable.
-    std::string text = items_.Lookup(slot.key);
+    std::string text = items_->Lookup(slot.key);
     if (!text.empty()) slot.text = std::move(text);
   }
 }

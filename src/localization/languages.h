@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,7 +66,7 @@ class clsLanguages {
 
   const std::string& CurrentLanguage() const { return currentLanguage_; }
   const Branding& branding() const { return branding_; }
-  size_t itemLineCount() const { return items_.lines().size(); }
+  size_t itemLineCount() const { return items_->lines().size(); }
 
  private:
   void LoadLanguage(const std::string& strLang);
@@ -84,11 +85,11 @@ class clsLanguages {
   Branding branding_;
   std::string userFolder_;
   std::vector<Slot> slots_ = std::vector<Slot>(kSlots);
-  ItemTable items_;  // ANSI
+  std::shared_ptr<const ItemTable> items_ = std::make_shared<const ItemTable>();  // ANSI; shared with parsed_
   // The file's text last read and its languages' items as found in it: every window takes
   // the language in turn, and the file is parsed again only when it changed.
   std::string readText_;
-  std::map<std::string, std::optional<ItemTable>> parsed_;
+  std::map<std::string, std::shared_ptr<const ItemTable>> parsed_;  // null: not in the file
   std::string currentLanguage_ = "English";
 };
 
